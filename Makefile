@@ -1,0 +1,35 @@
+# Tavelo Desktop — the two commands of the README, and the benchmarks.
+BUILD_DIR   ?= build
+RELEASE_DIR ?= build-release
+JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_GEN   := -G Ninja
+
+.PHONY: all deps configure build test bench run clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DTAVELO_SANITIZE=ON -DTAVELO_BUILD_TESTS=ON >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen QT_QPA_PLATFORMTHEME= \
+	  ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	@cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DTAVELO_BUILD_TESTS=OFF -DTAVELO_BUILD_BENCH=ON >/dev/null
+	@cmake --build $(RELEASE_DIR) -j $(JOBS)
+	@for b in $(RELEASE_DIR)/bench/tavelo_*_bench; do echo "== $$b"; $$b; done
+
+run: deps
+	@bash scripts/run.sh
+
+clean:
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR)

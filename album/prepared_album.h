@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/dib.h"
+
+class CPalmDatabase;
+
+// One picture as the database build reads it: at its final size, adjusted and cropped, still
+// at 24 bits per pixel. Its text is already in the handheld's code page.
+class CPreparedPicture {
+public:
+    CPreparedPicture() = default;
+    virtual ~CPreparedPicture() = default;
+    CPreparedPicture(const CPreparedPicture&) = delete;
+    CPreparedPicture& operator=(const CPreparedPicture&) = delete;
+
+    // Copies a 24- or 32-bit source into the own 24-bit bitmap and sets the image size S.
+    [[nodiscard]] virtual bool SetImage(const CDib& source);
+
+    // Size in bytes of the picture's bitmap-file image at colour depth `depth`:
+    // stride x height + 4 x colour-table entries + 54.
+    static std::uint32_t ImageSize(std::uint8_t depth, std::int32_t width, std::int32_t height);
+    // Colour-table entries of a stored picture: 16 at 4 bits, 256 at 8 and at 16 bits.
+    static std::uint32_t ColorTableEntries(std::uint8_t depth);
+
+    std::uint8_t m_dither = 0;
+    std::uint8_t m_colorDepth = 0;
+    std::uint32_t m_imageSize = 0;
+    std::string m_text;
+    CDib m_bitmap;
+};
+
+// The album as the database build reads it.
+class CPreparedAlbum {
+public:
+    CPreparedAlbum() = default;
+    virtual ~CPreparedAlbum();
+    CPreparedAlbum(const CPreparedAlbum&) = delete;
+    CPreparedAlbum& operator=(const CPreparedAlbum&) = delete;
+
+    // Appends the picture at the end and takes ownership of it.
+    bool AddPicture(std::unique_ptr<CPreparedPicture> picture);
+    std::size_t PictureCount() const { return m_pictures.size(); }
+    CPreparedPicture& Picture(std::size_t index) { return *m_pictures[index]; }
+    const CPreparedPicture& Picture(std::size_t index) const { return *m_pictures[index]; }
+
+    const CDib* m_icon = nullptr;  // not owned
+    std::string m_text;            // album title, "\n", album note, in the handheld's code page
+
+private:
+    std::vector<std::unique_ptr<CPreparedPicture>> m_pictures;
+};
