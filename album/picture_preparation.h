@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "album/album_image.h"
+#include "album/prepared_album.h"
+#include "imaging/dib.h"
+
+// The steps of a save that follow loading a picture, shared by the desktop program and the
+// batch tool: both load the file into a 24-bit CDib first and hand it over here.
+
+// Fits, resamples, adjusts and (with Crop) cuts the crop window of a loaded picture, and
+// returns it as a prepared picture with the entry's depth, dither and text. Offsets beyond
+// the largest crop position are clamped to it. None when a bitmap cannot be made.
+std::unique_ptr<CPreparedPicture> PreparePicture(const CAlbumImage& entry, const CDib& loaded);
+
+// Makes the 24 x 24 album icon from the central square of a loaded picture that covers three
+// quarters of its shorter side. `icon` must be a created 24 x 24, 24-bit bitmap; it is left
+// as it was on failure.
+[[nodiscard]] bool MakeIconFromPicture(const CDib& loaded, CDib& icon);
+
+// The square MakeIconFromPicture takes: side and top-left corner.
+struct CIconSquare {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t side = 0;
+};
+CIconSquare IconSquare(std::int32_t width, std::int32_t height);
+
+// Title, a line feed, note: UTF-8 in, the handheld's code page (Windows-1252) out.
+std::string FormText(const std::string& title, const std::string& note);
