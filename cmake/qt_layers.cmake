@@ -41,3 +41,8 @@ if(TAVELO_DESKTOP_SOURCES)
   target_link_libraries(tavelo PRIVATE tavelo_desktop tavelo_warnings)
   install(TARGETS tavelo RUNTIME DESTINATION bin)
 endif()
+
+# Installation and build-tree layout of the desktop program (help pages, desktop entry, icon).
+if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/desktop_install.cmake AND TARGET tavelo)
+  include(${CMAKE_SOURCE_DIR}/cmake/desktop_install.cmake)
+endif()
