@@ -8,6 +8,7 @@
 #include "imaging/dib.h"
 
 class CPalmDatabase;
+class CPalmBitmapFamily;
 
 // One picture as the database build reads it: at its final size, adjusted and cropped, still
 // at 24 bits per pixel. Its text is already in the handheld's code page.
@@ -20,6 +21,16 @@ public:
 
     // Copies a 24- or 32-bit source into the own 24-bit bitmap and sets the image size S.
     [[nodiscard]] virtual bool SetImage(const CDib& source);
+    // The picture's header record, then its data records.
+    [[nodiscard]] virtual bool WriteRecords(CPalmDatabase& database);
+
+    [[nodiscard]] bool WritePictureHeader(CPalmDatabase& database);
+    // The 32 x 32 thumbnail of the picture's central square, at the picture's depths.
+    [[nodiscard]] bool MakeThumbnail(CPalmBitmapFamily& family);
+    // The picture at its colour depth as a bitmap-file image cut into data records.
+    [[nodiscard]] bool WritePictureData(CPalmDatabase& database);
+    // Data records of the picture: S / 51200 + 1.
+    std::uint32_t DataRecordCount() const;
 
     // Size in bytes of the picture's bitmap-file image at colour depth `depth`:
     // stride x height + 4 x colour-table entries + 54.
@@ -47,6 +58,11 @@ public:
     std::size_t PictureCount() const { return m_pictures.size(); }
     CPreparedPicture& Picture(std::size_t index) { return *m_pictures[index]; }
     const CPreparedPicture& Picture(std::size_t index) const { return *m_pictures[index]; }
+
+    // Record 0 (album index, icon, text), then every picture's records.
+    [[nodiscard]] bool WriteAlbum(CPalmDatabase& database);
+    [[nodiscard]] bool WriteAlbumHeader(CPalmDatabase& database);
+    [[nodiscard]] bool WritePictures(CPalmDatabase& database);
 
     const CDib* m_icon = nullptr;  // not owned
     std::string m_text;            // album title, "\n", album note, in the handheld's code page

@@ -18,7 +18,7 @@ target_link_libraries(tavelo_media PUBLIC tavelo_core Qt6::Core Qt6::Gui PRIVATE
 
 # ---- batch tool ----
 file(GLOB TAVELO_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/cli/*.cpp ${CMAKE_SOURCE_DIR}/cli/*.h)
-if(TAVELO_CLI_SOURCES)
+if(TAVELO_CLI_SOURCES AND EXISTS ${CMAKE_SOURCE_DIR}/cli/main.cpp)
   list(FILTER TAVELO_CLI_SOURCES EXCLUDE REGEX "cli/main\\.cpp$")
   add_library(tavelo_cli_lib STATIC ${TAVELO_CLI_SOURCES})
   target_link_libraries(tavelo_cli_lib PUBLIC tavelo_media Qt6::Core Qt6::Gui PRIVATE tavelo_warnings)
@@ -33,7 +33,7 @@ file(GLOB TAVELO_DESKTOP_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/panes/*.cpp ${CMAKE_SOURCE_DIR}/panes/*.h
   ${CMAKE_SOURCE_DIR}/res/*.cpp ${CMAKE_SOURCE_DIR}/res/*.h
   ${CMAKE_SOURCE_DIR}/res/*.qrc)
-if(TAVELO_DESKTOP_SOURCES)
+if(TAVELO_DESKTOP_SOURCES AND EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
   list(FILTER TAVELO_DESKTOP_SOURCES EXCLUDE REGEX "app/main\\.cpp$")
   add_library(tavelo_desktop STATIC ${TAVELO_DESKTOP_SOURCES})
   target_link_libraries(tavelo_desktop PUBLIC tavelo_media Qt6::Widgets Qt6::Network PRIVATE tavelo_warnings)

@@ -33,7 +33,7 @@ std::int32_t CDib::Stride(int bitsPerPixel, std::int32_t width) {
 
 bool CDib::Create(std::int32_t width, std::int32_t height, std::uint8_t bitsPerPixel,
                   std::uint16_t colorCount) {
-    if (m_info || m_pixels || width <= 0 || height <= 0 || !IsKnownDepth(bitsPerPixel)) {
+    if (m_info || m_rowZero || width <= 0 || height <= 0 || !IsKnownDepth(bitsPerPixel)) {
         return false;
     }
     const std::int64_t stride64 = ((static_cast<std::int64_t>(bitsPerPixel) * width + 31) / 32) * 4;
@@ -69,6 +69,36 @@ bool CDib::Create(std::int32_t width, std::int32_t height, std::uint8_t bitsPerP
     m_stride = static_cast<std::int32_t>(stride64);
     m_info = std::move(info);
     m_pixels = std::move(pixels);
+    m_rowZero = m_pixels.get();
+    m_rowStep = m_stride;
+    return true;
+}
+
+bool CDib::AdoptTopDown(std::int32_t width, std::int32_t height, std::uint8_t bitsPerPixel,
+                        std::uint8_t* topRow, std::int32_t stride, std::shared_ptr<void> keeper) {
+    if (m_info || m_rowZero || topRow == nullptr || width <= 0 || height <= 0 ||
+        !IsKnownDepth(bitsPerPixel) || stride < Stride(bitsPerPixel, width)) {
+        return false;
+    }
+    std::unique_ptr<std::uint8_t[]> info(new (std::nothrow) std::uint8_t[kInfoHeaderSize]());
+    if (!info) {
+        return false;
+    }
+    std::uint8_t* h = info.get();
+    PutLe32(h + 0, kInfoHeaderSize);
+    PutLe32(h + 4, static_cast<std::uint32_t>(width));
+    PutLe32(h + 8, static_cast<std::uint32_t>(height));
+    PutLe16(h + 12, 1);
+    PutLe16(h + 14, bitsPerPixel);
+    m_width = width;
+    m_height = height;
+    m_bitsPerPixel = bitsPerPixel;
+    m_colorCount = 0;
+    m_stride = Stride(bitsPerPixel, width);
+    m_info = std::move(info);
+    m_keeper = std::move(keeper);
+    m_rowZero = topRow + static_cast<std::ptrdiff_t>(stride) * (height - 1);
+    m_rowStep = -static_cast<std::ptrdiff_t>(stride);
     return true;
 }
 
@@ -92,7 +122,7 @@ std::uint32_t CDib::GetColor(std::uint16_t index) const {
 }
 
 std::uint32_t CDib::ReadPixel(std::int32_t x, std::int32_t y) const {
-    if (!m_pixels || (m_bitsPerPixel != 24 && m_bitsPerPixel != 32)) {
+    if (!m_rowZero || (m_bitsPerPixel != 24 && m_bitsPerPixel != 32)) {
         return 0;
     }
     x = std::clamp(x, 0, m_width - 1);

@@ -24,7 +24,13 @@ public:
     // pixel memory cannot be addressed, a second call, or when memory runs out.
     [[nodiscard]] bool Create(std::int32_t width, std::int32_t height, std::uint8_t bitsPerPixel,
                               std::uint16_t colorCount = 0);
-    bool IsCreated() const { return m_pixels != nullptr; }
+    // Takes over rows that `keeper` keeps alive, stored top row first `stride` bytes apart (a
+    // decoded picture's own memory), instead of copying them. Such a bitmap is walked with
+    // Row(); only bitmaps made with Create are contiguous from Pixels().
+    [[nodiscard]] bool AdoptTopDown(std::int32_t width, std::int32_t height,
+                                    std::uint8_t bitsPerPixel, std::uint8_t* topRow,
+                                    std::int32_t stride, std::shared_ptr<void> keeper);
+    bool IsCreated() const { return m_rowZero != nullptr; }
 
     std::int32_t Width() const { return m_width; }
     std::int32_t Height() const { return m_height; }
@@ -33,13 +39,11 @@ public:
     std::int32_t RowStride() const { return m_stride; }
     std::size_t PixelBytes() const { return static_cast<std::size_t>(m_stride) * m_height; }
 
-    std::uint8_t* Pixels() { return m_pixels.get(); }
-    const std::uint8_t* Pixels() const { return m_pixels.get(); }
+    std::uint8_t* Pixels() { return m_rowZero; }
+    const std::uint8_t* Pixels() const { return m_rowZero; }
     // Storage row y (0 = bottom row of the image).
-    std::uint8_t* Row(std::int32_t y) { return m_pixels.get() + static_cast<std::size_t>(m_stride) * y; }
-    const std::uint8_t* Row(std::int32_t y) const {
-        return m_pixels.get() + static_cast<std::size_t>(m_stride) * y;
-    }
+    std::uint8_t* Row(std::int32_t y) { return m_rowZero + m_rowStep * y; }
+    const std::uint8_t* Row(std::int32_t y) const { return m_rowZero + m_rowStep * y; }
     // The info header followed by the colour table, as a bitmap file stores them.
     const std::uint8_t* Info() const { return m_info.get(); }
     std::size_t InfoSize() const { return kInfoHeaderSize + 4u * m_colorCount; }
@@ -60,6 +64,9 @@ private:
     std::int32_t m_stride = 0;
     std::unique_ptr<std::uint8_t[]> m_info;
     std::unique_ptr<std::uint8_t[]> m_pixels;
+    std::shared_ptr<void> m_keeper;      // owner of adopted rows
+    std::uint8_t* m_rowZero = nullptr;  // storage row 0
+    std::ptrdiff_t m_rowStep = 0;       // from one storage row to the next
 };
 
 // Copies the rectangle (sx, sy, sw, sh) of `source` (y counted from the top; 24 or 32 bits)

@@ -30,7 +30,9 @@ public:
     std::int32_t Height() const { return m_height; }
 
     // Makes `dib` (empty) a 24-bit bitmap of the natural size holding the picture on white.
-    [[nodiscard]] bool RenderToDib(CDib& dib) const;
+    // The decoded pixels move into the bitmap without a copy, so a picture renders once per
+    // Open.
+    [[nodiscard]] bool RenderToDib(CDib& dib);
 
     // A short reason for the last failure, for messages.
     const std::string& Error() const { return m_error; }

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reads album files back: the Palm database container, the album's records, and the pictures
+// and Palm bitmaps they hold, checking every offset and length against the bytes there are.
+
+struct CPdbRecord {
+    std::uint32_t offset = 0;
+    std::uint8_t attributes = 0;
+    std::uint32_t uniqueId = 0;
+    std::uint32_t size = 0;
+};
+
+struct CPdbFile {
+    std::string name;
+    std::uint16_t attributes = 0;
+    std::uint16_t version = 0;
+    std::uint32_t creationDate = 0;  // seconds since 1904-01-01
+    std::uint32_t modificationDate = 0;
+    std::uint32_t backupDate = 0;
+    std::uint32_t type = 0;
+    std::uint32_t creator = 0;
+    std::uint32_t uniqueIdSeed = 0;
+    std::vector<CPdbRecord> records;
+};
+
+// An image of 8-bit red, green, blue triples, rows top first.
+struct CRgbImage {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+struct CPalmBitmapInfo {
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint16_t rowBytes = 0;
+    std::uint16_t flags = 0;
+    std::uint8_t pixelSize = 0;
+    std::uint8_t version = 0;
+    std::uint16_t nextDepthOffset = 0;
+    CRgbImage image;  // greys for 2 and 4 bits, the system palette for 8
+};
+
+struct CAlbumPicture {
+    std::uint16_t firstRecord = 0;
+    std::uint16_t recordCount = 0;  // header record and data records
+    std::string text;               // as stored (Windows-1252)
+    std::vector<CPalmBitmapInfo> thumbnails;
+    std::vector<std::uint8_t> image;  // the bitmap-file image, pieces joined
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t depth = 0;
+};
+
+struct CAlbumFile {
+    CPdbFile database;
+    std::uint32_t created = 0;  // seconds since 1970
+    std::uint32_t random = 0;
+    std::string text;  // as stored (Windows-1252)
+    std::vector<CPalmBitmapInfo> icon;
+    std::vector<CAlbumPicture> pictures;
+};
+
+[[nodiscard]] bool ReadPdbFile(const std::vector<std::uint8_t>& bytes, CPdbFile& out,
+                               std::string& error);
+// The whole album; `error` says what is damaged or foreign when it returns false.
+[[nodiscard]] bool ReadAlbumFile(const std::vector<std::uint8_t>& bytes, CAlbumFile& out,
+                                 std::string& error);
+// One chain of Palm bitmaps starting at `data` (at most `size` bytes).
+[[nodiscard]] bool ReadPalmBitmapFamily(const std::uint8_t* data, std::size_t size,
+                                        std::vector<CPalmBitmapInfo>& out, std::string& error);
+// A stored picture's bitmap-file image as the handheld shows it (16-bit words in its 5-6-5
+// layout).
+[[nodiscard]] bool DecodeStoredImage(const std::vector<std::uint8_t>& image, CRgbImage& out,
+                                     std::string& error);

@@ -1,0 +1,70 @@
+#include "album/picture_preparation.h"
+
+#include <algorithm>
+
+#include "album/ansi_text.h"
+#include "convert/conversion.h"
+
+namespace {
+constexpr std::int32_t kCropSide = 160;  // the handheld's screen
+constexpr int kIconSide = 24;
+}  // namespace
+
+std::string FormText(const std::string& title, const std::string& note) {
+    return Utf8ToCp1252(title) + '\n' + Utf8ToCp1252(note);
+}
+
+CIconSquare IconSquare(std::int32_t width, std::int32_t height) {
+    CIconSquare square;
+    // In 32 bits: three quarters of a side of up to 32767 pixels would overflow 16.
+    square.side = std::min(width, height) * 3 / 4;
+    square.x = (width - square.side) / 2;
+    square.y = (height - square.side) / 2;
+    return square;
+}
+
+bool MakeIconFromPicture(const CDib& loaded, CDib& icon) {
+    if (!loaded.IsCreated() || !icon.IsCreated() || icon.Width() != kIconSide ||
+        icon.Height() != kIconSide) {
+        return false;
+    }
+    const CIconSquare square = IconSquare(loaded.Width(), loaded.Height());
+    return ResampleDib(loaded, square.x, square.y, square.side, square.side, icon, kIconSide,
+                       kIconSide);
+}
+
+std::unique_ptr<CPreparedPicture> PreparePicture(const CAlbumImage& entry, const CDib& loaded) {
+    if (!loaded.IsCreated() || loaded.Width() > 32767 || loaded.Height() > 32767) {
+        return nullptr;
+    }
+    auto width = static_cast<std::int16_t>(loaded.Width());
+    auto height = static_cast<std::int16_t>(loaded.Height());
+    entry.FitToSizeLimit(width, height);
+
+    CDib working;
+    if (!working.Create(width, height, 24) ||
+        !ResampleDib(loaded, 0, 0, loaded.Width(), loaded.Height(), working, width, height)) {
+        return nullptr;
+    }
+    AdjustBrightnessContrast(working, working, static_cast<std::int16_t>(entry.m_brightness - 127),
+                             entry.m_contrast);
+
+    auto picture = std::make_unique<CPreparedPicture>();
+    picture->m_text = FormText(entry.m_title, entry.m_note);
+    picture->m_dither = entry.m_dither;
+    picture->m_colorDepth = entry.m_colorDepth;
+
+    if (entry.m_crop == 0) {
+        return picture->SetImage(working) ? std::move(picture) : nullptr;
+    }
+    const std::int32_t cw = std::min<std::int32_t>(width, kCropSide);
+    const std::int32_t ch = std::min<std::int32_t>(height, kCropSide);
+    // The window the preview shows: an offset past the last position stops there.
+    const std::int32_t x = std::clamp<std::int32_t>(entry.m_horizontalOffset, 0, width - cw);
+    const std::int32_t y = std::clamp<std::int32_t>(entry.m_verticalOffset, 0, height - ch);
+    CDib window;
+    if (!window.Create(cw, ch, 24) || !ResampleDib(working, x, y, cw, ch, window, cw, ch)) {
+        return nullptr;
+    }
+    return picture->SetImage(window) ? std::move(picture) : nullptr;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// Resources the core reads by type and id, compiled into the program from files in res/.
+struct CResourceData {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+};
+
+// The resource of that type and id; empty (no data, size 0) when there is none.
+CResourceData FindResource(std::string_view type, int id);
