@@ -259,6 +259,13 @@ bool ReadAlbumFile(const std::vector<std::uint8_t>& bytes, CAlbumFile& out, std:
             picture.width = LeS32(&picture.image[18]);
             picture.height = LeS32(&picture.image[22]);
             picture.depth = Le16(&picture.image[28]);
+            const std::uint64_t stride =
+                (static_cast<std::uint64_t>(picture.depth) * std::max(picture.width, 0) + 31) / 32 * 4;
+            const std::uint64_t expected = std::uint64_t{Le32(&picture.image[10])} +
+                                           stride * static_cast<std::uint64_t>(std::max(picture.height, 0));
+            if (picture.image.size() < expected) {
+                return Fail(error, which + ": its data is cut short");
+            }
             out.pictures.push_back(std::move(picture));
         }
         return true;
