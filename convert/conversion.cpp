@@ -1,6 +1,7 @@
 #include "convert/conversion.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -99,77 +100,125 @@ void MapPixels(const CDib& source, CDib& destination, const std::uint8_t* map) {
 bool DiffusePixels(const CDib& source, CDib& destination, const std::uint8_t* map,
                    const CColorPalette& palette) {
     const std::int32_t width = source.Width();
-    const std::size_t cells = static_cast<std::size_t>(width) + 1;  // one spare cell at the end
+    // Current and next row for each of red, green and blue, each of width + 2 cells: a spare
+    // cell in front takes the below-left share of the first pixel, and one behind reads as
+    // zero where the last pixel's right share is dropped. One array per channel keeps the
+    // compiler from packing the channels into vector registers, which lengthens the chain
+    // from one pixel to the next.
+    const std::size_t cells = static_cast<std::size_t>(width) + 2;
     std::unique_ptr<std::int32_t[]> buffer(new (std::nothrow) std::int32_t[6 * cells]());
     if (!buffer) {
         return false;
     }
-    std::int32_t* current[3] = {buffer.get(), buffer.get() + cells, buffer.get() + 2 * cells};
-    std::int32_t* next[3] = {buffer.get() + 3 * cells, buffer.get() + 4 * cells,
-                             buffer.get() + 5 * cells};
-    std::uint8_t colors[256][3] = {};  // red, green, blue; entries past the palette stay black
+    std::int32_t* current[3];
+    std::int32_t* next[3];
+    for (int channel = 0; channel < 3; ++channel) {
+        current[channel] = buffer.get() + channel * cells + 1;  // C[0]
+        next[channel] = buffer.get() + (3 + channel) * cells + 1;
+    }
+    // The palette by channel; entries past the palette stay black.
+    std::int32_t reds[256] = {};
+    std::int32_t greens[256] = {};
+    std::int32_t blues[256] = {};
     for (std::uint32_t i = 0; i < 256; ++i) {
-        palette.GetEntry(static_cast<std::uint16_t>(i), colors[i][0], colors[i][1], colors[i][2]);
+        std::uint8_t red = 0;
+        std::uint8_t green = 0;
+        std::uint8_t blue = 0;
+        palette.GetEntry(static_cast<std::uint16_t>(i), red, green, blue);
+        reds[i] = red;
+        greens[i] = green;
+        blues[i] = blue;
     }
     for (std::int32_t y = 0; y < source.Height(); ++y) {
         const std::uint8_t* in = source.Row(y);
         std::uint8_t* out = destination.Row(y);
-        std::int32_t* cr = current[0];
-        std::int32_t* cg = current[1];
-        std::int32_t* cb = current[2];
+        const std::int32_t* cr = current[0];
+        const std::int32_t* cg = current[1];
+        const std::int32_t* cb = current[2];
         std::int32_t* nr = next[0];
         std::int32_t* ng = next[1];
         std::int32_t* nb = next[2];
+        // What this pixel has been handed so far: from the row before, and from the left.
+        std::int32_t carryR = cr[0];
+        std::int32_t carryG = cg[0];
+        std::int32_t carryB = cb[0];
+        // The next row's cell below this pixel so far; it is final once the pixel to the
+        // right has given its below-left share.
+        std::int32_t belowR = 0;
+        std::int32_t belowG = 0;
+        std::int32_t belowB = 0;
         for (std::int32_t x = 0; x < width; ++x, in += 3) {
-            const std::int32_t r = in[2] + cr[x];
-            const std::int32_t g = in[1] + cg[x];
-            const std::int32_t b = in[0] + cb[x];
-            const std::uint8_t index =
-                map[COctreeQuantizer::MapKey(ClampToByte(r), ClampToByte(g), ClampToByte(b))];
-            out[x] = index;
             // The errors are taken from the unclamped values.
-            const std::int32_t er = r - colors[index][0];
-            const std::int32_t eg = g - colors[index][1];
-            const std::int32_t eb = b - colors[index][2];
-            cr[x + 1] += er / 2;
-            cg[x + 1] += eg / 2;
-            cb[x + 1] += eb / 2;
-            if (x > 0) {
-                nr[x - 1] += er / 4;
-                ng[x - 1] += eg / 4;
-                nb[x - 1] += eb / 4;
+            const std::int32_t r = in[2] + carryR;
+            const std::int32_t g = in[1] + carryG;
+            const std::int32_t b = in[0] + carryB;
+            std::uint32_t key;
+            if ((static_cast<std::uint32_t>(r) | static_cast<std::uint32_t>(g) |
+                 static_cast<std::uint32_t>(b)) <= 255) {
+                // The usual case, kept free of the clamping.
+                key = ((static_cast<std::uint32_t>(r) & 0xF8) << 7) |
+                      ((static_cast<std::uint32_t>(g) & 0xF8) << 2) |
+                      (static_cast<std::uint32_t>(b) >> 3);
+            } else {
+                key = COctreeQuantizer::MapKey(ClampToByte(r), ClampToByte(g), ClampToByte(b));
             }
-            nr[x] += er - er / 2 - er / 4;
-            ng[x] += eg - eg / 2 - eg / 4;
-            nb[x] += eb - eb / 2 - eb / 4;
+            const std::uint8_t index = map[key];
+            out[x] = index;
+            const std::int32_t er = r - reds[index];
+            const std::int32_t eg = g - greens[index];
+            const std::int32_t eb = b - blues[index];
+            nr[x - 1] = belowR + er / 4;
+            ng[x - 1] = belowG + eg / 4;
+            nb[x - 1] = belowB + eb / 4;
+            belowR = er - er / 2 - er / 4;
+            belowG = eg - eg / 2 - eg / 4;
+            belowB = eb - eb / 2 - eb / 4;
+            carryR = cr[x + 1] + er / 2;
+            carryG = cg[x + 1] + eg / 2;
+            carryB = cb[x + 1] + eb / 2;
+        }
+        if (width > 0) {
+            nr[width - 1] = belowR;
+            ng[width - 1] = belowG;
+            nb[width - 1] = belowB;
         }
         ClearPadding(out, static_cast<std::size_t>(width), destination.RowStride());
-        for (int channel = 0; channel < 3; ++channel) {
-            std::swap(current[channel], next[channel]);
-            std::fill_n(next[channel], cells, 0);
-        }
+        // Every cell of the next row has been written, so it needs no clearing to take turns.
+        std::swap(current, next);
     }
     return true;
+}
+
+template <int kRedShift, int kGreenShift>
+void PackDirectColorRows(const CDib& source, CDib& destination) {
+    const std::int32_t width = source.Width();
+    for (std::int32_t y = 0; y < source.Height(); ++y) {
+        const std::uint8_t* in = source.Row(y);
+        std::uint8_t* out = destination.Row(y);
+        for (std::int32_t x = 0; x < width; ++x) {
+            const auto word = static_cast<std::uint16_t>(
+                (static_cast<std::uint32_t>(in[3 * x + 2] & 0xF8) << kRedShift) |
+                (static_cast<std::uint32_t>(in[3 * x + 1] & 0xF8) << kGreenShift) |
+                (in[3 * x] >> 3));
+            // Words are stored low byte first.
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(out + 2 * x, &word, 2);
+            } else {
+                out[2 * x] = static_cast<std::uint8_t>(word);
+                out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
+            }
+        }
+        ClearPadding(out, 2 * static_cast<std::size_t>(width), destination.RowStride());
+    }
 }
 
 void PackDirectColor(const CDib& source, CDib& destination, bool deviceLayout) {
     // The handheld's layout keeps green at five significant bits in a 5-6-5 word; the desktop's
     // is 5-5-5 with the top bit clear.
-    const int redShift = deviceLayout ? 8 : 7;
-    const int greenShift = deviceLayout ? 3 : 2;
-    const std::int32_t width = source.Width();
-    for (std::int32_t y = 0; y < source.Height(); ++y) {
-        const std::uint8_t* in = source.Row(y);
-        std::uint8_t* out = destination.Row(y);
-        for (std::int32_t x = 0; x < width; ++x, in += 3, out += 2) {
-            const std::uint32_t word = (static_cast<std::uint32_t>(in[2] & 0xF8) << redShift) |
-                                       (static_cast<std::uint32_t>(in[1] & 0xF8) << greenShift) |
-                                       (in[0] >> 3);
-            out[0] = static_cast<std::uint8_t>(word);
-            out[1] = static_cast<std::uint8_t>(word >> 8);
-        }
-        ClearPadding(destination.Row(y), 2 * static_cast<std::size_t>(width),
-                     destination.RowStride());
+    if (deviceLayout) {
+        PackDirectColorRows<8, 3>(source, destination);
+    } else {
+        PackDirectColorRows<7, 2>(source, destination);
     }
 }
 
