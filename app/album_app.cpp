@@ -1,0 +1,77 @@
+#include "app/album_app.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include "app/main_dlg.h"
+#include "app/single_instance.h"
+#include "res/resource.h"
+#include "res/string_table.h"
+
+namespace {
+
+QString ServerName() {
+    return InstanceServerName(LoadResString(IDS_CAPTION));
+}
+
+}  // namespace
+
+QStringList CAlbumApp::FileArguments(int argc, char** argv) {
+    QStringList files;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (!optionsEnded && argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && argument.startsWith(u'-')) {
+            continue;
+        }
+        files << QDir::current().absoluteFilePath(argument);
+    }
+    return files;
+}
+
+bool CAlbumApp::HandToRunningCopy(int argc, char** argv, const QStringList& files) {
+    // Sockets need an application object; the window's one is made only when this start
+    // goes on, so that a start that only hands over needs no display.
+    std::unique_ptr<QCoreApplication> core;
+    if (QCoreApplication::instance() == nullptr) {
+        core = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    return HandFilesToRunningCopy(ServerName(), files, kHandOverTimeoutMs);
+}
+
+CAlbumApp::CAlbumApp(QStringList files) : m_files(std::move(files)) {}
+
+CAlbumApp::~CAlbumApp() = default;
+
+bool CAlbumApp::ListenForLaterStarts(CMainDlg& dialog) {
+    auto server = std::make_unique<CInstanceServer>();
+    if (!server->Listen(ServerName())) {
+        return false;
+    }
+    QObject::connect(server.get(), &CInstanceServer::filesArrived, &dialog,
+                     [&dialog](const QStringList& files) {
+                         dialog.BringToFront();
+                         dialog.OnDropFiles(files);
+                     });
+    m_server = std::move(server);
+    return true;
+}
+
+bool CAlbumApp::InitInstance() {
+    CMainDlg dialog;
+    if (!dialog.Create()) {
+        return false;
+    }
+    if (!ListenForLaterStarts(dialog) &&
+        HandFilesToRunningCopy(ServerName(), m_files, kHandOverTimeoutMs)) {
+        return false;  // another copy started at the same moment and took the files
+    }
+    dialog.OnDropFiles(m_files);
+    dialog.exec();
+    m_server.reset();
+    return false;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+
+#include <QString>
+#include <QStringList>
+
+class CInstanceServer;
+class CMainDlg;
+
+// The application: one running copy per user, whose main window lives as long as the program.
+class CAlbumApp {
+public:
+    // How long a later start waits for the running copy, per step.
+    static constexpr int kHandOverTimeoutMs = 400;
+
+    // The files named on the command line (everything after the program that is no option,
+    // and everything after "--"), as absolute paths.
+    static QStringList FileArguments(int argc, char** argv);
+    // Hands the files to a copy that runs already; true when it took them and this start
+    // should end. Needs no display.
+    static bool HandToRunningCopy(int argc, char** argv, const QStringList& files);
+
+    explicit CAlbumApp(QStringList files = {});
+    ~CAlbumApp();
+    CAlbumApp(const CAlbumApp&) = delete;
+    CAlbumApp& operator=(const CAlbumApp&) = delete;
+
+    // Start-up: shows the main window with the command line's files added and runs it until
+    // it is closed. False, as nothing is left to do then.
+    bool InitInstance();
+    // Makes `dialog` the window that later starts bring forward and give their files to;
+    // false when another copy listens already.
+    [[nodiscard]] bool ListenForLaterStarts(CMainDlg& dialog);
+
+private:
+    QStringList m_files;
+    std::unique_ptr<CInstanceServer> m_server;
+};

@@ -1,0 +1,14 @@
+#include <QApplication>
+
+#include "app/album_app.h"
+
+int main(int argc, char** argv) {
+    const QStringList files = CAlbumApp::FileArguments(argc, argv);
+    if (CAlbumApp::HandToRunningCopy(argc, argv, files)) {
+        return 0;
+    }
+    QApplication application(argc, argv);
+    CAlbumApp app(files);
+    app.InitInstance();
+    return 0;
+}

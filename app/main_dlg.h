@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include <QCursor>
+#include <QString>
+#include <QStringList>
+
+#include "album/album.h"
+#include "platform/install_library.h"
+#include "platform/shell.h"
+#include "res/template_layer.h"
+
+class CAlbumInfoPane;
+class CImageListPane;
+class CPreviewPane;
+class QFrame;
+class QLabel;
+class QPushButton;
+
+// The main window. It owns the album and keeps the album's entries, the rows of the picture
+// list and the preview in step: the panes never change the album themselves but call the
+// operations below. Indices are album positions; row i of the list is entry i.
+class CMainDlg : public CTemplateDialog {
+    Q_OBJECT
+public:
+    // Command id of the About box in the window's menu.
+    static constexpr int kIdmAboutBox = 0x0010;
+
+    explicit CMainDlg(CInstallLibrary& installLibrary = DefaultInstallLibrary(),
+                      CShell& shell = DefaultShell(), QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // Appends the picture file to the album and the list; false, changing nothing, for a
+    // file that is no JPEG, GIF or BMP by its extension, or when the list is full. Neither
+    // selects it nor changes the album icon.
+    [[nodiscard]] bool AddImage(const QString& path);
+    // Removes entry and row `index`; the preview is left without a picture, and the caller
+    // chooses what to show next. False for an index that names no entry.
+    bool DeleteImage(std::int16_t index);
+    // Stores the pending edits of the shown picture, then shows entry `index` and selects
+    // its row.
+    bool SelectImage(std::int16_t index);
+    // Makes the album icon from the picture of entry `index`.
+    bool SetAlbumIcon(std::int16_t index);
+    // Empties album, list, preview and album info, at once.
+    void ResetAll();
+    void ApplySizeLimitToAll(std::int16_t width, std::int16_t height);
+    void ApplyCropToAll(std::uint8_t crop);
+    void ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
+                         std::uint8_t dither);
+    // Switches the controls that need a picture; "Send To HotSync" also needs a handheld
+    // user. Returns `enable`.
+    bool EnableEditing(bool enable);
+
+    // Files dropped on the window, or named on the command line: each is added in turn, a
+    // refused one not stopping the others; the first added is then shown, and it becomes
+    // the album icon when the list had no selection to keep.
+    void OnDropFiles(const QStringList& paths);
+    // Shows the window restored and in front of the others.
+    void BringToFront();
+
+    const CAlbum& Album() const { return m_album; }
+    CPreviewPane& PreviewPane() const { return *m_preview; }
+    CAlbumInfoPane& AlbumInfoPane() const { return *m_albumInfo; }
+    CImageListPane& ImageListPane() const { return *m_imageList; }
+    std::int16_t BannerIndex() const { return m_bannerIndex; }
+    QLabel* Banner() const { return m_banner; }
+    QPushButton* SaveButton() const { return m_saveButton; }
+    QPushButton* SendButton() const { return m_sendButton; }
+
+protected:
+    void DoDataExchange(CDataExchange& dx) override;
+    void OnInitDialog() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    void OnReset();
+    void OnUserGuide();
+    void OnFaq();
+    void OnFreeRegistration();
+
+private:
+    void OnSysCommand(int id);
+    void OnSetCursor();
+    void OnLButtonDown(const QPoint& position);
+
+    CInstallLibrary& m_installLibrary;
+    CShell& m_shell;
+    CPreviewPane* m_preview = nullptr;      // owned by its frame
+    CAlbumInfoPane* m_albumInfo = nullptr;  // owned by its frame
+    CImageListPane* m_imageList = nullptr;  // owned by its frame
+    CAlbum m_album;
+    std::int16_t m_bannerIndex = 0;
+    std::optional<QCursor> m_handCursor;
+    QLabel* m_banner = nullptr;
+    QPushButton* m_saveButton = nullptr;
+    QPushButton* m_sendButton = nullptr;
+    QFrame* m_previewFrame = nullptr;
+    QFrame* m_imageListFrame = nullptr;
+    QFrame* m_albumInfoFrame = nullptr;
+};

@@ -1,0 +1,83 @@
+#include "panes/album_info_pane.h"
+
+#include <cstring>
+
+#include <QFrame>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+
+#include "album/picture_preparation.h"
+#include "imaging/picture_loader.h"
+#include "panes/dib_image.h"
+#include "res/resource.h"
+#include "res/string_table.h"
+
+namespace {
+constexpr std::uint8_t kIconBits = 24;
+}  // namespace
+
+CAlbumInfoPane::CAlbumInfoPane(QWidget* parent) : CPaneDialog(IDD_ALBUM_INFO_PANE, parent) {}
+
+void CAlbumInfoPane::DoDataExchange(CDataExchange& dx) {
+    DDX_Control(dx, IDC_ALBUM_ICON, m_iconFrame);
+    DDX_Control(dx, IDC_ALBUM_TITLE, m_title);
+    DDX_Control(dx, IDC_ALBUM_NOTE, m_note);
+}
+
+void CAlbumInfoPane::OnInitDialog() {
+    if (!m_icon.Create(kIconSide, kIconSide, kIconBits)) {
+        return;  // shown all the same, without its "untitled"
+    }
+    m_title->setText(LoadResString(IDS_UNTITLED));
+    ClearIcon();
+}
+
+void CAlbumInfoPane::ResetAlbumInfo() {
+    m_title->setText(LoadResString(IDS_UNTITLED));
+    m_note->clear();
+    ClearIcon();
+    DrawAlbumIcon();
+}
+
+bool CAlbumInfoPane::SetIconFromFile(const std::string& path) {
+    CPictureLoader loader;
+    CDib picture;
+    if (!m_icon.IsCreated() || !loader.Open(path) || !loader.RenderToDib(picture) ||
+        !MakeIconFromPicture(picture, m_icon)) {
+        return false;
+    }
+    DrawAlbumIcon();
+    return true;
+}
+
+void CAlbumInfoPane::DrawAlbumIcon() {
+    update(IconRect());
+}
+
+void CAlbumInfoPane::ClearIcon() {
+    if (m_icon.IsCreated()) {
+        std::memset(m_icon.Pixels(), 0, m_icon.PixelBytes());
+    }
+}
+
+QRect CAlbumInfoPane::IconRect() const {
+    if (m_iconFrame == nullptr) {
+        return {};
+    }
+    const QRect frame = m_iconFrame->geometry();
+    return QRect(frame.x() + (frame.width() - kIconSide) / 2,
+                 frame.y() + (frame.height() - kIconSide) / 2, kIconSide, kIconSide);
+}
+
+void CAlbumInfoPane::paintEvent(QPaintEvent*) {
+    OnPaint();
+}
+
+void CAlbumInfoPane::OnPaint() {
+    QPainter painter(this);
+    const QImage icon = DibToImage(m_icon);
+    if (!icon.isNull()) {
+        painter.drawImage(IconRect().topLeft(), icon);
+    }
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QString>
+#include <QStringList>
+
+#include "panes/pane_dialog.h"
+
+class CMainDlg;
+class CToolTipButton;
+class QListWidget;
+
+// The image list pane: one row per album picture, in album order (row i is entry i), with
+// "Add Files...", "Delete" and "Set Icon". It holds no album data; every change goes through
+// the main window.
+class CImageListPane : public CPaneDialog {
+    Q_OBJECT
+public:
+    static constexpr int kMaxRows = 1000;
+    // The Add Files dialog's filter, written as description|patterns pairs.
+    static constexpr char kAddFilesFilter[] =
+        "All Readable Image Files|*.jpg;*.jpeg;*.bmp;*.gif|Jpeg File (*.jpg; *.jpeg)|*.jpg;*.jpeg|"
+        "Gif file (*.gif)|*.gif|Bitmap Files (*.bmp)|*.bmp||";
+
+    explicit CImageListPane(QWidget* parent = nullptr);
+
+    void SetOwner(CMainDlg* owner) { m_owner = owner; }
+
+    // Appends a row; false, changing nothing, when the list holds kMaxRows rows already.
+    [[nodiscard]] bool AddItem(const QString& text);
+    // Enables or disables the list, "Delete" and "Set Icon" together.
+    void EnableItems(bool enable);
+    bool DeleteItem(std::int16_t index);
+    void DeleteAllItems();
+
+    int GetItemCount() const;
+    QString GetItemText(int row) const;
+    // Selects the row and scrolls it into view; the pane takes it as its own selection and
+    // does not report it back to the main window.
+    void SelectRow(int row);
+    // The selected row; -1 when none is.
+    int GetSelectedRow() const;
+    // The row last selected, which stays when a click on empty space clears the selection;
+    // -1 when none.
+    int GetSelectionMark() const { return m_selectionMark; }
+    void SetSelectionMark(int row);
+
+    QListWidget* List() const { return m_list; }
+    CToolTipButton* AddButton() const { return m_addButton; }
+    CToolTipButton* DeleteButton() const { return m_deleteButton; }
+    CToolTipButton* IconButton() const { return m_iconButton; }
+
+protected:
+    QWidget* CreateControl(const CControlTemplate& control) override;
+    void DoDataExchange(CDataExchange& dx) override;
+    void OnInitDialog() override;
+
+private slots:
+    void OnAddFiles();
+    void OnItemChanged();
+    void OnDelete();
+    void OnSetIcon();
+
+private:
+    // The row Delete and Set Icon act on: the selection mark, else the selected row; -1 when
+    // there is neither.
+    int ActionRow() const;
+
+    CMainDlg* m_owner = nullptr;
+    CToolTipButton* m_addButton = nullptr;
+    CToolTipButton* m_iconButton = nullptr;
+    CToolTipButton* m_deleteButton = nullptr;
+    QListWidget* m_list = nullptr;
+    int m_selectionMark = -1;
+    int m_reportedRow = -1;       // the row whose selection went to the main window last
+    bool m_selectingRow = false;  // the pane selects a row itself
+    bool m_changingRows = false;  // rows are added or removed
+};
+
+// A filter written as description|patterns pairs (patterns separated by ';') as file dialog
+// name filters: "description (patterns)".
+QStringList FileDialogFilters(const QString& filter);

@@ -1,0 +1,198 @@
+#include "platform/install_library.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QString>
+#include <QStringList>
+
+#include "platform/registry.h"
+
+namespace {
+
+constexpr char kJPilotFolder[] = ".jpilot";
+constexpr char kJPilotSettings[] = "jpilot.rc";
+constexpr char kJPilotQueue[] = "jpilot.install";
+constexpr char kUserKey[] = "user";
+constexpr char kFurtherHomesValue[] = "jpilot homes";
+constexpr char kInstallFolder[] = "tavelo/install";
+// Room for the list of further homes in the settings store.
+constexpr std::uint32_t kHomesBufferSize = 64 * 1024;
+
+// The name in the home's "user NAME" line; empty when it has none.
+std::string ReadJPilotUser(const QString& home) {
+    QFile file(home + '/' + kJPilotFolder + '/' + kJPilotSettings);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QString key = QString::fromLatin1(kUserKey);
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.size() > key.size() && line.startsWith(key) && line.at(key.size()).isSpace()) {
+            return line.mid(key.size()).trimmed().toStdString();
+        }
+    }
+    return {};
+}
+
+QStringList FurtherHomes() {
+    CRegistryKey key(kRootCurrentUser, kProgramKeyPath, false);
+    if (!key.IsOpen()) {
+        return {};
+    }
+    auto buffer = std::make_unique<char[]>(kHomesBufferSize);
+    std::uint32_t size = kHomesBufferSize;
+    if (!key.ReadValueDirect(buffer.get(), size, kFurtherHomesValue) || size == 0) {
+        return {};
+    }
+    const QString homes =
+        QString::fromUtf8(buffer.get(), static_cast<qsizetype>(size)).remove(QChar(0));
+    return homes.split(QDir::listSeparator(), Qt::SkipEmptyParts);
+}
+
+QString DataHome() {
+    const QString value = qEnvironmentVariable("XDG_DATA_HOME");
+    return value.isEmpty() || !QDir::isAbsolutePath(value) ? QDir::homePath() + "/.local/share"
+                                                           : value;
+}
+
+// A user name as one folder name.
+QString FolderName(const std::string& user) {
+    QString name = QString::fromStdString(user);
+    name.replace(u'/', u'_');
+    name.remove(QChar(0));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+        name.prepend(u'_');
+    }
+    return name;
+}
+
+QString InstallFolder(const std::string& user) {
+    return DataHome() + '/' + kInstallFolder + '/' + FolderName(user);
+}
+
+}  // namespace
+
+std::string FitToBuffer(const std::string& text, std::size_t bufferSize) {
+    if (bufferSize == 0) {
+        return {};
+    }
+    std::size_t length = std::min(text.size(), bufferSize - 1);
+    // Step back over continuation bytes so that no character is cut in two.
+    if (length < text.size()) {
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
+            --length;
+        }
+    }
+    return text.substr(0, length);
+}
+
+std::vector<CJPilotInstallLibrary::CUser> CJPilotInstallLibrary::ReadUsers() {
+    QStringList homes;
+    const QString jpilotHome = qEnvironmentVariable("JPILOT_HOME");
+    homes << (jpilotHome.isEmpty() ? QDir::homePath() : jpilotHome);
+    homes << FurtherHomes();
+
+    std::vector<CUser> users;
+    QStringList seenHomes;
+    for (const QString& home : homes) {
+        const QString canonical = QFileInfo(home).canonicalFilePath();
+        if (canonical.isEmpty() || seenHomes.contains(canonical)) {
+            continue;
+        }
+        seenHomes << canonical;
+        const std::string name = ReadJPilotUser(canonical);
+        if (!name.empty() && FindUser(users, name) == nullptr) {
+            users.push_back(CUser{name, canonical.toStdString()});
+        }
+    }
+    return users;
+}
+
+const CJPilotInstallLibrary::CUser* CJPilotInstallLibrary::FindUser(const std::vector<CUser>& users,
+                                                                    const std::string& name) {
+    for (const CUser& user : users) {
+        if (user.name == name) {
+            return &user;
+        }
+    }
+    return nullptr;
+}
+
+std::int16_t CJPilotInstallLibrary::GetUserCount() {
+    const std::size_t count = ReadUsers().size();
+    return static_cast<std::int16_t>(std::min<std::size_t>(count, INT16_MAX));
+}
+
+std::string CJPilotInstallLibrary::GetUserName(std::int16_t index, std::size_t bufferSize) {
+    const std::vector<CUser> users = ReadUsers();
+    if (index < 0 || static_cast<std::size_t>(index) >= users.size()) {
+        return {};
+    }
+    return FitToBuffer(users[static_cast<std::size_t>(index)].name, bufferSize);
+}
+
+std::string CJPilotInstallLibrary::GetUserInstallDir(const std::string& user,
+                                                     std::size_t bufferSize) {
+    if (FindUser(ReadUsers(), user) == nullptr) {
+        return {};
+    }
+    return FitToBuffer(InstallFolder(user).toStdString(), bufferSize);
+}
+
+void CJPilotInstallLibrary::PrepareInstall(const std::string& user,
+                                           const std::string& /*fileName*/) {
+    // The album is written straight into the folder, so it has to be there first.
+    if (FindUser(ReadUsers(), user) != nullptr) {
+        QDir().mkpath(InstallFolder(user));
+    }
+}
+
+std::int32_t CJPilotInstallLibrary::InstallFile(const std::string& user, const std::string& path) {
+    const std::vector<CUser> users = ReadUsers();
+    const CUser* owner = FindUser(users, user);
+    if (owner == nullptr) {
+        return kInstallUnknownUser;
+    }
+    const QFileInfo file(QString::fromStdString(path));
+    if (!file.isFile()) {
+        return kInstallNoSuchFile;
+    }
+    const QByteArray line = file.absoluteFilePath().toUtf8();
+
+    const QString queuePath =
+        QString::fromStdString(owner->home) + '/' + kJPilotFolder + '/' + kJPilotQueue;
+    QByteArray queue;
+    if (QFile existing(queuePath); existing.exists()) {
+        if (!existing.open(QIODevice::ReadOnly)) {
+            return kInstallQueueNotWritten;
+        }
+        queue = existing.readAll();
+    }
+    for (const QByteArray& queued : queue.split('\n')) {
+        if (queued == line) {
+            return kInstallQueued;
+        }
+    }
+    if (!queue.isEmpty() && !queue.endsWith('\n')) {
+        queue += '\n';
+    }
+    queue += line + '\n';
+
+    QSaveFile out(queuePath);
+    if (!out.open(QIODevice::WriteOnly) || out.write(queue) != queue.size() || !out.commit()) {
+        return kInstallQueueNotWritten;
+    }
+    return kInstallQueued;
+}
+
+CInstallLibrary& DefaultInstallLibrary() {
+    static CJPilotInstallLibrary library;
+    return library;
+}

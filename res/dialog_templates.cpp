@@ -1,0 +1,101 @@
+#include <array>
+
+#include "res/dialog_template.h"
+#include "res/resource.h"
+
+namespace {
+
+using namespace ControlStyle;
+using K = ControlKind;
+
+constexpr std::uint32_t kPopupStyle =
+    DialogStyle::kCaption | DialogStyle::kSystemMenu | DialogStyle::kModalFrame;
+
+// The About box.
+constexpr std::array kAboutControls = {
+    CControlTemplate{K::Icon, IDC_STATIC, "", 0, 11, 17, 20, 20, IDR_MAINFRAME},
+    CControlTemplate{K::Text, IDC_STATIC, "Tavelo Desktop v2.0", 0, 40, 5, 135, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "Copyright (C) 2001 Lumivale, Inc.", 0, 40, 15, 135, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "Photo albums for Palm OS handhelds", 0, 40, 30, 135, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "Made by the Tavelo team", 0, 40, 45, 135, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "www.lumivale.com", 0, 40, 53, 135, 8},
+    CControlTemplate{K::DefPushButton, IDOK, "OK", kTabStop, 180, 53, 50, 14},
+};
+
+// The main window: preview on the left, album info and picture list on the right, banner
+// and page buttons along the top, commands along the bottom.
+constexpr std::array kMainControls = {
+    CControlTemplate{K::Frame, IDC_PREVIEW_FRAME, "", 0, 5, 40, 145, 210},
+    CControlTemplate{K::Frame, IDC_ALBUM_INFO_FRAME, "", 0, 155, 40, 185, 55},
+    CControlTemplate{K::Frame, IDC_IMAGE_LIST_FRAME, "", 0, 155, 100, 185, 150},
+    CControlTemplate{K::PushButton, IDC_SEND_TO_HOTSYNC, "Send To HotSync", kTabStop, 280, 255, 60,
+                     15},
+    CControlTemplate{K::PushButton, IDC_SAVE, "Save...", kTabStop, 226, 255, 50, 15},
+    CControlTemplate{K::PushButton, IDC_RESET, "Reset", kTabStop, 170, 255, 50, 14},
+    CControlTemplate{K::Bitmap, IDC_BANNER, "", 0, 5, 1, 267, 37, IDB_BANNER_0},
+    CControlTemplate{K::PushButton, IDC_USER_GUIDE, "User Guide", kTabStop, 280, 0, 60, 12},
+    CControlTemplate{K::PushButton, IDC_FAQ, "FAQ", kTabStop, 280, 13, 60, 12},
+    CControlTemplate{K::PushButton, IDC_FREE_REGISTRATION, "Free Registration", kTabStop, 280, 26,
+                     60, 12},
+};
+
+// The preview pane: picture area with its scroll bars above the settings tabs.
+constexpr std::array kPreviewControls = {
+    CControlTemplate{K::ScrollBar, IDC_PREVIEW_VSCROLL, "", kVertical | kDisabled, 125, 5, 10, 100},
+    CControlTemplate{K::ScrollBar, IDC_PREVIEW_HSCROLL, "", kDisabled, 10, 105, 115, 8},
+    CControlTemplate{K::Frame, IDC_PREVIEW_AREA, "", 0, 10, 5, 115, 100},
+    CControlTemplate{K::TabControl, IDC_SETTINGS_TAB, "", kTabStop, 5, 110, 135, 80},
+};
+
+// The album info pane.
+constexpr std::array kAlbumInfoControls = {
+    CControlTemplate{K::Text, IDC_STATIC, "Album Title:", 0, 40, 13, 40, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "Album Note:", 0, 40, 25, 40, 8},
+    CControlTemplate{K::Edit, IDC_ALBUM_TITLE, "", kAutoHScroll | kBorder | kTabStop, 80, 10, 100,
+                     12},
+    CControlTemplate{K::Edit, IDC_ALBUM_NOTE, "", kMultiLine | kAutoHScroll | kBorder | kTabStop,
+                     80, 25, 100, 20},
+    CControlTemplate{K::Frame, IDC_ALBUM_ICON, "", 0, 10, 14, 20, 17},
+    CControlTemplate{K::GroupBox, IDC_STATIC, "Album Info", 0, 0, 0, 185, 50},
+};
+
+// The image list pane.
+constexpr std::array kImageListControls = {
+    CControlTemplate{K::ListView, IDC_IMAGE_LIST, "",
+                     kReportView | kSingleSelection | kShowSelectionAlways | kNoColumnHeader |
+                         kNoSortHeader | kNoLabelWrap | kBorder | kTabStop,
+                     0, 10, 185, 125},
+    CControlTemplate{K::Text, IDC_STATIC, " File Path", 0, 0, 0, 70, 10},
+    CControlTemplate{K::PushButton, IDC_ADD_FILES, "Add Files...", kTabStop, 70, 0, 40, 10},
+    CControlTemplate{K::PushButton, IDC_DELETE, "Delete", kDisabled | kTabStop, 112, 0, 35, 10},
+    CControlTemplate{K::PushButton, IDC_SET_ICON, "Set Icon", kDisabled | kTabStop, 149, 0, 35, 10},
+};
+
+const std::array kTemplates = {
+    CDialogTemplate{IDD_ABOUTBOX, kPopupStyle, 235, 76, "About Tavelo Desktop 2.0", "MS Sans Serif",
+                    8, kAboutControls},
+    CDialogTemplate{IDD_TAVELO_DIALOG,
+                    kPopupStyle | DialogStyle::kMinimizeBox | DialogStyle::kAppWindow, 347, 276, "",
+                    "MS Sans Serif", 8, kMainControls},
+    CDialogTemplate{IDD_PREVIEW_PANE, DialogStyle::kChild, 151, 197, "", "Arial", 8,
+                    kPreviewControls},
+    CDialogTemplate{IDD_ALBUM_INFO_PANE, DialogStyle::kChild, 186, 57, "", "Arial", 8,
+                    kAlbumInfoControls},
+    CDialogTemplate{IDD_IMAGE_LIST_PANE, DialogStyle::kChild, 191, 142, "", "Arial", 8,
+                    kImageListControls},
+};
+
+}  // namespace
+
+const CDialogTemplate* FindDialogTemplate(int id) {
+    for (const CDialogTemplate& dialog : kTemplates) {
+        if (dialog.id == id) {
+            return &dialog;
+        }
+    }
+    return nullptr;
+}
+
+std::span<const CDialogTemplate> AllDialogTemplates() {
+    return kTemplates;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+// Identifiers of the desktop program's resources: dialog templates, controls, strings,
+// bitmaps, icon and cursor. Control ids are unique within their dialog only.
+
+// Dialog templates.
+inline constexpr int IDD_ABOUTBOX = 100;
+inline constexpr int IDD_TAVELO_DIALOG = 102;
+inline constexpr int IDD_PREVIEW_PANE = 131;
+inline constexpr int IDD_ALBUM_INFO_PANE = 136;
+inline constexpr int IDD_IMAGE_LIST_PANE = 137;
+
+// Strings.
+inline constexpr int IDS_ABOUTBOX = 101;
+inline constexpr int IDS_CAPTION = 102;
+inline constexpr int IDS_NO_ALBUM_TITLE = 103;
+inline constexpr int IDS_TAB_ANNOTATION = 104;
+inline constexpr int IDS_TAB_COLOR = 105;
+inline constexpr int IDS_TAB_SIZE = 106;
+inline constexpr int IDS_SUCCESS = 107;
+inline constexpr int IDS_PERFORM_HOTSYNC = 108;
+inline constexpr int IDS_HELP_USER_GUIDE = 109;
+inline constexpr int IDS_HELP_FAQ = 110;
+inline constexpr int IDS_HELP_REGISTER = 111;
+inline constexpr int IDS_UNTITLED = 112;
+inline constexpr int IDS_BANNER_LINK_0 = 113;
+inline constexpr int IDS_BANNER_LINK_4 = 114;
+inline constexpr int IDS_TIP_ADD_FILES = 115;
+inline constexpr int IDS_TIP_SET_ICON = 116;
+inline constexpr int IDS_TIP_DELETE = 117;
+inline constexpr int IDS_BANNER_LINK_1 = 118;
+inline constexpr int IDS_BANNER_LINK_2 = 119;
+inline constexpr int IDS_BANNER_LINK_3 = 120;
+
+// Icon, bitmaps, cursor.
+inline constexpr int IDR_MAINFRAME = 128;
+inline constexpr int IDB_BANNER_0 = 140;
+inline constexpr int IDB_BANNER_4 = 142;
+inline constexpr int IDB_BANNER_1 = 143;
+inline constexpr int IDB_BANNER_2 = 144;
+inline constexpr int IDB_BANNER_3 = 145;
+inline constexpr int IDC_HAND_CURSOR = 144;
+
+// Controls shared by every dialog.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDC_STATIC = -1;
+
+// Main window (102).
+inline constexpr int IDC_SEND_TO_HOTSYNC = 1021;
+inline constexpr int IDC_PREVIEW_FRAME = 1022;
+inline constexpr int IDC_ALBUM_INFO_FRAME = 1023;
+inline constexpr int IDC_IMAGE_LIST_FRAME = 1024;
+inline constexpr int IDC_SAVE = 1025;
+inline constexpr int IDC_RESET = 1041;
+inline constexpr int IDC_USER_GUIDE = 1047;
+inline constexpr int IDC_FAQ = 1048;
+inline constexpr int IDC_FREE_REGISTRATION = 1049;
+inline constexpr int IDC_BANNER = 1051;
+
+// Preview pane (131).
+inline constexpr int IDC_PREVIEW_HSCROLL = 1011;
+inline constexpr int IDC_PREVIEW_VSCROLL = 1027;
+inline constexpr int IDC_PREVIEW_AREA = 1028;
+inline constexpr int IDC_SETTINGS_TAB = 1039;
+
+// Album info pane (136).
+inline constexpr int IDC_ALBUM_TITLE = 1029;
+inline constexpr int IDC_ALBUM_NOTE = 1030;
+inline constexpr int IDC_ALBUM_ICON = 1031;
+
+// Image list pane (137).
+inline constexpr int IDC_IMAGE_LIST = 1035;
+inline constexpr int IDC_DELETE = 1036;
+inline constexpr int IDC_ADD_FILES = 1037;
+inline constexpr int IDC_SET_ICON = 1043;

@@ -1,0 +1,177 @@
+#include <cstring>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/environment_scope.h"
+#include "platform/registry.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr char kKey[] = "Software\\Lumivale\\Tavelo2.0";
+
+class RegistryTest : public ::testing::Test {
+protected:
+    RegistryTest() { env_.Set("XDG_CONFIG_HOME", dir_.path().string()); }
+
+    TempDir dir_;
+    EnvironmentScope env_;
+};
+
+TEST_F(RegistryTest, StoreIsOneFileUnderTheConfigFolder) {
+    EXPECT_EQ(RegistryFilePath(), (dir_.path() / "tavelo" / "registry.reg").string());
+    CRegistryKey key(kRootCurrentUser, kKey, true);
+    ASSERT_TRUE(key.IsOpen());
+    EXPECT_TRUE(std::filesystem::exists(RegistryFilePath()));
+}
+
+TEST_F(RegistryTest, RootIndexBeyondTheThreeRootsOpensNothing) {
+    CRegistryKey key(3, kKey, true);
+    EXPECT_FALSE(key.RootFromIndex(3).has_value());
+    EXPECT_FALSE(key.RootFromIndex(-1).has_value());
+    EXPECT_EQ(key.RootFromIndex(0), RegistryRoot::ClassesRoot);
+    EXPECT_EQ(key.RootFromIndex(1), RegistryRoot::CurrentUser);
+    EXPECT_EQ(key.RootFromIndex(2), RegistryRoot::LocalMachine);
+    EXPECT_FALSE(key.IsOpen());
+    EXPECT_FALSE(key.GetHandle().has_value());
+    EXPECT_FALSE(key.SetDword(1, "run count"));
+    EXPECT_FALSE(std::filesystem::exists(RegistryFilePath()));
+}
+
+TEST_F(RegistryTest, KeyOpensWithoutCreateOnlyOnceMadeAndItsParentsExistToo) {
+    EXPECT_FALSE(CRegistryKey(kRootCurrentUser, kKey, false).IsOpen());
+    EXPECT_TRUE(CRegistryKey(kRootCurrentUser, kKey, true).IsOpen());
+    EXPECT_TRUE(CRegistryKey(kRootCurrentUser, kKey, false).IsOpen());
+    EXPECT_TRUE(CRegistryKey(kRootCurrentUser, "software\\LUMIVALE", false).IsOpen());
+    EXPECT_FALSE(CRegistryKey(kRootCurrentUser, "Software\\Lumi", false).IsOpen());
+    // The same path under another root is another key.
+    EXPECT_FALSE(CRegistryKey(kRootLocalMachine, kKey, false).IsOpen());
+}
+
+TEST_F(RegistryTest, StringIsStoredWithItsTerminator) {
+    CRegistryKey key(kRootCurrentUser, kKey, true);
+    ASSERT_TRUE(key.SetString("abc", "name"));
+    char buffer[16];
+    std::memset(buffer, 'x', sizeof buffer);
+    std::uint32_t size = sizeof buffer;
+    ASSERT_TRUE(key.QueryValue(buffer, size, "name"));
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(std::memcmp(buffer, "abc\0", 4), 0);
+    EXPECT_EQ(buffer[4], 'x');
+}
+
+TEST_F(RegistryTest, ValueLargerThanTheBufferIsNotReadAndNothingIsCopied) {
+    CRegistryKey key(kRootCurrentUser, kKey, true);
+    const unsigned char eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    ASSERT_TRUE(key.SetBinary(eight, sizeof eight, "run count"));
+    unsigned char buffer[4] = {9, 9, 9, 9};
+    std::uint32_t size = sizeof buffer;
+    EXPECT_FALSE(key.ReadValueDirect(buffer, size, "run count"));
+    EXPECT_FALSE(key.QueryValue(buffer, size, "run count"));
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(buffer[0], 9);
+    EXPECT_EQ(buffer[3], 9);
+}
+
+TEST_F(RegistryTest, ValuesOutliveTheKeyObjectAndNamesIgnoreCase) {
+    {
+        CRegistryKey key(kRootCurrentUser, kKey, true);
+        ASSERT_TRUE(key.SetDword(0x12345678, "Run Count"));
+        const std::string awkward = "say \"hi\"\\\n\ttab\x01 \xc3\xa9";
+        ASSERT_TRUE(key.SetString(awkward.c_str(), "text"));
+        const unsigned char binary[5] = {0, 255, 0, 10, 13};
+        ASSERT_TRUE(key.SetBinary(binary, sizeof binary, "blob"));
+    }
+    CRegistryKey key(kRootCurrentUser, "SOFTWARE\\lumivale\\tavelo2.0", false);
+    ASSERT_TRUE(key.IsOpen());
+    unsigned char dword[4] = {};
+    std::uint32_t size = sizeof dword;
+    ASSERT_TRUE(key.ReadValueDirect(dword, size, "run count"));
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(dword[0], 0x78);
+    EXPECT_EQ(dword[3], 0x12);
+
+    char text[64] = {};
+    size = sizeof text;
+    ASSERT_TRUE(key.ReadValue(text, size, "TEXT"));
+    EXPECT_STREQ(text, "say \"hi\"\\\n\ttab\x01 \xc3\xa9");
+
+    unsigned char blob[8] = {};
+    size = sizeof blob;
+    ASSERT_TRUE(key.ReadValue(blob, size, "blob"));
+    ASSERT_EQ(size, 5u);
+    EXPECT_EQ(blob[1], 255);
+    EXPECT_EQ(blob[4], 13);
+}
+
+TEST_F(RegistryTest, DeletedValueIsGoneAndCannotBeDeletedTwice) {
+    CRegistryKey key(kRootCurrentUser, kKey, true);
+    ASSERT_TRUE(key.SetDword(7, "run count"));
+    EXPECT_TRUE(key.DeleteValue("RUN COUNT"));
+    EXPECT_FALSE(key.DeleteValue("run count"));
+    unsigned char buffer[4];
+    std::uint32_t size = sizeof buffer;
+    EXPECT_FALSE(key.ReadValueDirect(buffer, size, "run count"));
+}
+
+TEST_F(RegistryTest, DefaultTextIsReadWithoutNameAndAMissingOneStillSucceeds) {
+    CRegistryKey key(kRootClassesRoot, ".htm", true);
+    char buffer[32] = "junk";
+    std::uint32_t size = sizeof buffer;
+    EXPECT_TRUE(key.QueryValue(buffer, size, nullptr));
+    EXPECT_STREQ(buffer, "");
+    ASSERT_TRUE(key.SetString("htmlfile", ""));
+    size = sizeof buffer;
+    EXPECT_TRUE(key.QueryValue(buffer, size, nullptr));
+    EXPECT_STREQ(buffer, "htmlfile");
+    EXPECT_EQ(size, 9u);
+}
+
+// A key whose QueryValue is its own: ReadValue goes through it, ReadValueDirect does not.
+class CFixedKey : public CRegistryKey {
+public:
+    using CRegistryKey::CRegistryKey;
+    bool QueryValue(void* buffer, std::uint32_t& size, const char*) override {
+        static_cast<char*>(buffer)[0] = 'Q';
+        size = 1;
+        return true;
+    }
+};
+
+TEST_F(RegistryTest, ReadValueUsesTheRedefinedQueryButReadValueDirectDoesNot) {
+    CFixedKey key(kRootCurrentUser, kKey, true);
+    ASSERT_TRUE(key.SetString("abc", "name"));
+    char buffer[8] = {};
+    std::uint32_t size = sizeof buffer;
+    ASSERT_TRUE(key.ReadValue(buffer, size, "name"));
+    EXPECT_EQ(buffer[0], 'Q');
+    size = sizeof buffer;
+    ASSERT_TRUE(key.ReadValueDirect(buffer, size, "name"));
+    EXPECT_STREQ(buffer, "abc");
+}
+
+TEST_F(RegistryTest, DamagedLinesOfTheFileAreSkipped) {
+    std::filesystem::create_directories(dir_.path() / "tavelo");
+    std::ofstream(RegistryFilePath()) << "[HKEY_CURRENT_USER\\Software\\Lumivale\\Tavelo2.0]\n"
+                                         "\"run count\"=dword:zz\n"
+                                         "\"broken\n"
+                                         "garbage without equals\n"
+                                         "\"good\"=dword:00000002\n"
+                                         "\"blob\"=hex:0,1\n";
+    CRegistryKey key(kRootCurrentUser, kKey, false);
+    ASSERT_TRUE(key.IsOpen());
+    unsigned char buffer[4] = {};
+    std::uint32_t size = sizeof buffer;
+    EXPECT_FALSE(key.ReadValueDirect(buffer, size, "run count"));
+    EXPECT_FALSE(key.ReadValueDirect(buffer, size, "blob"));
+    ASSERT_TRUE(key.ReadValueDirect(buffer, size, "good"));
+    EXPECT_EQ(buffer[0], 2);
+    // Writing keeps the good values and drops the damage.
+    ASSERT_TRUE(key.SetDword(3, "run count"));
+    size = sizeof buffer;
+    ASSERT_TRUE(CRegistryKey(kRootCurrentUser, kKey, false).ReadValueDirect(buffer, size, "good"));
+    EXPECT_EQ(buffer[0], 2);
+}
+
+}  // namespace
