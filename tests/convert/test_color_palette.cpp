@@ -3,52 +3,11 @@
 #include "convert/color_palette.h"
 #include "support/core_allocation_failure.h"
 
-namespace {
-
-// Reads the fourth byte of each entry, which no operation exposes.
-class InspectedPalette : public CColorPalette {
-public:
-    std::uint8_t OwnIndexByte(std::uint16_t index) const { return m_entries[4u * index + 3]; }
-};
-
-}  // namespace
-
 TEST(ColorPalette, AllocateRefusesACountOfZero) {
     CColorPalette palette;
     EXPECT_FALSE(palette.Allocate());
     EXPECT_FALSE(palette.IsAllocated());
     EXPECT_EQ(palette.FindNearest(10, 20, 30), 0);  // an empty palette answers 0
-}
-
-TEST(ColorPalette, AllocateMakesBlackEntriesCarryingTheirIndexModulo256) {
-    InspectedPalette palette;
-    palette.SetCount(300);
-    ASSERT_TRUE(palette.Allocate());
-    for (std::uint16_t i = 0; i < 300; ++i) {
-        std::uint8_t r = 1;
-        std::uint8_t g = 1;
-        std::uint8_t b = 1;
-        palette.GetEntry(i, r, g, b);
-        ASSERT_EQ(r | g | b, 0) << i;
-        ASSERT_EQ(palette.OwnIndexByte(i), i % 256) << i;
-    }
-}
-
-TEST(ColorPalette, EntriesRoundTripAndIndicesPastTheTableAreIgnored) {
-    CColorPalette palette;
-    palette.SetCount(4);
-    ASSERT_TRUE(palette.Allocate());
-    palette.SetEntry(3, 10, 20, 30);
-    palette.SetEntry(4, 99, 99, 99);
-    std::uint8_t r = 0;
-    std::uint8_t g = 0;
-    std::uint8_t b = 0;
-    palette.GetEntry(3, r, g, b);
-    EXPECT_EQ(r, 10);
-    EXPECT_EQ(g, 20);
-    EXPECT_EQ(b, 30);
-    palette.GetEntry(4, r, g, b);
-    EXPECT_EQ(r | g | b, 0);
 }
 
 TEST(ColorPalette, FindNearestTakesTheSmallestSquaredDistanceAndTheLowestIndexOnATie) {

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -182,32 +180,4 @@ TEST_F(ConvertPhotograph, DitheredEightBitKeepsRegionsCloserToTheirMeanColour) {
         EXPECT_NEAR(ditheredSum[ch] / blockPixels, sourceSum[ch] / blockPixels, 1.0) << ch;
     }
     EXPECT_LT(ditheredBlockError, plainBlockError * 0.8);
-}
-
-TEST_F(ConvertPhotograph, SixteenBitKeepsTheTopFiveBitsOfEachChannelInEitherLayout) {
-    auto device = Converted(16, true, true);
-    auto desktop = Converted(16, false, false);
-    auto indexed = Converted(8, false);
-    ASSERT_TRUE(device && desktop && indexed);
-    for (int y = 0; y < photo_->Height(); ++y) {
-        for (int x = 0; x < photo_->Width(); ++x) {
-            const Rgb c = Get(*photo_, x, y);
-            const int d = device->Row(y)[2 * x] | (device->Row(y)[2 * x + 1] << 8);
-            const int w = desktop->Row(y)[2 * x] | (desktop->Row(y)[2 * x + 1] << 8);
-            const Rgb kept{static_cast<std::uint8_t>(c.r & 0xF8),
-                           static_cast<std::uint8_t>(c.g & 0xF8),
-                           static_cast<std::uint8_t>(c.b & 0xF8)};
-            const Rgb stored{static_cast<std::uint8_t>((d >> 11) << 3),
-                             static_cast<std::uint8_t>(((d >> 6) & 31) << 3),
-                             static_cast<std::uint8_t>((d & 31) << 3)};
-            ASSERT_EQ(stored, kept) << x << "," << y;
-            ASSERT_EQ(d & 0x20, 0);
-            ASSERT_EQ(w >> 15, 0);
-            ASSERT_EQ(w, ((d >> 1) & 0x7FE0) | (d & 31));
-        }
-    }
-    // The 16-bit bitmap carries the same adaptive colour table as an 8-bit one.
-    for (int i = 0; i < 256; ++i) {
-        ASSERT_EQ(TableEntry(*device, i), TableEntry(*indexed, i));
-    }
 }

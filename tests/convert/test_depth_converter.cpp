@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
-#include <tuple>
 #include <vector>
 
 #include "convert/depth_converter.h"
@@ -117,41 +115,6 @@ TEST(DepthConverter, TheErrorTableSharesEachErrorOutWithTheRemainderBelowRight) 
         const auto s = converter.ErrorShares(static_cast<std::uint8_t>(e));
         EXPECT_EQ(s.right + s.belowLeft + s.below + s.belowRight, e);
     }
-}
-
-TEST(DepthConverter, PrepareSetsStridesAndTheErrorMaskByDestinationDepth) {
-    for (const auto& [depth, mask, stride] : {std::tuple{4, 15, 80}, std::tuple{2, 63, 40},
-                                              std::tuple{1, 127, 20}, std::tuple{24, 0, 480}}) {
-        CDepthConverter converter;
-        ASSERT_TRUE(Configure(converter, 24, depth, 160, true));
-        EXPECT_EQ(converter.m_errorMask, mask) << depth;
-        EXPECT_EQ(converter.m_errorTableSize, mask + 1) << depth;
-        EXPECT_EQ(converter.m_sourceStride, 480) << depth;
-        EXPECT_EQ(converter.m_destinationStride, stride) << depth;
-    }
-}
-
-TEST(DepthConverter, AGrey136PixelPacksToLevel8AndSendsItsErrorOn) {
-    // Row 0: grey 136 in the middle (error 8: 3 right, 1 below-left, 2 below, 2 below-right).
-    // Row 1: greys chosen one short of the next level, so each share shows.
-    Rows picture = GreyPicture({{0, 136, 0}, {15, 14, 14}});
-    Rows out(4, 3, 2);
-    CDepthConverter converter;
-    ASSERT_TRUE(Configure(converter, 24, 4, 3, true));
-    EXPECT_TRUE(converter.Convert(picture.Row(0), out.Row(0), 2));
-    EXPECT_EQ(Level4(out, 1, 0), 8);
-    EXPECT_EQ(Level4(out, 2, 0), 0);  // 0 + 3 carried from the left
-    EXPECT_EQ(Level4(out, 0, 1), 1);  // 15 + 1
-    EXPECT_EQ(Level4(out, 1, 1), 1);  // 14 + 2
-    EXPECT_EQ(Level4(out, 2, 1), 1);  // 14 + 2 from above-left
-
-    Rows plain(4, 3, 2);
-    CDepthConverter undithered;
-    ASSERT_TRUE(Configure(undithered, 24, 4, 3, false));
-    undithered.Convert(picture.Row(0), plain.Row(0), 2);
-    EXPECT_EQ(Level4(plain, 1, 0), 8);
-    EXPECT_EQ(Level4(plain, 0, 1), 0);
-    EXPECT_EQ(Level4(plain, 1, 1), 0);
 }
 
 TEST(DepthConverter, ARowOfWidthOneKeepsOnlyTheBelowShare) {

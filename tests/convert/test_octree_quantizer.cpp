@@ -237,18 +237,6 @@ TEST(OctreeQuantizer, TheMappingTableGivesTheDescentsAnswerForEveryFifteenBitCol
     }
 }
 
-TEST(OctreeQuantizer, AnEmptyTreeGivesAnAllBlackPaletteAndIndexZero) {
-    COctreeQuantizer q;
-    q.SetColorBudget(4);
-    CColorPalette palette;
-    ASSERT_TRUE(q.BuildPalette(palette));
-    EXPECT_EQ(palette.Count(), 4);
-    for (std::uint16_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(Entry(palette, i), (Rgb{0, 0, 0}));
-    }
-    EXPECT_EQ(q.MapColor(1, 2, 3), 0);
-}
-
 TEST(OctreeQuantizer, ABudgetOfZeroStopsMergingAtTheRootAndBuildsNoPalette) {
     COctreeQuantizer q;
     q.SetColorBudget(0);
