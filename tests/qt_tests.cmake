@@ -18,7 +18,7 @@ file(GLOB TAVELO_CLI_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/
 if(TAVELO_CLI_TEST_SOURCES AND TARGET tavelo-cli)
   add_executable(tavelo_cli_tests ${TAVELO_CLI_TEST_SOURCES})
   target_include_directories(tavelo_cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(tavelo_cli_tests PRIVATE tavelo_cli_lib tavelo_warnings GTest::gtest GTest::gtest_main)
+  target_link_libraries(tavelo_cli_tests PRIVATE tavelo_cli_lib tavelo_warnings GTest::gtest)
   target_compile_definitions(tavelo_cli_tests PRIVATE
     TAVELO_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
     TAVELO_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples"
