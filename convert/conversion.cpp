@@ -190,23 +190,38 @@ bool DiffusePixels(const CDib& source, CDib& destination, const std::uint8_t* ma
 }
 
 template <int kRedShift, int kGreenShift>
+std::uint32_t DirectColorWord(std::uint32_t blue, std::uint32_t green, std::uint32_t red) {
+    return ((red & 0xF8) << kRedShift) | ((green & 0xF8) << kGreenShift) | ((blue & 0xFF) >> 3);
+}
+
+template <int kRedShift, int kGreenShift>
 void PackDirectColorRows(const CDib& source, CDib& destination) {
+    constexpr auto Word = DirectColorWord<kRedShift, kGreenShift>;
     const std::int32_t width = source.Width();
     for (std::int32_t y = 0; y < source.Height(); ++y) {
         const std::uint8_t* in = source.Row(y);
         std::uint8_t* out = destination.Row(y);
-        for (std::int32_t x = 0; x < width; ++x) {
-            const auto word = static_cast<std::uint16_t>(
-                (static_cast<std::uint32_t>(in[3 * x + 2] & 0xF8) << kRedShift) |
-                (static_cast<std::uint32_t>(in[3 * x + 1] & 0xF8) << kGreenShift) |
-                (in[3 * x] >> 3));
-            // Words are stored low byte first.
-            if constexpr (std::endian::native == std::endian::little) {
-                std::memcpy(out + 2 * x, &word, 2);
-            } else {
-                out[2 * x] = static_cast<std::uint8_t>(word);
-                out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
+        std::int32_t x = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Four pixels at a time: twelve bytes in as three words, four words out as one.
+            for (; x + 4 <= width; x += 4) {
+                std::uint32_t a = 0;  // blue 0, green 0, red 0, blue 1
+                std::uint32_t b = 0;  // green 1, red 1, blue 2, green 2
+                std::uint32_t c = 0;  // red 2, blue 3, green 3, red 3
+                std::memcpy(&a, in + 3 * x, 4);
+                std::memcpy(&b, in + 3 * x + 4, 4);
+                std::memcpy(&c, in + 3 * x + 8, 4);
+                const std::uint64_t words = std::uint64_t{Word(a, a >> 8, a >> 16)} |
+                                            std::uint64_t{Word(a >> 24, b, b >> 8)} << 16 |
+                                            std::uint64_t{Word(b >> 16, b >> 24, c)} << 32 |
+                                            std::uint64_t{Word(c >> 8, c >> 16, c >> 24)} << 48;
+                std::memcpy(out + 2 * x, &words, 8);
             }
+        }
+        for (; x < width; ++x) {
+            const std::uint32_t word = Word(in[3 * x], in[3 * x + 1], in[3 * x + 2]);
+            out[2 * x] = static_cast<std::uint8_t>(word);  // low byte first
+            out[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
         }
         ClearPadding(out, 2 * static_cast<std::size_t>(width), destination.RowStride());
     }

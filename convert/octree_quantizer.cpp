@@ -122,17 +122,34 @@ bool COctreeQuantizer::BuildPalette(CColorPalette& palette) {
     }
     std::uint16_t next = 0;
     NumberLeaves(m_root, next, palette);
-    if (m_root) {
-        for (std::uint32_t key = 0; key < static_cast<std::uint32_t>(kMapSize); ++key) {
-            map[key] = MapColorByDescent(static_cast<std::uint8_t>((key >> 10) << 3),
-                                         static_cast<std::uint8_t>(((key >> 5) & 31) << 3),
-                                         static_cast<std::uint8_t>((key & 31) << 3));
-        }
-    } else {
-        std::fill_n(map.get(), kMapSize, std::uint16_t{0});
-    }
+    FillMap(m_root, 0, 0, 0, 0, map.get());
     m_map = std::move(map);
     return true;
+}
+
+void COctreeQuantizer::FillMap(const Node* node, int level, std::uint32_t red, std::uint32_t green,
+                               std::uint32_t blue, std::uint16_t* map) const {
+    // red, green and blue hold the top `level` of each channel's five bits. The walk takes
+    // the turns that MapColorByDescent takes for every colour that starts with them.
+    if (!node || node->isLeaf) {
+        const std::uint16_t index = node ? node->paletteIndex : 0;
+        const int freeBits = kDepth - level;
+        const std::uint32_t span = 1u << freeBits;
+        for (std::uint32_t r = red << freeBits; r < (red + 1) << freeBits; ++r) {
+            for (std::uint32_t g = green << freeBits; g < (green + 1) << freeBits; ++g) {
+                std::fill_n(map + ((r << 10) | (g << 5) | (blue << freeBits)), span, index);
+            }
+        }
+        return;
+    }
+    for (int c = 0; c < 8; ++c) {
+        const Node* child = node->children[c];
+        if (!child && node->lastChild != 0) {
+            child = node->children[node->lastChild - 1];
+        }
+        FillMap(child, level + 1, (red << 1) | ((c >> 2) & 1), (green << 1) | ((c >> 1) & 1),
+                (blue << 1) | (c & 1), map);
+    }
 }
 
 void COctreeQuantizer::NumberLeaves(Node* node, std::uint16_t& next, CColorPalette& palette) {
@@ -162,11 +179,11 @@ std::uint16_t COctreeQuantizer::MapColorByDescent(std::uint8_t red, std::uint8_t
     }
     for (int level = 0; !node->isLeaf; ++level) {
         const Node* child = node->children[ChildIndex(red, green, blue, level)];
-        if (!child) {
-            if (node->lastChild == 0) {
-                return 0;  // only after a failed insertion, which ends the quantiser's use
-            }
+        if (!child && node->lastChild != 0) {
             child = node->children[node->lastChild - 1];
+        }
+        if (!child) {
+            return 0;  // only after a failed insertion, which ends the quantiser's use
         }
         node = child;
     }

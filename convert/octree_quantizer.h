@@ -48,8 +48,7 @@ public:
         return m_map[MapKey(red, green, blue)];
     }
 
-    // The same answer found by walking down the tree; it fills the table and serves as its
-    // reference.
+    // The same answer found by walking down the tree: the reference the table is held to.
     std::uint16_t MapColorByDescent(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const;
 
     // The whole table from BuildPalette, indexed by MapKey; null before it.
@@ -66,6 +65,8 @@ private:
     bool Merge();
     static void Release(Node* node);
     void NumberLeaves(Node* node, std::uint16_t& next, CColorPalette& palette);
+    void FillMap(const Node* node, int level, std::uint32_t red, std::uint32_t green,
+                 std::uint32_t blue, std::uint16_t* map) const;
 
     Node* m_root = nullptr;
     Node* m_reducible[9] = {};  // per level, interior nodes newest first

@@ -298,31 +298,42 @@ TEST(ConvertDepth, PaddingAfterEachRowIsZero) {
 // ---- depth conversion: 16-bit ----
 
 TEST(ConvertDepth, SixteenBitWordsInBothLayouts) {
-    auto source = NewDib(3, 1, 24);
-    Put(*source, 0, 0, {255, 255, 255});
-    Put(*source, 1, 0, {0xF8, 0x04, 0x0F});  // green below the kept bits, blue's low bits dropped
-    Put(*source, 2, 0, {0x07, 0xFC, 0x00});  // green's sixth bit is never kept
-    auto word = [](const CDib& dib, int x) {
-        return dib.Row(0)[2 * x] | (dib.Row(0)[2 * x + 1] << 8);
+    // Seven pixels: four packed together, then three one by one.
+    const Rgb a{0xF8, 0x04, 0x0F};  // green below the kept bits, blue's low bits dropped
+    const Rgb b{0x07, 0xFC, 0x00};  // green's sixth bit is never kept
+    const Rgb c{0x12, 0x34, 0x56};
+    const Rgb w{255, 255, 255};
+    auto source = NewDib(7, 1, 24);
+    int x = 0;
+    for (const Rgb& pixel : {a, b, w, c, w, a, b}) {
+        Put(*source, x++, 0, pixel);
+    }
+    auto words = [](const CDib& dib) {
+        std::vector<int> out;
+        for (int i = 0; i < 7; ++i) {
+            out.push_back(dib.Row(0)[2 * i] | (dib.Row(0)[2 * i + 1] << 8));
+        }
+        return out;
     };
-    auto device = NewDib(3, 1, 16, 256);
+    auto device = NewDib(7, 1, 16, 256);
     ASSERT_TRUE(ConvertDepth(*source, *device, 1, 1));
-    EXPECT_EQ(word(*device, 0), 0xFFDF);  // every bit but bit 5
-    EXPECT_EQ(word(*device, 1), 0xF801);
-    EXPECT_EQ(word(*device, 2), 0x07C0);
-    EXPECT_EQ(device->Row(0)[6], 0);  // padding
-    EXPECT_EQ(device->Row(0)[7], 0);
-    auto desktop = NewDib(3, 1, 16, 256);
+    // White has every bit but bit 5.
+    EXPECT_EQ(words(*device),
+              (std::vector<int>{0xF801, 0x07C0, 0xFFDF, 0x118A, 0xFFDF, 0xF801, 0x07C0}));
+    EXPECT_EQ(device->Row(0)[14], 0);  // padding
+    EXPECT_EQ(device->Row(0)[15], 0);
+    auto desktop = NewDib(7, 1, 16, 256);
     ASSERT_TRUE(ConvertDepth(*source, *desktop, 0, 0));
-    EXPECT_EQ(word(*desktop, 0), 0x7FFF);  // every bit but bit 15
-    EXPECT_EQ(word(*desktop, 1), 0x7C01);
-    EXPECT_EQ(word(*desktop, 2), 0x03E0);
+    // White has every bit but bit 15.
+    EXPECT_EQ(words(*desktop),
+              (std::vector<int>{0x7C01, 0x03E0, 0x7FFF, 0x08CA, 0x7FFF, 0x7C01, 0x03E0}));
     // The colour table is built although the pixels do not use it: entries in depth-first
     // order, the rest black.
-    EXPECT_EQ(TableEntry(*desktop, 0), (Rgb{0x07, 0xFC, 0x00}));
-    EXPECT_EQ(TableEntry(*desktop, 1), (Rgb{0xF8, 0x04, 0x0F}));
-    EXPECT_EQ(TableEntry(*desktop, 2), (Rgb{255, 255, 255}));
-    EXPECT_EQ(TableEntry(*desktop, 3), (Rgb{0, 0, 0}));
+    EXPECT_EQ(TableEntry(*desktop, 0), c);
+    EXPECT_EQ(TableEntry(*desktop, 1), b);
+    EXPECT_EQ(TableEntry(*desktop, 2), a);
+    EXPECT_EQ(TableEntry(*desktop, 3), w);
+    EXPECT_EQ(TableEntry(*desktop, 4), (Rgb{0, 0, 0}));
 }
 
 // ---- refusals and failures ----
