@@ -190,7 +190,10 @@ bool ReplaceFileContents(const std::string& path, const std::uint8_t* data, std:
     for (int attempt = 0; attempt < 64 && file == nullptr; ++attempt) {
         char suffix[40];
         std::snprintf(suffix, sizeof suffix, ".tmp-%08x-%u", salt, ++counter);
-        temporary = folder / ("." + target.filename().string() + suffix);
+        std::string name = target.filename().string();
+        name.insert(name.begin(), '.');
+        name.append(suffix);
+        temporary = folder / name;
         file = std::fopen(temporary.string().c_str(), "wbx");  // exclusive: never reuse a file
         if (file == nullptr && !fs::exists(temporary, ec)) {
             return false;  // the folder refuses new files
