@@ -10,6 +10,22 @@
 
 namespace {
 
+// Options of the toolkit that take the next argument as their value.
+constexpr const char* kOptionsWithValue[] = {
+    "-style",         "-stylesheet",      "-platform",    "-platformpluginpath",
+    "-platformtheme", "-plugin",          "-display",     "-geometry",
+    "-session",       "-qwindowgeometry", "-qwindowicon", "-qwindowtitle",
+};
+
+bool TakesValue(const QString& option) {
+    for (const char* known : kOptionsWithValue) {
+        if (option == QLatin1String(known)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 QString ServerName() {
     return InstanceServerName(LoadResString(IDS_CAPTION));
 }
@@ -26,6 +42,9 @@ QStringList CAlbumApp::FileArguments(int argc, char** argv) {
             continue;
         }
         if (!optionsEnded && argument.startsWith(u'-')) {
+            if (TakesValue(argument)) {
+                ++i;
+            }
             continue;
         }
         files << QDir::current().absoluteFilePath(argument);

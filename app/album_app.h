@@ -14,8 +14,8 @@ public:
     // How long a later start waits for the running copy, per step.
     static constexpr int kHandOverTimeoutMs = 400;
 
-    // The files named on the command line (everything after the program that is no option,
-    // and everything after "--"), as absolute paths.
+    // The files named on the command line (every argument that is neither an option nor an
+    // option's value, and everything after "--"), as absolute paths.
     static QStringList FileArguments(int argc, char** argv);
     // Hands the files to a copy that runs already; true when it took them and this start
     // should end. Needs no display.

@@ -71,13 +71,8 @@ CInstanceServer::CInstanceServer(QObject* parent) : QObject(parent) {
 }
 
 bool CInstanceServer::Listen(const QString& serverName) {
-    if (m_server.listen(serverName)) {
-        return true;
-    }
-    if (m_server.serverError() != QAbstractSocket::AddressInUseError) {
-        return false;
-    }
-    // A socket no copy answers on is what an ended copy left behind.
+    // Listening replaces whatever socket has the name, so ask first whether a copy answers
+    // there; a socket no copy answers on is what an ended copy left behind.
     QLocalSocket probe;
     probe.connectToServer(serverName);
     if (probe.waitForConnected(kProbeTimeoutMs)) {

@@ -24,7 +24,7 @@ public:
     explicit CInstanceServer(QObject* parent = nullptr);
 
     // Listens on `serverName`, taking over a socket left behind by a copy that has ended;
-    // false when another copy listens there.
+    // false when another copy answers there.
     [[nodiscard]] bool Listen(const QString& serverName);
 
 signals:

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <QEvent>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPainter>
@@ -26,11 +27,20 @@ void CAlbumInfoPane::DoDataExchange(CDataExchange& dx) {
 }
 
 void CAlbumInfoPane::OnInitDialog() {
+    m_iconFrame->installEventFilter(this);
     if (!m_icon.Create(kIconSide, kIconSide, kIconBits)) {
         return;  // shown all the same, without its "untitled"
     }
     m_title->setText(LoadResString(IDS_UNTITLED));
     ClearIcon();
+}
+
+bool CAlbumInfoPane::eventFilter(QObject* watched, QEvent* event) {
+    // The icon is painted with its frame, above the group box that frames the whole pane.
+    if (watched == m_iconFrame && event->type() == QEvent::Paint) {
+        OnPaint();
+    }
+    return CPaneDialog::eventFilter(watched, event);
 }
 
 void CAlbumInfoPane::ResetAlbumInfo() {
@@ -70,14 +80,11 @@ QRect CAlbumInfoPane::IconRect() const {
                  frame.y() + (frame.height() - kIconSide) / 2, kIconSide, kIconSide);
 }
 
-void CAlbumInfoPane::paintEvent(QPaintEvent*) {
-    OnPaint();
-}
-
 void CAlbumInfoPane::OnPaint() {
-    QPainter painter(this);
     const QImage icon = DibToImage(m_icon);
-    if (!icon.isNull()) {
-        painter.drawImage(IconRect().topLeft(), icon);
+    if (icon.isNull()) {
+        return;
     }
+    QPainter painter(m_iconFrame);
+    painter.drawImage(IconRect().topLeft() - m_iconFrame->pos(), icon);
 }

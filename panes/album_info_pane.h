@@ -43,7 +43,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange& dx) override;
     void OnInitDialog() override;
-    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnPaint();

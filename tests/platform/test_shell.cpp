@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/environment_scope.h"
+#include "platform/recording_shell.h"
 #include "platform/shell.h"
 #include "support/temp_dir.h"
 
@@ -34,22 +35,6 @@ TEST(RewriteOpenCommandTest, CommandWithoutPlaceholderGetsTheAddressAtItsEnd) {
     EXPECT_EQ(RewriteOpenCommand("browser -remote", "http://a/"), "browser -remote http://a/");
     EXPECT_EQ(RewriteOpenCommand("browser %f", "http://a/"), "browser %f http://a/");
 }
-
-class CRecordingShell : public CShell {
-public:
-    bool Open(const QUrl& target) override {
-        opened.push_back(target);
-        return openWorks;
-    }
-    bool Start(const QString& program, const QStringList& arguments) override {
-        started.push_back(QStringList{program} + arguments);
-        return startWorks;
-    }
-    bool openWorks = true;
-    bool startWorks = true;
-    std::vector<QUrl> opened;
-    std::vector<QStringList> started;
-};
 
 // An association table of our own: user and system folders under a temporary folder.
 class HyperlinkTest : public ::testing::Test {

@@ -1,0 +1,143 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMimeData>
+#include <QStringList>
+#include <QTest>
+#include <QUrl>
+
+#include "album/picture_preparation.h"
+#include "app/main_dlg.h"
+#include "imaging/picture_loader.h"
+#include "panes/album_info_pane.h"
+#include "panes/image_list_pane.h"
+#include "panes/preview_pane.h"
+#include "platform/environment_scope.h"
+#include "platform/install_library.h"
+#include "platform/recording_shell.h"
+#include "support/temp_dir.h"
+
+// The pictures in the project's samples folder.
+inline const char* const kSamples[] = {
+    "dogs_at_door_320x480.jpg",  "fig_on_plate_640x433.jpg",  "meadow_autumn_640x426.jpg",
+    "mountain_path_640x480.jpg", "paint_brushes_400x315.gif", "dandelions_320x180.bmp",
+};
+
+inline QString Sample(int index) {
+    return QStringLiteral(TAVELO_SAMPLES_DIR "/") + QString::fromLatin1(kSamples[index]);
+}
+
+// Pixel rows of a bitmap, without padding, top row first.
+inline std::vector<std::uint8_t> PixelRows(const CDib& dib) {
+    std::vector<std::uint8_t> rows;
+    for (std::int32_t y = dib.Height() - 1; y >= 0; --y) {
+        const std::uint8_t* row = dib.Row(y);
+        rows.insert(rows.end(), row,
+                    row + static_cast<std::size_t>(dib.Width()) * dib.BitsPerPixel() / 8);
+    }
+    return rows;
+}
+
+// The album icon that the picture file makes, worked out here from the file.
+inline std::vector<std::uint8_t> IconOf(const QString& path) {
+    CPictureLoader loader;
+    CDib picture;
+    CDib icon;
+    if (!loader.Open(path.toStdString()) || !loader.RenderToDib(picture) ||
+        !icon.Create(24, 24, 24) || !MakeIconFromPicture(picture, icon)) {
+        ADD_FAILURE() << "cannot make the icon of " << path.toStdString();
+        return {};
+    }
+    return PixelRows(icon);
+}
+
+// Runs the event loop until `done` holds or `timeoutMs` have passed; tells whether it held.
+template <class Condition>
+bool WaitUntil(Condition done, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// A main window of its own for every test: settings, handheld users and data under a fresh
+// folder, and a shell that only records what it is asked to open.
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() {
+        env_.Set("XDG_CONFIG_HOME", dir_.File("config"));
+        env_.Set("XDG_DATA_HOME", dir_.File("data"));
+        env_.Set("JPILOT_HOME", dir_.File("jpilot"));
+    }
+
+    CMainDlg& Dialog() {
+        if (!dialog_) {
+            dialog_ = std::make_unique<CMainDlg>(library_, shell_);
+            EXPECT_TRUE(dialog_->Create());
+        }
+        return *dialog_;
+    }
+    CImageListPane& List() { return Dialog().ImageListPane(); }
+    CAlbumInfoPane& Info() { return Dialog().AlbumInfoPane(); }
+
+    void AddHandheldUser(const std::string& name) {
+        std::filesystem::create_directories(dir_.path() / "jpilot" / ".jpilot");
+        WriteAll((dir_.path() / "jpilot" / ".jpilot" / "jpilot.rc").string(),
+                 "user " + name + "\n");
+    }
+
+    // Drops the files on the window as a file manager would.
+    void Drop(const QStringList& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& path : paths) {
+            urls << QUrl::fromLocalFile(path);
+        }
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&Dialog(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&Dialog(), &drop);
+    }
+
+    std::vector<std::string> AlbumPaths() {
+        std::vector<std::string> paths;
+        for (std::size_t i = 0; i < Dialog().Album().Count(); ++i) {
+            paths.push_back(Dialog().Album().At(i)->m_sourcePath);
+        }
+        return paths;
+    }
+
+    const CAlbumImage* Shown() { return Dialog().PreviewPane().CurrentEntry(); }
+    const CAlbumImage* Entry(std::size_t index) { return Dialog().Album().At(index); }
+
+    bool IconIsBlack() {
+        for (const std::uint8_t byte : PixelRows(Info().Icon())) {
+            if (byte != 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    TempDir dir_;
+    EnvironmentScope env_;
+    CRecordingShell shell_;
+    CJPilotInstallLibrary library_;
+    std::unique_ptr<CMainDlg> dialog_;
+};
