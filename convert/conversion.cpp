@@ -116,18 +116,23 @@ bool DiffusePixels(const CDib& source, CDib& destination, const std::uint8_t* ma
         current[channel] = buffer.get() + channel * cells + 1;  // C[0]
         next[channel] = buffer.get() + (3 + channel) * cells + 1;
     }
-    // The palette by channel; entries past the palette stay black.
-    std::int32_t reds[256] = {};
-    std::int32_t greens[256] = {};
-    std::int32_t blues[256] = {};
+    // Index and colour in one entry per map key (index, red, green, blue from the low byte
+    // up), so that a pixel's choice and its error take one lookup.
+    std::unique_ptr<std::uint32_t[]> choices(new (std::nothrow)
+                                                 std::uint32_t[COctreeQuantizer::kMapSize]);
+    if (!choices) {
+        return false;
+    }
+    std::uint32_t colors[256] = {};  // entries past the palette stay black
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint8_t red = 0;
         std::uint8_t green = 0;
         std::uint8_t blue = 0;
         palette.GetEntry(static_cast<std::uint16_t>(i), red, green, blue);
-        reds[i] = red;
-        greens[i] = green;
-        blues[i] = blue;
+        colors[i] = (red << 8) | (green << 16) | (static_cast<std::uint32_t>(blue) << 24);
+    }
+    for (std::int32_t key = 0; key < COctreeQuantizer::kMapSize; ++key) {
+        choices[key] = map[key] | colors[map[key]];
     }
     for (std::int32_t y = 0; y < source.Height(); ++y) {
         const std::uint8_t* in = source.Row(y);
@@ -162,11 +167,11 @@ bool DiffusePixels(const CDib& source, CDib& destination, const std::uint8_t* ma
             } else {
                 key = COctreeQuantizer::MapKey(ClampToByte(r), ClampToByte(g), ClampToByte(b));
             }
-            const std::uint8_t index = map[key];
-            out[x] = index;
-            const std::int32_t er = r - reds[index];
-            const std::int32_t eg = g - greens[index];
-            const std::int32_t eb = b - blues[index];
+            const std::uint32_t choice = choices[key];
+            out[x] = static_cast<std::uint8_t>(choice);
+            const std::int32_t er = r - static_cast<std::int32_t>((choice >> 8) & 0xFF);
+            const std::int32_t eg = g - static_cast<std::int32_t>((choice >> 16) & 0xFF);
+            const std::int32_t eb = b - static_cast<std::int32_t>(choice >> 24);
             nr[x - 1] = belowR + er / 4;
             ng[x - 1] = belowG + eg / 4;
             nb[x - 1] = belowB + eb / 4;
