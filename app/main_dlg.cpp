@@ -87,6 +87,11 @@ void CMainDlg::OnInitDialog() {
 
     setAcceptDrops(true);
 
+    // The frames only reserve the panes' places; their outlines would show as stray lines
+    // where a pane is shorter than its frame.
+    for (QFrame* frame : {m_previewFrame, m_albumInfoFrame, m_imageListFrame}) {
+        frame->setFrameShape(QFrame::NoFrame);
+    }
     m_preview = CreatePane<CPreviewPane>(m_previewFrame, this);
     m_albumInfo = CreatePane<CAlbumInfoPane>(m_albumInfoFrame, this);
     m_imageList = CreatePane<CImageListPane>(m_imageListFrame, this);
