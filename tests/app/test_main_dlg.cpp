@@ -126,12 +126,15 @@ TEST_F(MainDlgTest, DropOfThreeWithTheSecondRefusedAddsTwoAndShowsTheFirst) {
 }
 
 TEST_F(MainDlgTest, DropOntoAnAlbumWithASelectionShowsTheFirstNewAndKeepsTheIcon) {
-    Drop({Sample(0)});
-    Drop({Sample(1), Sample(2)});
-    EXPECT_EQ(List().GetItemCount(), 3);
-    EXPECT_EQ(List().GetSelectedRow(), 1);
-    EXPECT_EQ(Shown(), Entry(1));
-    EXPECT_EQ(PixelRows(Info().Icon()), IconOf(Sample(0)));
+    Drop({Sample(0), Sample(1)});
+    List().List()->setCurrentRow(1);
+    QTest::mouseClick(List().IconButton(), Qt::LeftButton);
+    List().List()->setCurrentRow(0);
+    Drop({Sample(2), Sample(3)});
+    EXPECT_EQ(List().GetItemCount(), 4);
+    EXPECT_EQ(List().GetSelectedRow(), 2);
+    EXPECT_EQ(Shown(), Entry(2));
+    EXPECT_EQ(PixelRows(Info().Icon()), IconOf(Sample(1)));
 }
 
 TEST_F(MainDlgTest, DropOfNothingAcceptableChangesNothing) {

@@ -21,6 +21,22 @@ TEST(ImageListPaneAloneTest, ListTakesAThousandRowsAndNoMore) {
     EXPECT_EQ(pane.GetItemText(999), "row 999");
 }
 
+TEST(ImageListPaneAloneTest, MarkFollowsItsRowWhenRowsAboveItGo) {
+    CImageListPane pane;
+    ASSERT_TRUE(pane.Create());
+    for (const char* text : {"zero", "one", "two", "three"}) {
+        ASSERT_TRUE(pane.AddItem(text));
+    }
+    pane.SelectRow(3);
+    ASSERT_EQ(pane.GetSelectionMark(), 3);
+    EXPECT_TRUE(pane.DeleteItem(1));
+    EXPECT_EQ(pane.GetItemText(pane.GetSelectionMark()), "three");
+    EXPECT_TRUE(pane.DeleteItem(2));
+    EXPECT_EQ(pane.GetSelectionMark(), -1);
+    EXPECT_FALSE(pane.DeleteItem(2));
+    EXPECT_EQ(pane.GetItemCount(), 2);
+}
+
 TEST(ImageListPaneAloneTest, AddFilesStaysEnabledWhenTheRestIsSwitched) {
     CImageListPane pane;
     ASSERT_TRUE(pane.Create());
