@@ -3,6 +3,9 @@
 #include <new>
 
 bool CColorPalette::Allocate() {
+    // A refused allocation leaves an empty palette, not the entries of an earlier one.
+    m_entries.reset();
+    m_allocated = 0;
     if (m_count == 0) {
         return false;
     }
@@ -45,7 +48,8 @@ std::uint16_t CColorPalette::FindNearest(std::uint8_t red, std::uint8_t green,
                                          std::uint8_t blue) const {
     std::uint16_t best = 0;
     std::int32_t bestDistance = 2147483647;
-    for (std::uint16_t i = 0; i < m_allocated; ++i) {
+    const std::uint16_t searched = m_count < m_allocated ? m_count : m_allocated;
+    for (std::uint16_t i = 0; i < searched; ++i) {
         const std::uint8_t* e = &m_entries[4u * i];
         const std::int32_t dr = red - e[0];
         const std::int32_t dg = green - e[1];

@@ -112,12 +112,13 @@ bool COctreeQuantizer::Merge() {
 }
 
 bool COctreeQuantizer::BuildPalette(CColorPalette& palette) {
-    palette.SetCount(static_cast<std::uint16_t>(m_colorBudget));
-    if (!palette.Allocate()) {
-        return false;
-    }
+    // The lookup table first: a refusal then leaves the palette as it was.
     std::unique_ptr<std::uint16_t[]> map(new (std::nothrow) std::uint16_t[kMapSize]);
     if (!map) {
+        return false;
+    }
+    palette.SetCount(static_cast<std::uint16_t>(m_colorBudget));
+    if (!palette.Allocate()) {
         return false;
     }
     std::uint16_t next = 0;

@@ -40,4 +40,24 @@ TEST(ColorPalette, ARefusedAllocationKeepsThePaletteEmpty) {
         EXPECT_EQ(palette.IsAllocated(), !failing.Failed());
     });
     EXPECT_EQ(refusals, 1);
+
+    // A palette allocated once and then refused holds no entries of the first table.
+    CColorPalette palette;
+    palette.SetCount(8);
+    ASSERT_TRUE(palette.Allocate());
+    palette.SetEntry(6, 10, 20, 30);
+    palette.SetCount(0);
+    EXPECT_FALSE(palette.Allocate());
+    EXPECT_FALSE(palette.IsAllocated());
+    EXPECT_EQ(palette.FindNearest(10, 20, 30), 0);
+}
+
+TEST(ColorPalette, SearchesOnlyTheCountedEntries) {
+    CColorPalette palette;
+    palette.SetCount(8);
+    ASSERT_TRUE(palette.Allocate());
+    palette.SetEntry(0, 255, 255, 255);
+    palette.SetEntry(6, 10, 20, 30);
+    palette.SetCount(4);
+    EXPECT_EQ(palette.FindNearest(10, 20, 30), 1);  // entries 1..3 are black, nearer than white
 }
