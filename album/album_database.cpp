@@ -62,7 +62,10 @@ bool MakeAlbumIcon(const CDib& icon, CPalmBitmapFamily& family) {
     if (!converter.Prepare()) {
         return false;
     }
-    converter.Convert(icon.Pixels(), copy.Pixels(), icon.Height());
+    // Row by row: a loaded picture's rows need not lie one after another in memory.
+    for (std::int32_t y = 0; y < icon.Height(); ++y) {
+        converter.Convert(icon.Row(y), copy.Row(y), 1);
+    }
 
     CDib square;
     if (!CentralSquare(copy, kIconSide, square)) {

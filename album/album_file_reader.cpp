@@ -96,6 +96,9 @@ bool ReadPalmBitmapFamily(const std::uint8_t* data, std::size_t size,
         info.version = h[9];
         info.nextDepthOffset = LoadBigEndian16(h + 10);
         const int depth = info.pixelSize;
+        if (info.width == 0 || info.height == 0) {
+            return Fail(error, "a Palm bitmap with no pixels");
+        }
         if (depth != 2 && depth != 4 && depth != 8) {
             return Fail(error, "a Palm bitmap of " + std::to_string(depth) + " bits per pixel");
         }

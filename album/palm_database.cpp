@@ -1,5 +1,6 @@
 #include "album/palm_database.h"
 
+#include <atomic>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -9,7 +10,6 @@
 
 #include "album/clock.h"
 #include "album/crt_random.h"
-#include "platform/file_sync.h"
 
 namespace {
 
@@ -23,7 +23,13 @@ constexpr std::size_t kUniqueIdSeed = 68;
 constexpr std::size_t kRecordCount = 76;
 constexpr std::uint32_t kUniqueIdMask = 0xFFFFFF;
 
+bool FlushBuffers(std::FILE* file) { return std::fflush(file) == 0; }
+
+std::atomic<DiskFlush> g_diskFlush{&FlushBuffers};
+
 }  // namespace
+
+void SetDiskFlush(DiskFlush flush) { g_diskFlush.store(flush != nullptr ? flush : &FlushBuffers); }
 
 std::uint16_t SwapBytes16(std::uint16_t value) {
     return static_cast<std::uint16_t>((value >> 8) | (value << 8));
@@ -169,9 +175,17 @@ bool CPalmDatabase::WriteToFile(const char* path) {
 bool ReplaceFileContents(const std::string& path, const std::uint8_t* data, std::size_t size) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path target(path);
+    fs::path target(path);
     if (target.filename().empty()) {
         return false;
+    }
+    // Through a link, the file it points at is replaced, not the link.
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+        const fs::path resolved = fs::weakly_canonical(target, ec);
+        if (ec) {
+            return false;
+        }
+        target = resolved;
     }
     fs::path folder = target.parent_path();
     if (folder.empty()) {
@@ -188,11 +202,9 @@ bool ReplaceFileContents(const std::string& path, const std::uint8_t* data, std:
     const auto salt = static_cast<std::uint32_t>(CurrentTime()) ^
                       static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&temporary));
     for (int attempt = 0; attempt < 64 && file == nullptr; ++attempt) {
-        char suffix[40];
-        std::snprintf(suffix, sizeof suffix, ".tmp-%08x-%u", salt, ++counter);
-        std::string name = target.filename().string();
-        name.insert(name.begin(), '.');
-        name.append(suffix);
+        // Short, so that a target whose name is near the length limit still has a neighbour.
+        char name[40];
+        std::snprintf(name, sizeof name, ".tvl-%08x-%u.tmp", salt, ++counter);
         temporary = folder / name;
         file = std::fopen(temporary.string().c_str(), "wbx");  // exclusive: never reuse a file
         if (file == nullptr && !fs::exists(temporary, ec)) {
@@ -204,7 +216,7 @@ bool ReplaceFileContents(const std::string& path, const std::uint8_t* data, std:
     }
 
     bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
-    ok = SyncFileToDisk(file) && ok;
+    ok = g_diskFlush.load()(file) && ok;
     ok = std::fclose(file) == 0 && ok;
     if (ok) {
         // Keep the permissions of a file that is being replaced.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -87,6 +88,11 @@ constexpr std::uint32_t FourCharCode(const char (&text)[5]) {
            (static_cast<std::uint32_t>(static_cast<unsigned char>(text[2])) << 8) |
            static_cast<std::uint32_t>(static_cast<unsigned char>(text[3]));
 }
+
+// How a finished file reaches the disk before it replaces its target. The programs install
+// the platform's own (platform/file_sync); the default flushes the C library's buffers only.
+using DiskFlush = bool (*)(std::FILE* file);
+void SetDiskFlush(DiskFlush flush);
 
 // Replaces the file at `path` with `size` bytes so that the path never shows a partial file:
 // the bytes go into a fresh temporary file in the same folder, reach the disk, and are then

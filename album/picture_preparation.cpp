@@ -1,6 +1,7 @@
 #include "album/picture_preparation.h"
 
 #include <algorithm>
+#include <new>
 
 #include "album/ansi_text.h"
 #include "convert/conversion.h"
@@ -8,6 +9,8 @@
 namespace {
 constexpr std::int32_t kCropSide = 160;  // the handheld's screen
 constexpr int kIconSide = 24;
+
+std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry, const CDib& loaded);
 }  // namespace
 
 std::string FormText(const std::string& title, const std::string& note) {
@@ -33,8 +36,21 @@ bool MakeIconFromPicture(const CDib& loaded, CDib& icon) {
                        kIconSide);
 }
 
-std::unique_ptr<CPreparedPicture> PreparePicture(const CAlbumImage& entry, const CDib& loaded) {
-    if (!loaded.IsCreated() || loaded.Width() > 32767 || loaded.Height() > 32767) {
+bool IsStoredDepth(std::uint8_t depth) { return depth == 4 || depth == 8 || depth == 16; }
+
+void CenterCropWindow(CAlbumImage& entry, std::int32_t width, std::int32_t height) {
+    auto w = static_cast<std::int16_t>(std::clamp<std::int32_t>(width, 1, 32767));
+    auto h = static_cast<std::int16_t>(std::clamp<std::int32_t>(height, 1, 32767));
+    entry.FitToSizeLimit(w, h);
+    entry.m_horizontalOffset = (w - std::min<std::int32_t>(w, kCropSide)) / 2;
+    entry.m_verticalOffset = (h - std::min<std::int32_t>(h, kCropSide)) / 2;
+}
+
+namespace {
+std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry, const CDib& loaded) {
+    if (!loaded.IsCreated() || loaded.Width() > 32767 || loaded.Height() > 32767 ||
+        !IsStoredDepth(entry.m_colorDepth) || entry.m_sizeLimitWidth < 1 ||
+        entry.m_sizeLimitHeight < 1) {
         return nullptr;
     }
     auto width = static_cast<std::int16_t>(loaded.Width());
@@ -68,3 +84,13 @@ std::unique_ptr<CPreparedPicture> PreparePicture(const CAlbumImage& entry, const
     }
     return picture->SetImage(window) ? std::move(picture) : nullptr;
 }
+}  // namespace
+
+std::unique_ptr<CPreparedPicture> PreparePicture(const CAlbumImage& entry, const CDib& loaded) {
+    try {
+        return PrepareLoadedPicture(entry, loaded);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+

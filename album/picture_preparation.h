@@ -12,8 +12,12 @@
 
 // Fits, resamples, adjusts and (with Crop) cuts the crop window of a loaded picture, and
 // returns it as a prepared picture with the entry's depth, dither and text. Offsets beyond
-// the largest crop position are clamped to it. None when a bitmap cannot be made.
+// the largest crop position are clamped to it. None when a bitmap cannot be made, or for a
+// depth other than 4, 8 or 16 or a size limit below one pixel.
 std::unique_ptr<CPreparedPicture> PreparePicture(const CAlbumImage& entry, const CDib& loaded);
+
+// Puts the entry's crop window in the middle of the picture as fitted from a loaded size.
+void CenterCropWindow(CAlbumImage& entry, std::int32_t width, std::int32_t height);
 
 // Makes the 24 x 24 album icon from the central square of a loaded picture that covers three
 // quarters of its shorter side. `icon` must be a created 24 x 24, 24-bit bitmap; it is left

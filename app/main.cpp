@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/album_app.h"
+#include "platform/file_sync.h"
 
 int main(int argc, char** argv) {
     const QStringList files = CAlbumApp::FileArguments(argc, argv);
@@ -8,6 +9,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication application(argc, argv);
+    InstallDiskFlush();
     CAlbumApp app(files);
     app.InitInstance();
     return 0;

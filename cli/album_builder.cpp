@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -25,13 +26,34 @@ struct CSlot {
     bool done = false;
 };
 
-// The crop window in the middle of the fitted picture.
-void CenterWindow(CAlbumImage& entry, const CDib& loaded) {
-    auto w = static_cast<std::int16_t>(loaded.Width());
-    auto h = static_cast<std::int16_t>(loaded.Height());
-    entry.FitToSizeLimit(w, h);
-    entry.m_horizontalOffset = (w - std::min<int>(w, 160)) / 2;
-    entry.m_verticalOffset = (h - std::min<int>(h, 160)) / 2;
+// Loads and prepares one picture, and makes the album icon from it when asked to.
+CSlot PrepareSlot(const CPictureSpec& spec, CDib* icon) {
+    CSlot result;
+    try {
+        CPictureLoader loader;
+        CDib loaded;
+        if (!loader.Open(spec.path.toStdString())) {
+            result.failure = QString::fromStdString(loader.Error());
+        } else if (!loader.RenderToDib(loaded)) {
+            result.failure = QStringLiteral("the picture cannot be rendered (out of memory)");
+        } else {
+            CAlbumImage entry = spec.entry;
+            if (spec.center) {
+                CenterCropWindow(entry, loaded.Width(), loaded.Height());
+            }
+            result.picture = PreparePicture(entry, loaded);
+            if (!result.picture) {
+                result.failure = QStringLiteral("the picture cannot be prepared (out of memory)");
+            } else if (icon != nullptr && !MakeIconFromPicture(loaded, *icon)) {
+                result.failure = QStringLiteral("the album icon cannot be made");
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        result.picture.reset();
+        result.failure = QStringLiteral("out of memory");
+    }
+    result.done = true;
+    return result;
 }
 
 bool CheckOutput(const QString& output, CInputError& error) {
@@ -54,6 +76,25 @@ bool CheckOutput(const QString& output, CInputError& error) {
         error = {output, QStringLiteral("cannot be written: the folder is not writable")};
         return false;
     }
+    if (info.exists() && !info.isWritable()) {
+        error = {output, QStringLiteral("cannot be written: the file is read-only")};
+        return false;
+    }
+    return true;
+}
+
+// An album written over one of its own pictures would lose that picture.
+bool CheckNotAPicture(const CAlbumSpec& spec, const QString& output, CInputError& error) {
+    const QString target = QFileInfo(output).canonicalFilePath();
+    if (target.isEmpty()) {
+        return true;  // no such file yet
+    }
+    for (const CPictureSpec& picture : spec.pictures) {
+        if (QFileInfo(picture.path).canonicalFilePath() == target) {
+            error = {output, QStringLiteral("is one of the album's pictures")};
+            return false;
+        }
+    }
     return true;
 }
 
@@ -61,7 +102,8 @@ bool CheckOutput(const QString& output, CInputError& error) {
 
 bool BuildAlbumFile(const CAlbumSpec& spec, const QString& output, const CBuildOptions& options,
                     CInputError& error) {
-    if (!ValidateAlbumSpec(spec, error) || !CheckOutput(output, error)) {
+    if (!ValidateAlbumSpec(spec, error) || !CheckOutput(output, error) ||
+        !CheckNotAPicture(spec, output, error)) {
         return false;
     }
     const int total = static_cast<int>(spec.pictures.size());
@@ -86,27 +128,8 @@ bool BuildAlbumFile(const CAlbumSpec& spec, const QString& output, const CBuildO
             if (i >= total || failed.load()) {
                 return;
             }
-            const CPictureSpec& spec_i = spec.pictures[static_cast<std::size_t>(i)];
-            CSlot result;
-            CPictureLoader loader;
-            CDib loaded;
-            if (!loader.Open(spec_i.path.toStdString())) {
-                result.failure = QString::fromStdString(loader.Error());
-            } else if (!loader.RenderToDib(loaded)) {
-                result.failure = QStringLiteral("the picture cannot be rendered (out of memory)");
-            } else {
-                CAlbumImage entry = spec_i.entry;
-                if (spec_i.center) {
-                    CenterWindow(entry, loaded);
-                }
-                result.picture = PreparePicture(entry, loaded);
-                if (!result.picture) {
-                    result.failure = QStringLiteral("the picture cannot be prepared (out of memory)");
-                } else if (i == iconIndex && !MakeIconFromPicture(loaded, icon)) {
-                    result.failure = QStringLiteral("the album icon cannot be made");
-                }
-            }
-            result.done = true;
+            CSlot result = PrepareSlot(spec.pictures[static_cast<std::size_t>(i)],
+                                       i == iconIndex ? &icon : nullptr);
             if (!result.failure.isEmpty()) {
                 failed.store(true);
             }

@@ -45,6 +45,9 @@ std::pair<QString, QString> SplitText(const std::string& stored) {
 
 QImage ToQImage(const CRgbImage& image) {
     QImage out(image.width, image.height, QImage::Format_RGB888);
+    if (out.isNull()) {
+        return out;
+    }
     for (int y = 0; y < image.height; ++y) {
         std::memcpy(out.scanLine(y), image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3,
                     static_cast<std::size_t>(image.width) * 3);
@@ -52,7 +55,13 @@ QImage ToQImage(const CRgbImage& image) {
     return out;
 }
 
-bool SavePng(const CRgbImage& image, const QString& path) { return ToQImage(image).save(path, "PNG"); }
+bool SavePng(const CRgbImage& image, const QString& path) {
+    if (image.width <= 0 || image.height <= 0) {
+        return false;
+    }
+    const QImage picture = ToQImage(image);
+    return !picture.isNull() && picture.save(path, "PNG");
+}
 
 }  // namespace
 

@@ -83,9 +83,16 @@ bool ReadAlbumJson(const QString& jsonPath, CAlbumSpec& spec, CInputError& error
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
+        // The reader stops just past the character it could not take (or, for a bad number,
+        // at the blank before it): name that character.
+        int at = std::max(0, parseError.offset - 1);
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' ||
+                                    text[at] == '\n')) {
+            ++at;
+        }
         return Refuse(error, jsonPath,
                       QStringLiteral("malformed JSON at %1: %2")
-                          .arg(Position(text, parseError.offset), parseError.errorString()));
+                          .arg(Position(text, at), parseError.errorString()));
     }
     if (!document.isObject()) {
         return Refuse(error, jsonPath, QStringLiteral("the album must be a JSON object"));

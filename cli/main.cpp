@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include "cli/cli.h"
+#include "platform/file_sync.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    InstallDiskFlush();
     QCoreApplication::setApplicationName(QStringLiteral("tavelo-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
     QTextStream out(stdout);

@@ -8,7 +8,6 @@ file(GLOB TAVELO_MEDIA_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/imaging/picture_loader*.cpp
   ${CMAKE_SOURCE_DIR}/imaging/memory_bitmap*.cpp
   ${CMAKE_SOURCE_DIR}/platform/*.cpp)
-list(FILTER TAVELO_MEDIA_SOURCES EXCLUDE REGEX "platform/file_sync\\.cpp$")
 file(GLOB TAVELO_MEDIA_HEADERS CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/imaging/picture_loader*.h
   ${CMAKE_SOURCE_DIR}/imaging/memory_bitmap*.h

@@ -1,5 +1,7 @@
 #include "platform/file_sync.h"
 
+#include "album/palm_database.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -16,3 +18,5 @@ bool SyncFileToDisk(std::FILE* file) {
     return fsync(fileno(file)) == 0;
 #endif
 }
+
+void InstallDiskFlush() { SetDiskFlush(&SyncFileToDisk); }

@@ -260,3 +260,29 @@ TEST_F(AlbumDatabaseTest, AMissingIconIsWrittenBlack) {
     EXPECT_EQ(Record(0)[4240 + 16], 0xFF);
     EXPECT_EQ(Record(0)[4240 + 464 + 16], 230);
 }
+
+TEST_F(AlbumDatabaseTest, AnIconWhoseRowsRunTopDownGivesTheSameIcon) {
+    // The same 24 x 24 picture, once made here and once held in top-down rows as a loaded
+    // picture is.
+    CDib created;
+    ASSERT_TRUE(created.Create(24, 24, 24));
+    auto rows = std::make_shared<std::vector<std::uint8_t>>(24 * 72);
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 72; ++x) {
+            const auto v = static_cast<std::uint8_t>(x * 3 + y * 11);
+            created.Row(23 - y)[x] = v;  // image row y is storage row 23 - y
+            (*rows)[static_cast<std::size_t>(y) * 72 + x] = v;
+        }
+    }
+    CDib adopted;
+    ASSERT_TRUE(adopted.AdoptTopDown(24, 24, 24, rows->data(), 72, rows));
+    CPalmBitmapFamily a;
+    CPalmBitmapFamily b;
+    ASSERT_TRUE(MakeAlbumIcon(created, a));
+    ASSERT_TRUE(MakeAlbumIcon(adopted, b));
+    std::vector<std::uint8_t> bytesA(1056);
+    std::vector<std::uint8_t> bytesB(1056);
+    ASSERT_TRUE(a.CopyTo(bytesA.data()));
+    ASSERT_TRUE(b.CopyTo(bytesB.data()));
+    EXPECT_EQ(bytesA, bytesB);
+}

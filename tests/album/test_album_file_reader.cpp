@@ -57,6 +57,17 @@ TEST(AlbumFileReader, RefusesForeignFiles) {
     EXPECT_FALSE(ReadAlbumFile(text, album, error));
 }
 
+TEST(AlbumFileReader, RefusesAPalmBitmapWithoutPixels) {
+    auto bytes = SmallAlbum();
+    const std::size_t icon = LoadBigEndian32(&bytes[78]) + 4240;  // record 0's icon area
+    bytes[icon] = 0;
+    bytes[icon + 1] = 0;  // width 0
+    CAlbumFile album;
+    std::string error;
+    EXPECT_FALSE(ReadAlbumFile(bytes, album, error));
+    EXPECT_NE(error.find("no pixels"), std::string::npos) << error;
+}
+
 TEST(AlbumFileReader, SurvivesEveryTruncationAndRandomDamage) {
     const auto good = SmallAlbum();
     CAlbumFile album;

@@ -268,3 +268,19 @@ TEST_F(PalmDatabaseTest, WritingOverAFolderFails) {
     EXPECT_TRUE(std::filesystem::is_directory(dir_.path() / "taken" / "inside"));
     EXPECT_EQ(EntryCount(dir_.path()), 1u);
 }
+
+TEST_F(PalmDatabaseTest, WritesNamesNearTheLengthLimitAndThroughLinks) {
+    CPalmDatabase db;
+    const std::string longName = dir_.File(std::string(246, 'a') + ".pdb");
+    ASSERT_TRUE(db.WriteToFile(longName.c_str()));
+    EXPECT_EQ(ReadAll(longName).size(), 80u);
+
+    // A link to an album: the album is replaced, the link stays a link.
+    const std::string real = dir_.File("real.pdb");
+    WriteAll(real, "old");
+    const std::string link = dir_.File("link.pdb");
+    std::filesystem::create_symlink(real, link);
+    ASSERT_TRUE(db.WriteToFile(link.c_str()));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadAll(real).size(), 80u);
+}

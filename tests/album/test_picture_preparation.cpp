@@ -101,6 +101,28 @@ TEST(PreparePicture, AppliesBrightnessAndContrast) {
     EXPECT_EQ(picture->m_bitmap.ReadPixel(3, 3), 0u);
 }
 
+TEST(PreparePicture, RefusesDepthsAndLimitsTheHandheldDoesNotTake) {
+    CDib loaded;
+    ASSERT_TRUE(loaded.Create(40, 30, 24));
+    CAlbumImage entry;
+    entry.m_colorDepth = 2;
+    EXPECT_EQ(PreparePicture(entry, loaded), nullptr);
+    entry.m_colorDepth = 16;
+    entry.m_sizeLimitWidth = 0;
+    EXPECT_EQ(PreparePicture(entry, loaded), nullptr);
+}
+
+TEST(PreparePicture, CentresTheCropWindowInTheFittedPicture) {
+    CAlbumImage entry;  // 160 x 160 with Crop: 640 x 480 becomes 213 x 160
+    CenterCropWindow(entry, 640, 480);
+    EXPECT_EQ(entry.m_horizontalOffset, 26);
+    EXPECT_EQ(entry.m_verticalOffset, 0);
+    entry.m_crop = 0;  // 160 x 120: the whole picture is the window
+    CenterCropWindow(entry, 640, 480);
+    EXPECT_EQ(entry.m_horizontalOffset, 0);
+    EXPECT_EQ(entry.m_verticalOffset, 0);
+}
+
 TEST(PreparePicture, FormsTheTextInTheHandheldsCodePage) {
     CDib loaded;
     ASSERT_TRUE(loaded.Create(8, 8, 24));

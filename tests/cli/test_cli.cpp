@@ -259,6 +259,7 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
     Write(File(QStringLiteral("huge.bmp")), huge);
     Write(File(QStringLiteral("bad.json")), "{\n  \"title\": \"x\",\n  \"pictures\": [ oops ]\n}\n");
     Write(File(QStringLiteral("depth.json")), R"({"pictures": [{"path": "x.jpg", "depth": 5}]})");
+    Write(File(QStringLiteral("pair.json")), R"({"title": 5 5})");
 
     const QString out = File(QStringLiteral("out.pdb"));
     const QString good = Sample(kSampleFiles[0]);
@@ -279,6 +280,7 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
         {{File(QStringLiteral("huge.bmp"))}, QStringLiteral("memory limit")},
         {{QStringLiteral("--album"), File(QStringLiteral("bad.json"))}, QStringLiteral("line 3, column 17")},
         {{QStringLiteral("--album"), File(QStringLiteral("depth.json"))}, QStringLiteral("\"depth\" is out of range")},
+        {{QStringLiteral("--album"), File(QStringLiteral("pair.json"))}, QStringLiteral("line 1, column 13")},
         {{QStringLiteral("--depth"), QStringLiteral("2"), good}, QStringLiteral("--depth 2 is out of range")},
         {{QStringLiteral("--limit"), QStringLiteral("100x100"), good}, QStringLiteral("--limit 100x100")},
         {{QStringLiteral("--limit"), QStringLiteral("1280x1025"), good}, QStringLiteral("out of range")},
@@ -300,6 +302,14 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
     Write(out, "the old album");
     EXPECT_EQ(Cli({QStringLiteral("build"), QStringLiteral("-o"), out, good, File(QStringLiteral("text.jpg"))}).status, 2);
     EXPECT_EQ(Bytes(out), QByteArray("the old album"));
+
+    // Writing the album over one of its own pictures would lose the picture.
+    ASSERT_TRUE(QFile::copy(good, File(QStringLiteral("mine.jpg"))));
+    const CliRun over = Cli({QStringLiteral("build"), QStringLiteral("-o"), File(QStringLiteral("mine.jpg")),
+                             File(QStringLiteral("mine.jpg"))});
+    EXPECT_EQ(over.status, 2);
+    EXPECT_TRUE(over.err.contains(QStringLiteral("is one of the album's pictures"))) << over.err.toStdString();
+    EXPECT_EQ(Bytes(File(QStringLiteral("mine.jpg"))), Bytes(good));
 
     const CliRun unwritable = Cli({QStringLiteral("build"), QStringLiteral("-o"),
                                 File(QStringLiteral("no/such/folder/a.pdb")), good});
