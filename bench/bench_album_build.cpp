@@ -64,16 +64,16 @@ void PrepareFiles() {
     }
 }
 
-CAlbumSpec Spec() {
-    CAlbumSpec spec;
+CAlbumRequest Request() {
+    CAlbumRequest request;
     for (const QString& file : g_files) {
-        CPictureSpec picture;
+        CPictureRequest picture;
         picture.path = file;
         picture.entry.m_sourcePath = file.toStdString();
         picture.entry.m_title = "photo";
-        spec.pictures.push_back(picture);
+        request.pictures.push_back(picture);
     }
-    return spec;
+    return request;
 }
 
 void DecodeOnly(benchmark::State& state) {
@@ -91,13 +91,13 @@ void DecodeOnly(benchmark::State& state) {
 
 void BuildAlbum(benchmark::State& state) {
     PrepareFiles();
-    const CAlbumSpec spec = Spec();
+    const CAlbumRequest request = Request();
     CBuildOptions options;
     options.threads = static_cast<int>(state.range(0));
     const QString output = g_dir->filePath(QStringLiteral("album.pdb"));
     for (auto _ : state) {
         CInputError error;
-        if (!BuildAlbumFile(spec, output, options, error)) {
+        if (!BuildAlbumFile(request, output, options, error)) {
             state.SkipWithError(error.reason.toStdString().c_str());
             return;
         }

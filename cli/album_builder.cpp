@@ -27,18 +27,18 @@ struct CSlot {
 };
 
 // Loads and prepares one picture, and makes the album icon from it when asked to.
-CSlot PrepareSlot(const CPictureSpec& spec, CDib* icon) {
+CSlot PrepareSlot(const CPictureRequest& request, CDib* icon) {
     CSlot result;
     try {
         CPictureLoader loader;
         CDib loaded;
-        if (!loader.Open(spec.path.toStdString())) {
+        if (!loader.Open(request.path.toStdString())) {
             result.failure = QString::fromStdString(loader.Error());
         } else if (!loader.RenderToDib(loaded)) {
             result.failure = QStringLiteral("the picture cannot be rendered (out of memory)");
         } else {
-            CAlbumImage entry = spec.entry;
-            if (spec.center) {
+            CAlbumImage entry = request.entry;
+            if (request.center) {
                 CenterCropWindow(entry, loaded.Width(), loaded.Height());
             }
             result.picture = PreparePicture(entry, loaded);
@@ -84,12 +84,12 @@ bool CheckOutput(const QString& output, CInputError& error) {
 }
 
 // An album written over one of its own pictures would lose that picture.
-bool CheckNotAPicture(const CAlbumSpec& spec, const QString& output, CInputError& error) {
+bool CheckNotAPicture(const CAlbumRequest& request, const QString& output, CInputError& error) {
     const QString target = QFileInfo(output).canonicalFilePath();
     if (target.isEmpty()) {
         return true;  // no such file yet
     }
-    for (const CPictureSpec& picture : spec.pictures) {
+    for (const CPictureRequest& picture : request.pictures) {
         if (QFileInfo(picture.path).canonicalFilePath() == target) {
             error = {output, QStringLiteral("is one of the album's pictures")};
             return false;
@@ -100,14 +100,14 @@ bool CheckNotAPicture(const CAlbumSpec& spec, const QString& output, CInputError
 
 }  // namespace
 
-bool BuildAlbumFile(const CAlbumSpec& spec, const QString& output, const CBuildOptions& options,
+bool BuildAlbumFile(const CAlbumRequest& request, const QString& output, const CBuildOptions& options,
                     CInputError& error) {
-    if (!ValidateAlbumSpec(spec, error) || !CheckOutput(output, error) ||
-        !CheckNotAPicture(spec, output, error)) {
+    if (!ValidateAlbumRequest(request, error) || !CheckOutput(output, error) ||
+        !CheckNotAPicture(request, output, error)) {
         return false;
     }
-    const int total = static_cast<int>(spec.pictures.size());
-    const int iconIndex = spec.iconIndex && total > 0 ? *spec.iconIndex : -1;
+    const int total = static_cast<int>(request.pictures.size());
+    const int iconIndex = request.iconIndex && total > 0 ? *request.iconIndex : -1;
 
     CDib icon;
     if (!icon.Create(kIconSide, kIconSide, 24)) {  // black until a picture gives it
@@ -128,7 +128,7 @@ bool BuildAlbumFile(const CAlbumSpec& spec, const QString& output, const CBuildO
             if (i >= total || failed.load()) {
                 return;
             }
-            CSlot result = PrepareSlot(spec.pictures[static_cast<std::size_t>(i)],
+            CSlot result = PrepareSlot(request.pictures[static_cast<std::size_t>(i)],
                                        i == iconIndex ? &icon : nullptr);
             if (!result.failure.isEmpty()) {
                 failed.store(true);
@@ -168,7 +168,7 @@ bool BuildAlbumFile(const CAlbumSpec& spec, const QString& output, const CBuildO
     for (int i = 0; i < total; ++i) {
         const CSlot& slot = results[static_cast<std::size_t>(i)];
         if (slot.done && !slot.failure.isEmpty()) {
-            error = {spec.pictures[static_cast<std::size_t>(i)].path, slot.failure};
+            error = {request.pictures[static_cast<std::size_t>(i)].path, slot.failure};
             return false;
         }
     }
@@ -178,7 +178,7 @@ bool BuildAlbumFile(const CAlbumSpec& spec, const QString& output, const CBuildO
 
     CPreparedAlbum album;
     album.m_icon = &icon;
-    album.m_text = FormText(spec.title.toStdString(), spec.note.toStdString());
+    album.m_text = FormText(request.title.toStdString(), request.note.toStdString());
     for (auto& slot : results) {
         if (!slot.picture || !album.AddPicture(std::move(slot.picture))) {
             error = {output, QStringLiteral("out of memory")};

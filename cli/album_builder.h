@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-#include "cli/album_spec.h"
+#include "cli/album_request.h"
 
 // Loads every picture (on up to `threads` threads; the bytes do not depend on the count),
 // prepares it on the shared save path, and writes the album file. On any failure nothing is
@@ -13,5 +13,5 @@ struct CBuildOptions {
     std::function<void(int done, int total)> progress;  // called on the calling thread
 };
 
-[[nodiscard]] bool BuildAlbumFile(const CAlbumSpec& spec, const QString& output,
+[[nodiscard]] bool BuildAlbumFile(const CAlbumRequest& request, const QString& output,
                                   const CBuildOptions& options, CInputError& error);

@@ -6,8 +6,8 @@
 #include <QRegularExpression>
 
 #include "cli/album_builder.h"
-#include "cli/album_inspect.h"
-#include "cli/album_spec.h"
+#include "cli/album_report.h"
+#include "cli/album_request.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
         return Refused(err, QStringLiteral("build needs -o OUT.pdb"));
     }
 
-    CAlbumSpec spec;
+    CAlbumRequest request;
     CInputError error;
     if (parser.isSet(albumJson)) {
         const QList<QCommandLineOption> perPicture = {title, note, icon, depth, brightness, contrast,
@@ -121,7 +121,7 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
         if (!parser.positionalArguments().isEmpty()) {
             return Refused(err, QStringLiteral("pictures are listed in the JSON file with --album"));
         }
-        if (!ReadAlbumJson(parser.value(albumJson), spec, error)) {
+        if (!ReadAlbumJson(parser.value(albumJson), request, error)) {
             return Refused(err, error);
         }
     } else {
@@ -166,17 +166,17 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
             settings.m_verticalOffset = b;
         }
         if (parser.isSet(title)) {
-            spec.title = parser.value(title);
+            request.title = parser.value(title);
         }
-        spec.note = parser.value(note);
+        request.note = parser.value(note);
         if (parser.isSet(icon)) {
             const QString value = parser.value(icon);
             bool ok = false;
             const int index = value.toInt(&ok);
             if (value == QLatin1String("none")) {
-                spec.iconIndex.reset();
+                request.iconIndex.reset();
             } else if (ok && index >= 0) {
-                spec.iconIndex = index;
+                request.iconIndex = index;
             } else {
                 return Refused(err, QStringLiteral("--icon %1 must be a picture number or none").arg(value));
             }
@@ -188,18 +188,18 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
                                     .arg(kMaxAlbumPictures));
         }
         for (const QString& path : pictures) {
-            CPictureSpec picture;
+            CPictureRequest picture;
             picture.path = path;
             picture.entry = settings;
             picture.entry.m_sourcePath = path.toStdString();
             picture.entry.m_title = TitleFromPath(path).toStdString();
             picture.center = parser.isSet(center);
-            spec.pictures.push_back(std::move(picture));
+            request.pictures.push_back(std::move(picture));
         }
     }
 
     CBuildOptions options;
-    if (terminal && static_cast<int>(spec.pictures.size()) >= kProgressFrom) {
+    if (terminal && static_cast<int>(request.pictures.size()) >= kProgressFrom) {
         options.progress = [&err](int done, int total) {
             err << "\rPreparing pictures: " << done << " of " << total;
             if (done == total) {
@@ -208,7 +208,7 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
             err.flush();
         };
     }
-    if (!BuildAlbumFile(spec, parser.value(output), options, error)) {
+    if (!BuildAlbumFile(request, parser.value(output), options, error)) {
         return Refused(err, error);
     }
     return kExitOk;

@@ -147,22 +147,22 @@ TEST_F(CliTest, BuildsAreReproducibleAndIndependentOfThreads) {
 
     // In process, one thread and four give the same bytes.
     qputenv("SOURCE_DATE_EPOCH", "978307200");
-    CAlbumSpec spec;
+    CAlbumRequest request;
     for (const QString& name : kSampleFiles) {
-        CPictureSpec picture;
+        CPictureRequest picture;
         picture.path = Sample(name);
         picture.entry.m_colorDepth = 8;
         picture.entry.m_dither = 1;
         picture.center = true;
-        spec.pictures.push_back(picture);
+        request.pictures.push_back(picture);
     }
     CInputError error;
     CBuildOptions one;
     one.threads = 1;
     CBuildOptions four;
     four.threads = 4;
-    ASSERT_TRUE(BuildAlbumFile(spec, File(QStringLiteral("one.pdb")), one, error));
-    ASSERT_TRUE(BuildAlbumFile(spec, File(QStringLiteral("four.pdb")), four, error));
+    ASSERT_TRUE(BuildAlbumFile(request, File(QStringLiteral("one.pdb")), one, error));
+    ASSERT_TRUE(BuildAlbumFile(request, File(QStringLiteral("four.pdb")), four, error));
     qunsetenv("SOURCE_DATE_EPOCH");
     EXPECT_EQ(Bytes(File(QStringLiteral("one.pdb"))), Bytes(File(QStringLiteral("four.pdb"))));
 }

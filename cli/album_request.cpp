@@ -1,4 +1,4 @@
-#include "cli/album_spec.h"
+#include "cli/album_request.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,7 +71,7 @@ bool IsValidSizeLimit(int width, int height) {
            height <= kMaxLimitHeight;
 }
 
-bool ReadAlbumJson(const QString& jsonPath, CAlbumSpec& spec, CInputError& error) {
+bool ReadAlbumJson(const QString& jsonPath, CAlbumRequest& request, CInputError& error) {
     QFile file(jsonPath);
     if (!file.exists()) {
         return Refuse(error, jsonPath, QStringLiteral("file not found"));
@@ -100,26 +100,26 @@ bool ReadAlbumJson(const QString& jsonPath, CAlbumSpec& spec, CInputError& error
     const QJsonObject album = document.object();
     const QDir base = QFileInfo(jsonPath).absoluteDir();
 
-    spec = CAlbumSpec();
+    request = CAlbumRequest();
     if (album.contains(QLatin1String("title"))) {
         if (!album[QLatin1String("title")].isString()) {
             return Refuse(error, jsonPath, QStringLiteral("\"title\" must be a string"));
         }
-        spec.title = album[QLatin1String("title")].toString();
+        request.title = album[QLatin1String("title")].toString();
     }
     if (album.contains(QLatin1String("note"))) {
         if (!album[QLatin1String("note")].isString()) {
             return Refuse(error, jsonPath, QStringLiteral("\"note\" must be a string"));
         }
-        spec.note = album[QLatin1String("note")].toString();
+        request.note = album[QLatin1String("note")].toString();
     }
     if (album.contains(QLatin1String("icon"))) {
         const QJsonValue icon = album[QLatin1String("icon")];
         int index = 0;
         if (icon.isNull()) {
-            spec.iconIndex.reset();
+            request.iconIndex.reset();
         } else if (ReadInt(icon, index)) {
-            spec.iconIndex = index;
+            request.iconIndex = index;
         } else {
             return Refuse(error, jsonPath,
                           QStringLiteral("\"icon\" must be a picture index or null"));
@@ -145,7 +145,7 @@ bool ReadAlbumJson(const QString& jsonPath, CAlbumSpec& spec, CInputError& error
         if (!p[QLatin1String("path")].isString() || p[QLatin1String("path")].toString().isEmpty()) {
             return Refuse(error, jsonPath, where + QStringLiteral("\"path\" must be a file name"));
         }
-        CPictureSpec picture;
+        CPictureRequest picture;
         picture.path = QDir::cleanPath(base.absoluteFilePath(p[QLatin1String("path")].toString()));
         CAlbumImage& e = picture.entry;
         e.m_title = TitleFromPath(picture.path).toStdString();
@@ -219,26 +219,26 @@ bool ReadAlbumJson(const QString& jsonPath, CAlbumSpec& spec, CInputError& error
             e.m_verticalOffset = b;
         }
         e.m_sourcePath = picture.path.toStdString();
-        spec.pictures.push_back(std::move(picture));
+        request.pictures.push_back(std::move(picture));
     }
     return true;
 }
 
-bool ValidateAlbumSpec(const CAlbumSpec& spec, CInputError& error) {
-    if (spec.pictures.size() > static_cast<std::size_t>(kMaxAlbumPictures)) {
+bool ValidateAlbumRequest(const CAlbumRequest& request, CInputError& error) {
+    if (request.pictures.size() > static_cast<std::size_t>(kMaxAlbumPictures)) {
         return Refuse(error, QString(),
                       QStringLiteral("%1 pictures; an album holds at most %2")
-                          .arg(spec.pictures.size())
+                          .arg(request.pictures.size())
                           .arg(kMaxAlbumPictures));
     }
-    if (spec.iconIndex && !spec.pictures.empty() &&
-        (*spec.iconIndex < 0 || *spec.iconIndex >= static_cast<int>(spec.pictures.size()))) {
+    if (request.iconIndex && !request.pictures.empty() &&
+        (*request.iconIndex < 0 || *request.iconIndex >= static_cast<int>(request.pictures.size()))) {
         return Refuse(error, QString(),
                       QStringLiteral("icon index %1 names no picture (0 to %2)")
-                          .arg(*spec.iconIndex)
-                          .arg(spec.pictures.size() - 1));
+                          .arg(*request.iconIndex)
+                          .arg(request.pictures.size() - 1));
     }
-    for (const CPictureSpec& picture : spec.pictures) {
+    for (const CPictureRequest& picture : request.pictures) {
         if (!HasPictureExtension(picture.path)) {
             return Refuse(error, picture.path,
                           QStringLiteral("not a .jpg, .jpeg, .bmp or .gif file"));

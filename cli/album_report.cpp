@@ -1,4 +1,4 @@
-#include "cli/album_inspect.h"
+#include "cli/album_report.h"
 
 #include <QDateTime>
 #include <QDir>

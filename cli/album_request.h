@@ -9,17 +9,17 @@
 
 // What the batch tool is asked to build: album texts, the icon's source and every picture
 // with its settings.
-struct CPictureSpec {
+struct CPictureRequest {
     QString path;
     CAlbumImage entry;    // settings, title and note; m_sourcePath is the UTF-8 path
     bool center = false;  // put the crop window in the middle once the size is known
 };
 
-struct CAlbumSpec {
+struct CAlbumRequest {
     QString title = QStringLiteral("untitled");
     QString note;
     std::optional<int> iconIndex = 0;  // none: a black icon
-    std::vector<CPictureSpec> pictures;
+    std::vector<CPictureRequest> pictures;
 };
 
 // A refusal of the input: which file it is about and why, for a one-line message.
@@ -31,11 +31,11 @@ struct CInputError {
 inline constexpr int kMaxAlbumPictures = 1000;
 
 // Reads ALBUM.json; relative picture paths resolve against its folder.
-[[nodiscard]] bool ReadAlbumJson(const QString& jsonPath, CAlbumSpec& spec, CInputError& error);
+[[nodiscard]] bool ReadAlbumJson(const QString& jsonPath, CAlbumRequest& request, CInputError& error);
 
 // Checks the settings of every picture, the icon index, the picture count and each picture's
 // extension and file, without decoding anything.
-[[nodiscard]] bool ValidateAlbumSpec(const CAlbumSpec& spec, CInputError& error);
+[[nodiscard]] bool ValidateAlbumRequest(const CAlbumRequest& request, CInputError& error);
 
 // The title the desktop program gives a new picture: its file name without extension.
 QString TitleFromPath(const QString& path);
