@@ -3,7 +3,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QRegularExpression>
+#include <optional>
 
 #include "cli/album_builder.h"
 #include "cli/album_report.h"
@@ -34,6 +34,20 @@ int Refused(QTextStream& err, const CInputError& error) {
 }
 
 int Refused(QTextStream& err, const QString& reason) { return Refused(err, CInputError{{}, reason}); }
+
+// Parses a command's arguments; an exit status when that is all there is to do (a refusal, or
+// the help text printed).
+std::optional<int> Parse(QCommandLineParser& parser, const QStringList& arguments, QTextStream& out,
+                         QTextStream& err) {
+    if (!parser.parse(arguments)) {
+        return Refused(err, parser.errorText());
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out << parser.helpText();
+        return kExitOk;
+    }
+    return std::nullopt;
+}
 
 // "W x H" pair written as WxH or X,Y.
 bool ParsePair(const QString& text, const QString& separator, int& a, int& b) {
@@ -95,12 +109,8 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
                        limit, offset, center});
     parser.addPositionalArgument(QStringLiteral("PICTURE"), QStringLiteral("JPEG, GIF or BMP files."),
                                  QStringLiteral("PICTURE..."));
-    if (!parser.parse(arguments)) {
-        return Refused(err, parser.errorText());
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out << parser.helpText();
-        return kExitOk;
+    if (const auto finished = Parse(parser, arguments, out, err)) {
+        return *finished;
     }
     if (!parser.isSet(output)) {
         return Refused(err, QStringLiteral("build needs -o OUT.pdb"));
@@ -221,12 +231,8 @@ int Inspect(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
     parser.addOption(json);
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The album file."));
-    if (!parser.parse(arguments)) {
-        return Refused(err, parser.errorText());
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out << parser.helpText();
-        return kExitOk;
+    if (const auto finished = Parse(parser, arguments, out, err)) {
+        return *finished;
     }
     if (parser.positionalArguments().size() != 1) {
         return Refused(err, QStringLiteral("inspect takes one album file"));
@@ -253,12 +259,8 @@ int Extract(const QStringList& arguments, QTextStream& out, QTextStream& err) {
                                  QStringLiteral("Folder for the pictures."), QStringLiteral("DIR"));
     parser.addOption(dir);
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The album file."));
-    if (!parser.parse(arguments)) {
-        return Refused(err, parser.errorText());
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out << parser.helpText();
-        return kExitOk;
+    if (const auto finished = Parse(parser, arguments, out, err)) {
+        return *finished;
     }
     if (parser.positionalArguments().size() != 1 || !parser.isSet(dir)) {
         return Refused(err, QStringLiteral("extract takes one album file and -d DIR"));
