@@ -71,23 +71,33 @@ bool CAlbumApp::ListenForLaterStarts(CMainDlg& dialog) {
     if (!server->Listen(ServerName())) {
         return false;
     }
+    Serve(std::move(server), dialog);
+    return true;
+}
+
+void CAlbumApp::Serve(std::unique_ptr<CInstanceServer> server, CMainDlg& dialog) {
     QObject::connect(server.get(), &CInstanceServer::filesArrived, &dialog,
                      [&dialog](const QStringList& files) {
                          dialog.BringToFront();
                          dialog.OnDropFiles(files);
                      });
     m_server = std::move(server);
-    return true;
 }
 
 bool CAlbumApp::InitInstance() {
+    // Decide which copy runs before the window exists: a copy that ends here must not count
+    // as a start.
+    auto server = std::make_unique<CInstanceServer>();
+    const bool listening = server->Listen(ServerName());
+    if (!listening && HandFilesToRunningCopy(ServerName(), m_files, kHandOverTimeoutMs)) {
+        return false;  // another copy started at the same moment and took the files
+    }
     CMainDlg dialog;
     if (!dialog.Create()) {
         return false;
     }
-    if (!ListenForLaterStarts(dialog) &&
-        HandFilesToRunningCopy(ServerName(), m_files, kHandOverTimeoutMs)) {
-        return false;  // another copy started at the same moment and took the files
+    if (listening) {
+        Serve(std::move(server), dialog);
     }
     dialog.OnDropFiles(m_files);
     dialog.exec();

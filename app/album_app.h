@@ -34,6 +34,9 @@ public:
     [[nodiscard]] bool ListenForLaterStarts(CMainDlg& dialog);
 
 private:
+    // Brings `dialog` forward with the files of every later start.
+    void Serve(std::unique_ptr<CInstanceServer> server, CMainDlg& dialog);
+
     QStringList m_files;
     std::unique_ptr<CInstanceServer> m_server;
 };

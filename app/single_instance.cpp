@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QLockFile>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -17,6 +18,8 @@ constexpr quint32 kHandOverMagic = 0x54564C32;  // "TVL2"
 constexpr char kAcknowledgement = 'k';
 constexpr QDataStream::Version kStreamVersion = QDataStream::Qt_6_0;
 constexpr int kNameHashLength = 16;
+// How long a start waits for another that is just deciding whether it is the first.
+constexpr int kTurnTimeoutMs = 2000;
 // How long a copy that still runs may take to accept a connection.
 constexpr int kProbeTimeoutMs = 250;
 
@@ -71,6 +74,11 @@ CInstanceServer::CInstanceServer(QObject* parent) : QObject(parent) {
 }
 
 bool CInstanceServer::Listen(const QString& serverName) {
+    // Two copies started at the same moment take turns, so that only one of them listens.
+    QLockFile turn(QDir(QDir::tempPath()).filePath(QFileInfo(serverName).fileName() + ".lock"));
+    if (!turn.tryLock(kTurnTimeoutMs)) {
+        return false;
+    }
     // Listening replaces whatever socket has the name, so ask first whether a copy answers
     // there; a socket no copy answers on is what an ended copy left behind.
     QLocalSocket probe;

@@ -1,5 +1,6 @@
 #include "panes/pane_dialog.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 
 CPaneDialog::CPaneDialog(int templateId, QWidget* parent) : CTemplateDialog(templateId, parent) {}
@@ -15,3 +16,5 @@ void CPaneDialog::keyPressEvent(QKeyEvent* event) {
             CTemplateDialog::keyPressEvent(event);
     }
 }
+
+void CPaneDialog::contextMenuEvent(QContextMenuEvent* event) { event->ignore(); }

@@ -16,4 +16,6 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // The main window's context menu (with the About box) is offered over the panes too.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 };

@@ -19,7 +19,11 @@ constexpr char kMimeAppsFile[] = "mimeapps.list";
 constexpr char kDefaultsGroup[] = "[Default Applications]";
 constexpr char kDesktopEntryGroup[] = "[Desktop Entry]";
 constexpr char kHelpFolderName[] = "help";
+#ifdef TAVELO_INSTALLED_HELP
+constexpr char kInstalledHelpFolder[] = TAVELO_INSTALLED_HELP;
+#else
 constexpr char kInstalledHelpFolder[] = "../share/tavelo/help";
+#endif
 // Field codes of desktop entries that stand for nothing when a browser is started by hand.
 constexpr char kOtherFieldCodes[] = "fFdDnNickvm";
 

@@ -194,7 +194,9 @@ bool WriteBanner(const Banner& banner, const QString& folder) {
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(0.5, 0.5, kBannerWidth - 1, kBannerHeight - 1));
     p.end();
-    return image.save(QStringLiteral("%1/bitmaps/%2.png").arg(folder).arg(banner.id));
+    // Banners are 8 bits per pixel: a palette of at most 256 colours.
+    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither)
+        .save(QStringLiteral("%1/bitmaps/%2.png").arg(folder).arg(banner.id));
 }
 
 bool WriteIcon(int size, const QString& folder) {

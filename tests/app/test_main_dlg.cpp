@@ -13,6 +13,7 @@
 
 #include "app/about_dlg.h"
 #include "app/main_window_fixture.h"
+#include "app/picture_path.h"
 #include "app/tool_tip_button.h"
 #include "platform/registry.h"
 #include "res/resource.h"
@@ -59,6 +60,7 @@ TEST_F(MainDlgTest, StartsEmptyWithTheEditingControlsOff) {
 TEST_F(MainDlgTest, BannerTakesTurnsOneStartAfterAnother) {
     const int expected[] = {IDB_BANNER_0, IDB_BANNER_1, IDB_BANNER_2,
                             IDB_BANNER_3, IDB_BANNER_4, IDB_BANNER_0};
+    const int links[] = {113, 118, 119, 120, 114, 113};
     ASSERT_EQ(expected[1], 143);
     for (int run = 0; run < 6; ++run) {
         CMainDlg dialog(library_, shell_);
@@ -66,7 +68,13 @@ TEST_F(MainDlgTest, BannerTakesTurnsOneStartAfterAnother) {
         EXPECT_EQ(dialog.Banner()->pixmap().toImage(), LoadBitmapResource(expected[run]).toImage())
             << "start " << run + 1;
         EXPECT_EQ(StoredRunCount(), static_cast<std::uint32_t>(run)) << "start " << run + 1;
+        // Each banner opens its own campaign's address.
+        dialog.show();
+        QTest::mouseClick(dialog.Banner(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 30));
+        ASSERT_EQ(shell_.opened.size(), static_cast<std::size_t>(run + 1));
+        EXPECT_EQ(shell_.opened.back(), QUrl(LoadResString(links[run]))) << "start " << run + 1;
     }
+    EXPECT_NE(shell_.opened[1], shell_.opened[2]);
 }
 
 TEST_F(MainDlgTest, RunCountOfMoreThanFourBytesStartsAgainAtOne) {
@@ -163,7 +171,7 @@ TEST_F(MainDlgTest, DeleteSelectsTheRowThatMovedUpOrTheNewLastRow) {
     EXPECT_EQ(AlbumPaths(),
               (std::vector<std::string>{Sample(0).toStdString(), Sample(1).toStdString(),
                                         Sample(3).toStdString()}));
-    EXPECT_EQ(List().GetItemText(2), Sample(3));
+    EXPECT_EQ(List().GetItemText(2), ListDisplayText(Sample(3)));
     EXPECT_EQ(List().GetSelectedRow(), 2);
     EXPECT_EQ(Shown(), Entry(2));
 
@@ -337,6 +345,26 @@ TEST_F(MainDlgTest, AboutBoxIsOfferedByTheWindowsContextMenu) {
     EXPECT_TRUE(aboutLines.contains("Tavelo Desktop v2.0"));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(MainDlgTest, ContextMenuIsOfferedOverThePanesToo) {
+    CMainDlg& dialog = Dialog();
+    dialog.show();
+    QWidget* const panes[] = {&List(), &Info(), List().List()};
+    for (QWidget* pane : panes) {
+        QString menuText;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu != nullptr && !menu->actions().isEmpty()) {
+                menuText = menu->actions().first()->text();
+                menu->close();
+            }
+        });
+        const QPoint inside(pane->width() / 2, pane->height() / 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, inside, pane->mapToGlobal(inside));
+        QApplication::sendEvent(pane, &event);
+        EXPECT_EQ(menuText, "&About Tavelo Desktop...") << pane->metaObject()->className();
+    }
 }
 
 }  // namespace
