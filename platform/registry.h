@@ -51,6 +51,8 @@ public:
     virtual bool IsOpen() const { return m_open; }
     virtual const std::optional<CRegistryHandle>& GetHandle() const { return m_key; }
 
+    // The operations below answer true for success where the Windows registry answers 0 (and
+    // false where it answers 1); a Windows implementation maps its results that way.
     [[nodiscard]] virtual bool SetBinary(const void* data, std::uint32_t size,
                                          const std::string& valueName);
     // Stores the text with its terminating zero.
