@@ -80,12 +80,8 @@ TEST_F(AlbumDatabaseTest, AnAlbumWithoutPicturesIsOneHeaderRecord) {
     for (int i = 8241; i < 8246; ++i) {
         EXPECT_EQ(r[i], 0);
     }
-}
-
-TEST_F(AlbumDatabaseTest, NamesTheDatabaseAfterTheTimeWithTypeAndCreator) {
-    Build();
-    std::vector<std::uint8_t> image(db_.GetFileSize());
-    db_.BuildImage(image.data());
+    std::vector<std::uint8_t> image(db.GetFileSize());
+    db.BuildImage(image.data());
     EXPECT_STREQ(reinterpret_cast<const char*>(image.data()), "tvl_album_978307200");
     EXPECT_EQ(std::string(image.begin() + 60, image.begin() + 68), "TVLITVL2");
 }
@@ -157,25 +153,22 @@ TEST_F(AlbumDatabaseTest, DataRecordsCarryTheConvertedBitmapFile) {
             const std::uint8_t* p = db.RecordData(2);
             const std::uint32_t colors = depth == 4 ? 16 : 256;
             ASSERT_EQ(db.RecordSize(2), CPreparedPicture::ImageSize(depth, 37, 21));
-            EXPECT_EQ(p[0], 'B');
-            EXPECT_EQ(p[1], 'M');
-            std::uint32_t v;
-            std::memcpy(&v, p + 2, 4);
-            EXPECT_EQ(v, 0u);
-            std::memcpy(&v, p + 10, 4);
-            EXPECT_EQ(v, 54 + 4 * colors);
-            std::memcpy(&v, p + 14, 4);
-            EXPECT_EQ(v, 40u);
-            std::memcpy(&v, p + 18, 4);
-            EXPECT_EQ(v, 37u);
-            std::memcpy(&v, p + 22, 4);
-            EXPECT_EQ(v, 21u);
+            const auto le32 = [p](int at) {
+                std::uint32_t v;
+                std::memcpy(&v, p + at, 4);
+                return v;
+            };
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(p), 2), "BM");
+            // file size, reserved, offset of the pixels, header size, width, height
+            const std::uint32_t fields[] = {0, 0, 54 + 4 * colors, 40, 37, 21};
+            for (int i = 0; i < 6; ++i) {
+                EXPECT_EQ(le32(2 + 4 * i), fields[i]) << i;
+            }
             EXPECT_EQ(p[26], 1);
             EXPECT_EQ(p[28], depth);
-            std::memcpy(&v, p + 46, 4);
-            EXPECT_EQ(v, colors);
-            std::memcpy(&v, p + 50, 4);
-            EXPECT_EQ(v, colors);
+            EXPECT_EQ(le32(30), 0u);  // no compression
+            EXPECT_EQ(le32(46), colors);
+            EXPECT_EQ(le32(50), colors);
 
             // The same bytes ConvertDepth gives in the handheld's layout.
             CDib expected;
@@ -204,6 +197,12 @@ TEST_F(AlbumDatabaseTest, AlbumIconIsTheIconsCentralSquareResampled) {
     for (int i = 4240 + 16; i < 4240 + 160; ++i) {
         ASSERT_EQ(r[i], 0xFF) << i;  // all black at 2 bits
     }
+    // Without an icon the handheld shows a black one.
+    CPalmDatabase db;
+    album_.m_icon = nullptr;
+    ASSERT_TRUE(BuildAlbumDatabase(album_, db));
+    EXPECT_EQ(db.RecordData(0)[4240 + 16], 0xFF);
+    EXPECT_EQ(db.RecordData(0)[4240 + 464 + 16], 230);
 }
 
 TEST_F(AlbumDatabaseTest, ReadsBackWhatItWrote) {
@@ -252,13 +251,6 @@ TEST_F(AlbumDatabaseTest, AFailingPictureLeavesAnExistingFileAlone) {
     EXPECT_FALSE(WriteAlbumDatabase(path.c_str(), album_));
     const auto bytes = ReadAll(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "before");
-}
-
-TEST_F(AlbumDatabaseTest, AMissingIconIsWrittenBlack) {
-    album_.m_icon = nullptr;
-    Build();
-    EXPECT_EQ(Record(0)[4240 + 16], 0xFF);
-    EXPECT_EQ(Record(0)[4240 + 464 + 16], 230);
 }
 
 TEST_F(AlbumDatabaseTest, AnIconWhoseRowsRunTopDownGivesTheSameIcon) {

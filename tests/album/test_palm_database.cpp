@@ -51,7 +51,7 @@ TEST(ByteSwaps, ReverseTheByteOrder) {
     EXPECT_EQ(out[1], 0xB2);
 }
 
-TEST(GlobalBuffer, HoldsOneBlockAndRefusesASecond) {
+TEST(ByteSwaps, GlobalBufferHoldsOneBlockAndRefusesASecond) {
     CGlobalBuffer buffer(16);
     ASSERT_TRUE(buffer.Holds());
     EXPECT_EQ(buffer.Size(), 16u);
@@ -112,21 +112,16 @@ TEST_F(PalmDatabaseTest, OneRecordStartsAtOffsetEightyEight) {
     EXPECT_EQ(image[86], 0);  // filler
     EXPECT_EQ(image[87], 0);
     EXPECT_EQ(0, std::memcmp(&image[88], record, 10));
-}
 
-TEST_F(PalmDatabaseTest, RecordsFollowEachOtherWithoutPadding) {
-    CPalmDatabase db;
-    const std::uint8_t a[3] = {0xA, 0xA, 0xA};
-    const std::uint8_t b[5] = {0xB, 0xB, 0xB, 0xB, 0xB};
-    ASSERT_TRUE(db.AddRecord(a, 3));
-    ASSERT_TRUE(db.AddRecord(b, 5));
-    auto image = Build(db);
-    ASSERT_EQ(image.size(), 96u + 8u);
+    // A second record follows the first without padding.
+    const std::uint8_t more[3] = {0xB, 0xB, 0xB};
+    ASSERT_TRUE(db.AddRecord(more, 3));
+    image = Build(db);
+    ASSERT_EQ(image.size(), 96u + 13);
     EXPECT_EQ(Be32(image, 78), 96u);
-    EXPECT_EQ(Be32(image, 86), 99u);
-    EXPECT_EQ(image[98], 0xA);
-    EXPECT_EQ(image[99], 0xB);
-    EXPECT_EQ(image[103], 0xB);
+    EXPECT_EQ(Be32(image, 86), 106u);
+    EXPECT_EQ(image[105], 10);
+    EXPECT_EQ(image[106], 0xB);
 }
 
 TEST_F(PalmDatabaseTest, NameKeepsThirtyOneCharactersAndAZero) {
@@ -216,17 +211,22 @@ TEST_F(PalmDatabaseTest, WritesTheImageToTheFile) {
     const std::uint8_t record[4] = {9, 8, 7, 6};
     ASSERT_TRUE(db.AddRecord(record, 4));
     const std::string path = dir_.File("album.pdb");
+    WriteAll(path, std::string(500, 'x'));  // an older, longer album is replaced whole
     ASSERT_TRUE(db.WriteToFile(path.c_str()));
     EXPECT_EQ(ReadAll(path), Build(db));
     EXPECT_EQ(EntryCount(dir_.path()), 1u);  // no temporary file left beside it
 }
 
-TEST_F(PalmDatabaseTest, WritingIntoAMissingFolderFailsAndLeavesNoFile) {
+TEST_F(PalmDatabaseTest, WritingIntoAMissingFolderOrOverAFolderFailsAndLeavesNoFile) {
     CPalmDatabase db;
     const std::string path = dir_.File("missing/album.pdb");
     EXPECT_FALSE(db.WriteToFile(path.c_str()));
     EXPECT_FALSE(std::filesystem::exists(dir_.path() / "missing"));
     EXPECT_EQ(EntryCount(dir_.path()), 0u);
+    std::filesystem::create_directories(dir_.path() / "taken" / "inside");
+    EXPECT_FALSE(db.WriteToFile(dir_.File("taken").c_str()));
+    EXPECT_TRUE(std::filesystem::is_directory(dir_.path() / "taken" / "inside"));
+    EXPECT_EQ(EntryCount(dir_.path()), 1u);
 }
 
 TEST_F(PalmDatabaseTest, AFailedWriteLeavesTheExistingFileAsItWas) {
@@ -250,22 +250,6 @@ TEST_F(PalmDatabaseTest, AFailedWriteLeavesTheExistingFileAsItWas) {
     EXPECT_FALSE(written);
     const auto bytes = ReadAll(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the previous album");
-    EXPECT_EQ(EntryCount(dir_.path()), 1u);
-}
-
-TEST_F(PalmDatabaseTest, ASuccessfulWriteReplacesAnExistingFile) {
-    const std::string path = dir_.File("album.pdb");
-    WriteAll(path, std::string(500, 'x'));
-    CPalmDatabase db;
-    ASSERT_TRUE(db.WriteToFile(path.c_str()));
-    EXPECT_EQ(ReadAll(path).size(), 80u);
-}
-
-TEST_F(PalmDatabaseTest, WritingOverAFolderFails) {
-    std::filesystem::create_directories(dir_.path() / "taken" / "inside");
-    CPalmDatabase db;
-    EXPECT_FALSE(db.WriteToFile(dir_.File("taken").c_str()));
-    EXPECT_TRUE(std::filesystem::is_directory(dir_.path() / "taken" / "inside"));
     EXPECT_EQ(EntryCount(dir_.path()), 1u);
 }
 
