@@ -1,95 +1,70 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <numeric>
 #include <random>
 #include <vector>
 
 #include "convert/depth_converter.h"
-#include "imaging/dib.h"
-#include "support/core_allocation_failure.h"
+#include "support/core_pictures.h"
 
 namespace {
 
-// A block of rows as the converter sees them: `rows` rows of the bitmap stride apart.
-struct Rows {
-    Rows(int depth, int width, int rows, std::uint8_t fill = 0)
-        : stride(CDib::Stride(depth, width)),
-          bytes(static_cast<std::size_t>(stride) * rows, fill) {}
-    std::uint8_t* Row(int y) { return bytes.data() + static_cast<std::size_t>(stride) * y; }
-    std::int32_t stride;
-    std::vector<std::uint8_t> bytes;
-};
-
-// 24-bit rows whose pixels have the given grey values (0..221): green carries up to 127 of
-// the value, red up to 63 more and blue the rest.
-Rows GreyPicture(const std::vector<std::vector<int>>& greys) {
-    Rows picture(24, static_cast<int>(greys[0].size()), static_cast<int>(greys.size()));
-    for (std::size_t y = 0; y < greys.size(); ++y) {
-        for (std::size_t x = 0; x < greys[y].size(); ++x) {
-            const int green = std::min(greys[y][x], 127);
-            const int red = std::min(greys[y][x] - green, 63);
-            const int blue = greys[y][x] - green - red;
-            std::uint8_t* p = picture.Row(static_cast<int>(y)) + 3 * x;
-            p[0] = static_cast<std::uint8_t>(8 * blue);
-            p[1] = static_cast<std::uint8_t>(2 * green);
-            p[2] = static_cast<std::uint8_t>(4 * red);
-        }
-    }
-    return picture;
-}
-
-bool Configure(CDepthConverter& converter, int sourceDepth, int destinationDepth, int width,
-               bool dither) {
-    converter.m_sourceDepth = static_cast<std::uint8_t>(sourceDepth);
-    converter.m_destinationDepth = static_cast<std::uint8_t>(destinationDepth);
+bool Prepare(CDepthConverter& converter, int from, int to, int width, bool dither) {
+    converter.m_sourceDepth = static_cast<std::uint8_t>(from);
+    converter.m_destinationDepth = static_cast<std::uint8_t>(to);
     converter.m_width = width;
     converter.m_dither = dither ? 1 : 0;
     return converter.Prepare();
 }
 
-int Level4(const Rows& rows, int x, int y) {
-    const std::uint8_t byte = rows.bytes[static_cast<std::size_t>(rows.stride) * y + x / 2];
+// Converts a whole 24-bit picture to grey rows at `depth`, into rows that start dirty so that
+// every byte up to the stride must be written.
+std::vector<std::uint8_t> Grey(const CDib& picture, int depth, bool dither) {
+    const std::int32_t stride = CDib::Stride(depth, picture.Width());
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(stride) * picture.Height(), 0xA5);
+    CDepthConverter converter;
+    EXPECT_TRUE(Prepare(converter, 24, depth, picture.Width(), dither));
+    // In two runs of rows: the accumulator carries over between calls.
+    const int first = picture.Height() / 2;
+    converter.Convert(picture.Row(0), out.data(), first);
+    converter.Convert(picture.Row(first), out.data() + stride * first, picture.Height() - first);
+    return out;
+}
+
+int Level4(const std::vector<std::uint8_t>& rows, int stride, int x, int y) {
+    const std::uint8_t byte = rows[static_cast<std::size_t>(stride) * y + x / 2];
     return x % 2 == 0 ? byte >> 4 : byte & 15;
 }
 
 // The grey rows written out plainly, cell by cell, to hold the converter's one-pass form to.
-std::vector<std::uint8_t> Reference(const Rows& source, int width, int rows, int depth,
-                                    bool dither) {
-    const int mask = (1 << (8 - depth)) - 1;
-    const int maxLevel = (1 << depth) - 1;
+std::vector<std::uint8_t> Reference(const CDib& source, int depth, bool dither) {
+    const int width = source.Width();
+    const int shift = 8 - depth;
+    const int perByte = 8 / depth;
     const std::int32_t stride = CDib::Stride(depth, width);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(stride) * rows, 0);
-    std::vector<int> c(width, 0);
-    std::vector<int> n(width, 0);
-    for (int y = 0; y < rows; ++y) {
-        const std::uint8_t* p = source.bytes.data() + static_cast<std::size_t>(source.stride) * y;
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(stride) * source.Height(), 0);
+    std::vector<int> c(width + 1, 0);  // a spare cell takes what falls off the right edge
+    std::vector<int> n(width + 1, 0);
+    for (int y = 0; y < source.Height(); ++y) {
         for (int x = 0; x < width; ++x) {
-            c[x] += (p[3 * x + 2] >> 2) + (p[3 * x + 1] >> 1) + (p[3 * x] >> 3);
-        }
-        if (dither) {
-            for (int x = 0; x < width; ++x) {
-                const int e = c[x] & mask;
-                const int right = (7 * e) >> 4;
-                const int belowLeft = (3 * e) >> 4;
-                const int below = (5 * e) >> 4;
-                if (x + 1 < width) {
-                    c[x + 1] += right;
-                    n[x + 1] += e - right - belowLeft - below;
-                }
-                if (x > 0) {
-                    n[x - 1] += belowLeft;
-                }
-                n[x] += below;
+            const Rgb p = Get(source, x, y);
+            const int v = c[x] + (p.r >> 2) + (p.g >> 1) + (p.b >> 3);
+            const int e = dither ? v & ((1 << shift) - 1) : 0;
+            const int right = (7 * e) >> 4, belowLeft = (3 * e) >> 4, below = (5 * e) >> 4;
+            c[x + 1] += right;
+            n[x + 1] += e - right - belowLeft - below;
+            n[x] += below;
+            if (x > 0) {
+                n[x - 1] += belowLeft;
             }
-        }
-        for (int x = 0; x < width; ++x) {
-            const int level = std::min(c[x] >> (8 - depth), maxLevel);
-            const int bit = 8 - depth * (x % (8 / depth) + 1);
-            out[static_cast<std::size_t>(stride) * y + x / (8 / depth)] |=
-                static_cast<std::uint8_t>(level << bit);
+            const int level = std::min(v >> shift, (1 << depth) - 1);
+            out[static_cast<std::size_t>(stride) * y + x / perByte] |=
+                static_cast<std::uint8_t>(level << (8 - depth * (x % perByte + 1)));
         }
         c = n;
-        std::fill(n.begin(), n.end(), 0);
+        n.assign(width + 1, 0);
     }
     return out;
 }
@@ -98,59 +73,39 @@ std::vector<std::uint8_t> Reference(const Rows& source, int width, int rows, int
 
 TEST(DepthConverter, TheErrorTableSharesEachErrorOutWithTheRemainderBelowRight) {
     CDepthConverter converter;
-    ASSERT_TRUE(Configure(converter, 24, 4, 8, true));
-    EXPECT_EQ(converter.m_errorMask, 15);
-    EXPECT_EQ(converter.m_errorTableSize, 16);
-    const auto s15 = converter.ErrorShares(15);
-    EXPECT_EQ(s15.right, 6);
-    EXPECT_EQ(s15.belowLeft, 2);
-    EXPECT_EQ(s15.below, 4);
-    EXPECT_EQ(s15.belowRight, 3);
-    const auto s8 = converter.ErrorShares(8);
-    EXPECT_EQ(s8.right, 3);
-    EXPECT_EQ(s8.belowLeft, 1);
-    EXPECT_EQ(s8.below, 2);
-    EXPECT_EQ(s8.belowRight, 2);
-    for (int e = 0; e <= 15; ++e) {
+    ASSERT_TRUE(Prepare(converter, 24, 4, 8, true));
+    auto shares = [&](int e) {
         const auto s = converter.ErrorShares(static_cast<std::uint8_t>(e));
-        EXPECT_EQ(s.right + s.belowLeft + s.below + s.belowRight, e);
-    }
+        return std::array<int, 4>{s.right, s.belowLeft, s.below, s.belowRight};
+    };
+    EXPECT_EQ(shares(15), (std::array<int, 4>{6, 2, 4, 3}));
+    EXPECT_EQ(shares(8), (std::array<int, 4>{3, 1, 2, 2}));
 }
 
 TEST(DepthConverter, ARowOfWidthOneKeepsOnlyTheBelowShare) {
     // Grey 143 leaves error 15, of which only 4 goes below: 147 is level 9 with error 3, whose
     // below share is 0, so the column alternates.
-    Rows picture = GreyPicture({{143}, {143}, {143}, {143}, {143}});
-    Rows out(4, 1, 5);
-    CDepthConverter converter;
-    ASSERT_TRUE(Configure(converter, 24, 4, 1, true));
-    converter.Convert(picture.Row(0), out.Row(0), 5);
+    auto picture = NewDib(1, 5, 24);
     for (int y = 0; y < 5; ++y) {
-        EXPECT_EQ(Level4(out, 0, y), y % 2 == 0 ? 8 : 9) << y;
+        Put(*picture, 0, y, {64, 254, 0});
+    }
+    const auto out = Grey(*picture, 4, true);
+    for (int y = 0; y < 5; ++y) {
+        EXPECT_EQ(Level4(out, 4, 0, y), y % 2 == 0 ? 8 : 9) << y;
     }
 }
 
 TEST(DepthConverter, WhiteIsLevel13AtFourBitsAndDitheringNeverLiftsItTo15) {
-    constexpr int kWidth = 37;
-    constexpr int kRows = 40;
-    Rows white(24, kWidth, kRows, 255);
-    Rows plain(4, kWidth, kRows);
-    CDepthConverter undithered;
-    ASSERT_TRUE(Configure(undithered, 24, 4, kWidth, false));
-    undithered.Convert(white.Row(0), plain.Row(0), kRows);
-    for (int y = 0; y < kRows; ++y) {
-        for (int x = 0; x < kWidth / 2; ++x) {
-            ASSERT_EQ(plain.Row(y)[x], 0xDD);
-        }
-    }
-    Rows dithered(4, kWidth, kRows);
-    CDepthConverter converter;
-    ASSERT_TRUE(Configure(converter, 24, 4, kWidth, true));
-    converter.Convert(white.Row(0), dithered.Row(0), kRows);
+    auto white = NewDib(37, 40, 24);
+    std::fill(white->Pixels(), white->Pixels() + white->PixelBytes(), 255);
+    const std::int32_t stride = CDib::Stride(4, 37);
+    const auto plain = Grey(*white, 4, false);
+    const auto dithered = Grey(*white, 4, true);
     int lifted = 0;
-    for (int y = 0; y < kRows; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const int level = Level4(dithered, x, y);
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 37; ++x) {
+            ASSERT_EQ(Level4(plain, stride, x, y), 13);
+            const int level = Level4(dithered, stride, x, y);
             ASSERT_TRUE(level == 13 || level == 14) << x << "," << y << ": " << level;
             lifted += level == 14;
         }
@@ -162,20 +117,11 @@ TEST(DepthConverter, TheOnePassFormMatchesThePlainAlgorithmOnRandomPictures) {
     std::mt19937 random(3);
     for (int depth : {4, 2, 1}) {
         for (int width : {1, 2, 3, 5, 8, 9, 17, 64}) {
+            auto picture = NewDib(width, 7, 24);
+            std::generate(picture->Pixels(), picture->Pixels() + picture->PixelBytes(),
+                          [&] { return static_cast<std::uint8_t>(random()); });
             for (bool dither : {true, false}) {
-                constexpr int kRows = 7;
-                Rows picture(24, width, kRows);
-                for (auto& byte : picture.bytes) {
-                    byte = static_cast<std::uint8_t>(random());
-                }
-                // Padding bytes start dirty, to show that the whole stride is written.
-                Rows out(depth, width, kRows, 0xA5);
-                CDepthConverter converter;
-                ASSERT_TRUE(Configure(converter, 24, depth, width, dither));
-                // In two runs of rows: the accumulator carries over between calls.
-                converter.Convert(picture.Row(0), out.Row(0), 3);
-                converter.Convert(picture.Row(3), out.Row(3), kRows - 3);
-                ASSERT_EQ(out.bytes, Reference(picture, width, kRows, depth, dither))
+                ASSERT_EQ(Grey(*picture, depth, dither), Reference(*picture, depth, dither))
                     << "depth " << depth << " width " << width << " dither " << dither;
             }
         }
@@ -184,35 +130,12 @@ TEST(DepthConverter, TheOnePassFormMatchesThePlainAlgorithmOnRandomPictures) {
 
 TEST(DepthConverter, EqualDepthsCopyEveryRowUnchanged) {
     for (int depth : {24, 8}) {
-        Rows picture(depth, 5, 4);
-        for (std::size_t i = 0; i < picture.bytes.size(); ++i) {
-            picture.bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
-        }
-        Rows out(depth, 5, 4);
+        auto picture = NewDib(5, 4, depth, depth == 8 ? 256 : 0);
+        std::iota(picture->Pixels(), picture->Pixels() + picture->PixelBytes(), std::uint8_t{1});
+        std::vector<std::uint8_t> out(picture->PixelBytes());
         CDepthConverter converter;
-        ASSERT_TRUE(Configure(converter, depth, depth, 5, true));
-        EXPECT_TRUE(converter.Convert(picture.Row(0), out.Row(0), 4));
-        EXPECT_EQ(out.bytes, picture.bytes) << depth;
+        ASSERT_TRUE(Prepare(converter, depth, depth, 5, true));
+        EXPECT_TRUE(converter.Convert(picture->Pixels(), out.data(), 4));
+        EXPECT_EQ(out, PixelBytes(*picture)) << depth;
     }
-}
-
-TEST(DepthConverter, APairWithoutAConversionWritesNothingAndSucceeds) {
-    for (const auto& [from, to] : {std::pair{24, 8}, std::pair{16, 4}, std::pair{8, 4}}) {
-        Rows picture(from, 6, 3, 0x5A);
-        Rows out(to, 6, 3, 0x33);
-        const std::vector<std::uint8_t> before = out.bytes;
-        CDepthConverter converter;
-        ASSERT_TRUE(Configure(converter, from, to, 6, true));
-        EXPECT_TRUE(converter.Convert(picture.Row(0), out.Row(0), 3));
-        EXPECT_EQ(out.bytes, before) << from << " to " << to;
-    }
-}
-
-TEST(DepthConverter, ARefusedAllocationMakesPrepareFail) {
-    const int refusals = ForEachFailingAllocation([](const FailingAllocation& failing) {
-        CDepthConverter converter;
-        const bool prepared = Configure(converter, 24, 4, 33, true);
-        EXPECT_EQ(prepared, !failing.Failed());
-    });
-    EXPECT_GE(refusals, 2);
 }
