@@ -7,15 +7,18 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QStringList>
 #include <QTest>
 #include <QUrl>
 
 #include "album/picture_preparation.h"
 #include "app/main_dlg.h"
+#include "app/tool_tip_button.h"
 #include "imaging/picture_loader.h"
 #include "panes/album_info_pane.h"
 #include "panes/image_list_pane.h"
@@ -35,6 +38,14 @@ inline QString Sample(int index) {
     return QStringLiteral(TAVELO_SAMPLES_DIR "/") + QString::fromLatin1(kSamples[index]);
 }
 
+inline std::vector<std::string> Samples(std::initializer_list<int> indices) {
+    std::vector<std::string> paths;
+    for (const int index : indices) {
+        paths.push_back(Sample(index).toStdString());
+    }
+    return paths;
+}
+
 // Pixel rows of a bitmap, without padding, top row first.
 inline std::vector<std::uint8_t> PixelRows(const CDib& dib) {
     std::vector<std::uint8_t> rows;
@@ -51,26 +62,10 @@ inline std::vector<std::uint8_t> IconOf(const QString& path) {
     CPictureLoader loader;
     CDib picture;
     CDib icon;
-    if (!loader.Open(path.toStdString()) || !loader.RenderToDib(picture) ||
-        !icon.Create(24, 24, 24) || !MakeIconFromPicture(picture, icon)) {
-        ADD_FAILURE() << "cannot make the icon of " << path.toStdString();
-        return {};
-    }
+    EXPECT_TRUE(loader.Open(path.toStdString()) && loader.RenderToDib(picture) &&
+                icon.Create(24, 24, 24) && MakeIconFromPicture(picture, icon))
+        << path.toStdString();
     return PixelRows(icon);
-}
-
-// Runs the event loop until `done` holds or `timeoutMs` have passed; tells whether it held.
-template <class Condition>
-bool WaitUntil(Condition done, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QTest::qWait(5);
-    }
-    return true;
 }
 
 // A main window of its own for every test: settings, handheld users and data under a fresh
@@ -92,6 +87,10 @@ protected:
     }
     CImageListPane& List() { return Dialog().ImageListPane(); }
     CAlbumInfoPane& Info() { return Dialog().AlbumInfoPane(); }
+    const CAlbumImage* Shown() { return Dialog().PreviewPane().CurrentEntry(); }
+    const CAlbumImage* Entry(std::size_t index) { return Dialog().Album().At(index); }
+    std::vector<std::uint8_t> Icon() { return PixelRows(Info().Icon()); }
+    void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
     void AddHandheldUser(const std::string& name) {
         std::filesystem::create_directories(dir_.path() / "jpilot" / ".jpilot");
@@ -118,21 +117,25 @@ protected:
     std::vector<std::string> AlbumPaths() {
         std::vector<std::string> paths;
         for (std::size_t i = 0; i < Dialog().Album().Count(); ++i) {
-            paths.push_back(Dialog().Album().At(i)->m_sourcePath);
+            paths.push_back(Entry(i)->m_sourcePath);
         }
         return paths;
     }
 
-    const CAlbumImage* Shown() { return Dialog().PreviewPane().CurrentEntry(); }
-    const CAlbumImage* Entry(std::size_t index) { return Dialog().Album().At(index); }
-
-    bool IconIsBlack() {
-        for (const std::uint8_t byte : PixelRows(Info().Icon())) {
-            if (byte != 0) {
-                return false;
-            }
+    // The window as it starts: no pictures, the untitled album, black icon, editing off.
+    void ExpectEmptyAlbum() {
+        EXPECT_EQ(Dialog().Album().Count(), 0u);
+        EXPECT_EQ(List().GetItemCount(), 0);
+        EXPECT_EQ(Info().TitleBox()->text(), "untitled");
+        EXPECT_TRUE(Info().NoteBox()->toPlainText().isEmpty());
+        EXPECT_EQ(Icon(), std::vector<std::uint8_t>(24 * 24 * 3, 0));
+        EXPECT_EQ(Shown(), nullptr);
+        const QWidget* const off[] = {Dialog().SaveButton(), Dialog().SendButton(), List().List(),
+                                      List().DeleteButton(), List().IconButton()};
+        for (const QWidget* control : off) {
+            EXPECT_FALSE(control->isEnabled()) << control->metaObject()->className();
         }
-        return true;
+        EXPECT_TRUE(List().AddButton()->isEnabled());
     }
 
     TempDir dir_;

@@ -15,31 +15,19 @@ public:
     EnvironmentScope& operator=(const EnvironmentScope&) = delete;
     ~EnvironmentScope() {
         for (const auto& [name, value] : saved_) {
-            if (value) {
-                qputenv(name.c_str(), *value);
-            } else {
-                qunsetenv(name.c_str());
-            }
+            value ? qputenv(name.c_str(), *value) : qunsetenv(name.c_str());
         }
     }
 
     void Set(const std::string& name, const std::string& value) {
-        Remember(name);
-        qputenv(name.c_str(), QByteArray::fromStdString(value));
-    }
-    void Unset(const std::string& name) {
-        Remember(name);
-        qunsetenv(name.c_str());
-    }
-
-private:
-    void Remember(const std::string& name) {
         if (saved_.count(name) == 0) {
             saved_[name] = qEnvironmentVariableIsSet(name.c_str())
                                ? std::optional<QByteArray>(qgetenv(name.c_str()))
                                : std::nullopt;
         }
+        qputenv(name.c_str(), QByteArray::fromStdString(value));
     }
 
+private:
     std::map<std::string, std::optional<QByteArray>> saved_;
 };

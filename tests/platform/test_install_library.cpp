@@ -1,4 +1,5 @@
 #include <fstream>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -41,14 +42,10 @@ protected:
     CJPilotInstallLibrary library_;
 };
 
-TEST_F(InstallLibraryTest, HomeWithoutUserLineIsNoUser) {
-    EXPECT_EQ(library_.GetUserCount(), 0);
-    MakeHome("main", "user_id 4711\nusername Alice\n");
-    EXPECT_EQ(library_.GetUserCount(), 0);
-    EXPECT_EQ(library_.GetUserName(0, 256), "");
-}
-
 TEST_F(InstallLibraryTest, UserOfTheJPilotHomeAndItsInstallFolder) {
+    EXPECT_EQ(library_.GetUserCount(), 0);
+    MakeHome("main", "user_id 4711\nusername Alice\n");  // no "user" line: no user
+    EXPECT_EQ(library_.GetUserCount(), 0);
     MakeHome("main", "# J-Pilot\nuser_id 4711\nuser   Alice Smith  \nport /dev/ttyUSB0\n");
     ASSERT_EQ(library_.GetUserCount(), 1);
     EXPECT_EQ(library_.GetUserName(0, 256), "Alice Smith");
@@ -88,15 +85,17 @@ TEST_F(InstallLibraryTest, FurtherHomesFromTheSettingsStoreInTheirOrderWithoutRe
 
 TEST_F(InstallLibraryTest, QueueGetsEachFileOnceAsAnAbsolutePath) {
     MakeHome("main", "user Alice\n");
+    EXPECT_EQ(library_.InstallFile("Bob", WrittenFile("Trip.pdb")), kInstallUnknownUser);
+    EXPECT_EQ(library_.InstallFile("Alice", dir_.File("missing.pdb")), kInstallNoSuchFile);
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "main" / ".jpilot" / "jpilot.install"));
+
     std::ofstream(dir_.path() / "main" / ".jpilot" / "jpilot.install") << "/earlier/file.prc";
     const std::string first = WrittenFile("First.pdb");
     const std::string second = WrittenFile("Second.pdb");
     EXPECT_EQ(library_.InstallFile("Alice", first), kInstallQueued);
     EXPECT_EQ(library_.InstallFile("Alice", second), kInstallQueued);
     EXPECT_EQ(library_.InstallFile("Alice", first), kInstallQueued);
-    EXPECT_EQ(Queue("main"), "/earlier/file.prc\n" + first + "\n" + second + "\n");
-
-    // A relative path is queued as the absolute path J-Pilot needs.
+    // A relative path is queued as the absolute path J-Pilot needs, so it is no new line.
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir_.path());
     EXPECT_EQ(library_.InstallFile("Alice", "First.pdb"), kInstallQueued);
@@ -104,20 +103,13 @@ TEST_F(InstallLibraryTest, QueueGetsEachFileOnceAsAnAbsolutePath) {
     EXPECT_EQ(Queue("main"), "/earlier/file.prc\n" + first + "\n" + second + "\n");
 }
 
-TEST_F(InstallLibraryTest, UnknownUserOrMissingFileIsNotQueued) {
-    MakeHome("main", "user Alice\n");
-    EXPECT_EQ(library_.InstallFile("Bob", WrittenFile("Trip.pdb")), kInstallUnknownUser);
-    EXPECT_EQ(library_.InstallFile("Alice", dir_.File("missing.pdb")), kInstallNoSuchFile);
-    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "main" / ".jpilot" / "jpilot.install"));
-}
-
 TEST(FitToBufferTest, TextIsCutBeforeTheTerminatorWithoutSplittingACharacter) {
-    EXPECT_EQ(FitToBuffer("Alice", 0), "");
-    EXPECT_EQ(FitToBuffer("Alice", 1), "");
-    EXPECT_EQ(FitToBuffer("Alice", 6), "Alice");
-    EXPECT_EQ(FitToBuffer("Alice", 5), "Alic");
-    EXPECT_EQ(FitToBuffer("Ren\xc3\xa9", 5), "Ren");
-    EXPECT_EQ(FitToBuffer("Ren\xc3\xa9", 6), "Ren\xc3\xa9");
+    const std::tuple<const char*, std::size_t, const char*> cases[] = {
+        {"Alice", 0, ""},     {"Alice", 1, ""},          {"Alice", 6, "Alice"},
+        {"Alice", 5, "Alic"}, {"Ren\xc3\xa9", 5, "Ren"}, {"Ren\xc3\xa9", 6, "Ren\xc3\xa9"}};
+    for (const auto& [text, size, fitted] : cases) {
+        EXPECT_EQ(FitToBuffer(text, size), fitted) << text << " in " << size;
+    }
 }
 
 }  // namespace
