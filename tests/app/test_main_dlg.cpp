@@ -145,21 +145,26 @@ TEST_F(MainDlgTest, DeleteSelectsTheRowThatMovedUpOrTheNewLastRowAndTheLastReset
     AddHandheldUser("Alice");
     Drop({Sample(0), Sample(1), Sample(2), Sample(3)});
     EXPECT_TRUE(Dialog().SendButton()->isEnabled());
-    // Deleting the second of four selects the row that moved up into its place.
-    List().List()->setCurrentRow(1);
-    EXPECT_EQ(Shown(), Entry(1));
-    Click(List().DeleteButton());
-    EXPECT_EQ(AlbumPaths(), Samples({0, 2, 3}));
-    EXPECT_EQ(List().GetItemText(1), ListDisplayText(Sample(2)));
-    EXPECT_EQ(List().GetSelectedRow(), 1);
-    EXPECT_EQ(Shown(), Entry(1));
-    // Deleting the last row selects the new last row.
+    // Deleting row 2 of 4 selects the row that moved up into its place.
     List().List()->setCurrentRow(2);
+    EXPECT_EQ(Shown(), Entry(2));
     Click(List().DeleteButton());
-    EXPECT_EQ(AlbumPaths(), Samples({0, 2}));
-    EXPECT_EQ(List().GetSelectedRow(), 1);
-    EXPECT_EQ(Shown(), Entry(1));
+    EXPECT_EQ(AlbumPaths(), Samples({0, 1, 3}));
+    EXPECT_EQ(List().GetItemText(2), ListDisplayText(Sample(3)));
+    EXPECT_EQ(List().GetSelectedRow(), 2);
+    EXPECT_EQ(Shown(), Entry(2));
+    // So does deleting the first row: the one below it moves up and is selected.
+    List().List()->setCurrentRow(0);
     Click(List().DeleteButton());
+    EXPECT_EQ(AlbumPaths(), Samples({1, 3}));
+    EXPECT_EQ(List().GetSelectedRow(), 0);
+    EXPECT_EQ(Shown(), Entry(0));
+    // Deleting the last row selects the new last row.
+    List().List()->setCurrentRow(1);
+    Click(List().DeleteButton());
+    EXPECT_EQ(AlbumPaths(), Samples({1}));
+    EXPECT_EQ(List().GetSelectedRow(), 0);
+    EXPECT_EQ(Shown(), Entry(0));
     Info().TitleBox()->setText("Trip");
     Info().NoteBox()->setPlainText("Summer");
     Click(List().DeleteButton());
