@@ -10,6 +10,7 @@
 #include "album/crt_random.h"
 #include "convert/conversion.h"
 #include "convert/depth_converter.h"
+#include "imaging/dib_bytes.h"
 
 using namespace album_layout;
 
@@ -21,17 +22,6 @@ std::vector<std::uint8_t> ZeroBlock(std::size_t size) {
         return std::vector<std::uint8_t>(size, 0);
     } catch (const std::bad_alloc&) {
         return {};
-    }
-}
-
-void PutLe16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
     }
 }
 
@@ -195,16 +185,10 @@ bool CPreparedPicture::WritePictureData(CPalmDatabase& database) {
     std::uint8_t* p = image.data();
     p[0] = 'B';
     p[1] = 'M';
-    // File size and reserved fields stay 0, as the viewer expects.
-    PutLe32(p + 10, pixelOffset);
-    PutLe32(p + 14, 40);
-    PutLe32(p + 18, static_cast<std::uint32_t>(w));
-    PutLe32(p + 22, static_cast<std::uint32_t>(h));
-    PutLe16(p + 26, 1);
-    PutLe16(p + 28, m_colorDepth);
-    PutLe32(p + 46, colors);
-    PutLe32(p + 50, colors);
-    std::memcpy(p + kBitmapFileHeader, device.Info() + CDib::kInfoHeaderSize, 4 * colors);
+    // File size and reserved fields stay 0, as the viewer expects. The converted bitmap's own
+    // info header and colour table follow as they are.
+    StoreLittleEndian32(p + 10, pixelOffset);
+    std::memcpy(p + kBitmapFileHeader - CDib::kInfoHeaderSize, device.Info(), device.InfoSize());
     for (std::int32_t y = 0; y < h; ++y) {
         std::memcpy(p + pixelOffset + static_cast<std::size_t>(y) * device.RowStride(), device.Row(y),
                     static_cast<std::size_t>(device.RowStride()));

@@ -6,16 +6,15 @@
 #include "album/album_database.h"
 #include "album/palm_bitmap.h"
 #include "album/palm_database.h"
+#include "imaging/dib_bytes.h"
 
 using namespace album_layout;
 
 namespace {
 
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Le32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::int32_t LeS32(const std::uint8_t* p) { return static_cast<std::int32_t>(Le32(p)); }
+std::uint16_t Le16(const std::uint8_t* p) { return LoadLittleEndian16(p); }
+std::uint32_t Le32(const std::uint8_t* p) { return LoadLittleEndian32(p); }
+std::int32_t LeS32(const std::uint8_t* p) { return static_cast<std::int32_t>(LoadLittleEndian32(p)); }
 
 bool Fail(std::string& error, const std::string& why) {
     error = why;

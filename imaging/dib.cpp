@@ -1,5 +1,7 @@
 #include "imaging/dib.h"
 
+#include "imaging/dib_bytes.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -8,15 +10,16 @@
 
 namespace {
 
-void PutLe16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
+// The bitmap-info header; compression, image size and resolutions stay 0.
+void FillInfoHeader(std::uint8_t* h, std::int32_t width, std::int32_t height, std::uint8_t bits,
+                    std::uint16_t colorCount) {
+    StoreLittleEndian32(h + 0, CDib::kInfoHeaderSize);
+    StoreLittleEndian32(h + 4, static_cast<std::uint32_t>(width));
+    StoreLittleEndian32(h + 8, static_cast<std::uint32_t>(height));  // positive: rows bottom-up
+    StoreLittleEndian16(h + 12, 1);                                   // planes
+    StoreLittleEndian16(h + 14, bits);
+    StoreLittleEndian32(h + 32, colorCount);  // colours used
+    StoreLittleEndian32(h + 36, colorCount);  // colours important
 }
 
 bool IsKnownDepth(std::uint8_t bits) {
@@ -52,15 +55,7 @@ bool CDib::Create(std::int32_t width, std::int32_t height, std::uint8_t bitsPerP
     if (!pixels) {
         return false;
     }
-    std::uint8_t* h = info.get();
-    PutLe32(h + 0, kInfoHeaderSize);
-    PutLe32(h + 4, static_cast<std::uint32_t>(width));
-    PutLe32(h + 8, static_cast<std::uint32_t>(height));  // positive: rows bottom-up
-    PutLe16(h + 12, 1);                                   // planes
-    PutLe16(h + 14, bitsPerPixel);
-    // compression, image size and resolutions stay 0
-    PutLe32(h + 32, colorCount);  // colours used
-    PutLe32(h + 36, colorCount);  // colours important
+    FillInfoHeader(info.get(), width, height, bitsPerPixel, colorCount);
 
     m_width = width;
     m_height = height;
@@ -84,12 +79,7 @@ bool CDib::AdoptTopDown(std::int32_t width, std::int32_t height, std::uint8_t bi
     if (!info) {
         return false;
     }
-    std::uint8_t* h = info.get();
-    PutLe32(h + 0, kInfoHeaderSize);
-    PutLe32(h + 4, static_cast<std::uint32_t>(width));
-    PutLe32(h + 8, static_cast<std::uint32_t>(height));
-    PutLe16(h + 12, 1);
-    PutLe16(h + 14, bitsPerPixel);
+    FillInfoHeader(info.get(), width, height, bitsPerPixel, 0);
     m_width = width;
     m_height = height;
     m_bitsPerPixel = bitsPerPixel;
