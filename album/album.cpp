@@ -1,7 +1,16 @@
 #include "album/album.h"
 
+#include <new>
+
 CAlbumImage* CAlbum::Append(std::unique_ptr<CAlbumImage> entry) {
-    m_entries.push_back(std::move(entry));
+    if (!entry || IsFull()) {
+        return nullptr;
+    }
+    try {
+        m_entries.push_back(std::move(entry));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
     return m_entries.back().get();
 }
 
@@ -11,4 +20,11 @@ bool CAlbum::RemoveAt(std::size_t index) {
     }
     m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
     return true;
+}
+
+void CAlbum::Clear() {
+    m_entries.clear();
+    m_title = kUntitled;
+    m_note.clear();
+    m_iconSource.clear();
 }

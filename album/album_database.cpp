@@ -10,7 +10,7 @@
 #include "album/crt_random.h"
 #include "convert/conversion.h"
 #include "convert/depth_converter.h"
-#include "imaging/dib_bytes.h"
+#include "imaging/byte_order.h"
 
 using namespace album_layout;
 
@@ -202,12 +202,16 @@ bool CPreparedPicture::WritePictureData(CPalmDatabase& database) {
     return true;
 }
 
-bool BuildAlbumDatabase(CPreparedAlbum& album, CPalmDatabase& database) {
+void NameAlbumDatabase(CPalmDatabase& database) {
     char name[CPalmDatabase::kNameSize];
     std::snprintf(name, sizeof name, "tvl_album_%lld", static_cast<long long>(CurrentTime()));
     database.SetName(name);
     database.SetType(kType);
     database.SetCreator(kCreator);
+}
+
+bool BuildAlbumDatabase(CPreparedAlbum& album, CPalmDatabase& database) {
+    NameAlbumDatabase(database);
     return album.WriteAlbum(database);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "album/album_rules.h"
 #include "album/palm_bitmap.h"
 #include "album/palm_database.h"
 #include "album/prepared_album.h"
@@ -24,9 +25,11 @@ inline constexpr std::size_t kThumbnailOffset = 40;
 inline constexpr std::size_t kPictureTextOffset = 4040;
 inline constexpr std::uint32_t kAlbumRecordTag = 0x01000000;
 inline constexpr std::uint32_t kPictureRecordTag = 0x02000000;
-inline constexpr int kIconSide = 24;
 inline constexpr int kThumbnailSide = 32;
 inline constexpr std::size_t kBitmapFileHeader = 54;
+// The largest album file: record offsets beyond 2 GB are more than a handheld, or a reader
+// that takes them for signed numbers, can follow.
+inline constexpr std::uint64_t kMaxAlbumFileSize = 0x7FFFFFFF;
 }  // namespace album_layout
 
 // Builds the whole database from the prepared album and writes it to `path`. False, with no
@@ -34,6 +37,8 @@ inline constexpr std::size_t kBitmapFileHeader = 54;
 // than the index has room for.
 [[nodiscard]] bool WriteAlbumDatabase(const char* path, CPreparedAlbum& album);
 
+// Names and types the database as an album file.
+void NameAlbumDatabase(CPalmDatabase& database);
 // Builds the database in memory (what WriteAlbumDatabase writes).
 [[nodiscard]] bool BuildAlbumDatabase(CPreparedAlbum& album, CPalmDatabase& database);
 

@@ -6,7 +6,8 @@
 #include "album/album_database.h"
 #include "album/palm_bitmap.h"
 #include "album/palm_database.h"
-#include "imaging/dib_bytes.h"
+#include "imaging/byte_order.h"
+#include "imaging/dib.h"
 
 using namespace album_layout;
 
@@ -158,7 +159,7 @@ bool DecodeStoredImage(const std::vector<std::uint8_t>& image, CRgbImage& out,
     const std::int32_t height = LeS32(p + 22);
     const std::uint16_t depth = Le16(p + 28);
     const std::uint32_t colors = Le32(p + 46);
-    if (width <= 0 || height <= 0 || width > 32767 || height > 32767 ||
+    if (width <= 0 || height <= 0 || width > CDib::kMaxSide || height > CDib::kMaxSide ||
         (depth != 2 && depth != 4 && depth != 8 && depth != 16) || colors > 256) {
         return Fail(error, "the picture data has an unusable bitmap header");
     }

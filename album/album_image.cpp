@@ -1,31 +1,5 @@
 #include "album/album_image.h"
 
-CImageSettings CAlbumImage::Settings() const {
-    CImageSettings s;
-    s.horizontalOffset = m_horizontalOffset;
-    s.verticalOffset = m_verticalOffset;
-    s.colorDepth = m_colorDepth;
-    s.brightness = m_brightness;
-    s.contrast = m_contrast;
-    s.dither = m_dither;
-    s.crop = m_crop;
-    s.sizeLimitWidth = m_sizeLimitWidth;
-    s.sizeLimitHeight = m_sizeLimitHeight;
-    return s;
-}
-
-void CAlbumImage::SetSettings(const CImageSettings& s) {
-    m_horizontalOffset = s.horizontalOffset;
-    m_verticalOffset = s.verticalOffset;
-    m_colorDepth = s.colorDepth;
-    m_brightness = s.brightness;
-    m_contrast = s.contrast;
-    m_dither = s.dither;
-    m_crop = s.crop;
-    m_sizeLimitWidth = s.sizeLimitWidth;
-    m_sizeLimitHeight = s.sizeLimitHeight;
-}
-
 namespace {
 
 // Scaled sides are computed in double precision and truncated toward zero; a side that would
@@ -41,27 +15,28 @@ std::int16_t ScaledSide(std::int16_t side, double factor) {
 void CAlbumImage::FitToSizeLimit(std::int16_t& width, std::int16_t& height) const {
     std::int16_t w = width;
     std::int16_t h = height;
-    const std::int16_t W = m_sizeLimitWidth;
-    const std::int16_t H = m_sizeLimitHeight;
-    if (w <= 0 || h <= 0 || W <= 0 || H <= 0) {
+    const std::int16_t limitWidth = m_sizeLimitWidth;
+    const std::int16_t limitHeight = m_sizeLimitHeight;
+    if (w <= 0 || h <= 0 || limitWidth <= 0 || limitHeight <= 0) {
         return;
     }
-    if (w > W) {
-        h = ScaledSide(h, static_cast<double>(W) / w);
-        w = W;
+    if (w > limitWidth) {
+        h = ScaledSide(h, static_cast<double>(limitWidth) / w);
+        w = limitWidth;
     }
-    if (h > H) {
-        w = ScaledSide(w, static_cast<double>(H) / h);
-        h = H;
+    if (h > limitHeight) {
+        w = ScaledSide(w, static_cast<double>(limitHeight) / h);
+        h = limitHeight;
     }
-    if (W == kFullScreen && H == kFullScreen && m_crop != 0) {
-        if (w < kFullScreen) {
-            h = ScaledSide(h, static_cast<double>(kFullScreen) / w);
-            w = kFullScreen;
+    constexpr auto kFull = static_cast<std::int16_t>(kScreenSide);
+    if (limitWidth == kFull && limitHeight == kFull && m_crop != 0) {
+        if (w < kFull) {
+            h = ScaledSide(h, static_cast<double>(kFull) / w);
+            w = kFull;
         }
-        if (h < kFullScreen) {
-            w = ScaledSide(w, static_cast<double>(kFullScreen) / h);
-            h = kFullScreen;
+        if (h < kFull) {
+            w = ScaledSide(w, static_cast<double>(kFull) / h);
+            h = kFull;
         }
     }
     width = w;

@@ -5,6 +5,7 @@
 
 #include "convert/color_palette.h"
 #include "imaging/dib.h"
+#include "res/core/resource_table.h"
 
 class CPalmDatabase;
 
@@ -25,7 +26,7 @@ struct CLogPalette {
 // The handheld's fixed 256-colour palette, loaded from the program's PALETTE resource.
 class CSystemPalette : public CColorPalette {
 public:
-    static constexpr int kResourceId = 130;
+    static constexpr int kResourceId = kSystemPaletteResourceId;
 
     [[nodiscard]] virtual bool LoadFromResource(int id);
     [[nodiscard]] virtual bool SetFromLogPalette(const CLogPalette& palette);

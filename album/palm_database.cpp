@@ -1,15 +1,11 @@
 #include "album/palm_database.h"
 
-#include <atomic>
-#include <bit>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <system_error>
 
 #include "album/clock.h"
 #include "album/crt_random.h"
+#include "album/file_output.h"
 
 namespace {
 
@@ -23,13 +19,7 @@ constexpr std::size_t kUniqueIdSeed = 68;
 constexpr std::size_t kRecordCount = 76;
 constexpr std::uint32_t kUniqueIdMask = 0xFFFFFF;
 
-bool FlushBuffers(std::FILE* file) { return std::fflush(file) == 0; }
-
-std::atomic<DiskFlush> g_diskFlush{&FlushBuffers};
-
 }  // namespace
-
-void SetDiskFlush(DiskFlush flush) { g_diskFlush.store(flush != nullptr ? flush : &FlushBuffers); }
 
 std::uint16_t SwapBytes16(std::uint16_t value) {
     return static_cast<std::uint16_t>((value >> 8) | (value << 8));
@@ -38,29 +28,6 @@ std::uint16_t SwapBytes16(std::uint16_t value) {
 std::uint32_t SwapBytes32(std::uint32_t value) {
     return (value >> 24) | ((value >> 8) & 0x0000FF00u) | ((value << 8) & 0x00FF0000u) |
            (value << 24);
-}
-
-void StoreBigEndian16(std::uint8_t* out, std::uint16_t value) {
-    if constexpr (std::endian::native == std::endian::little) {
-        value = SwapBytes16(value);
-    }
-    std::memcpy(out, &value, sizeof value);
-}
-
-void StoreBigEndian32(std::uint8_t* out, std::uint32_t value) {
-    if constexpr (std::endian::native == std::endian::little) {
-        value = SwapBytes32(value);
-    }
-    std::memcpy(out, &value, sizeof value);
-}
-
-std::uint16_t LoadBigEndian16(const std::uint8_t* in) {
-    return static_cast<std::uint16_t>((in[0] << 8) | in[1]);
-}
-
-std::uint32_t LoadBigEndian32(const std::uint8_t* in) {
-    return (static_cast<std::uint32_t>(in[0]) << 24) | (static_cast<std::uint32_t>(in[1]) << 16) |
-           (static_cast<std::uint32_t>(in[2]) << 8) | in[3];
 }
 
 bool CGlobalBuffer::Allocate(std::uint32_t size) {
@@ -120,16 +87,32 @@ std::uint64_t CPalmDatabase::FileSize64() const {
     return size;
 }
 
+bool CPalmDatabase::AdoptRecords(CPalmDatabase& other) {
+    if (m_records.size() + other.m_records.size() > kMaxRecords) {
+        return false;
+    }
+    try {
+        m_records.reserve(m_records.size() + other.m_records.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (auto& record : other.m_records) {
+        m_records.push_back(std::move(record));
+    }
+    other.m_records.clear();
+    return true;
+}
+
 std::uint32_t CPalmDatabase::GetFileSize() const { return static_cast<std::uint32_t>(FileSize64()); }
 
-bool CPalmDatabase::BuildImage(std::uint8_t* out) {
+void CPalmDatabase::BuildHeaderAndList(std::uint8_t* out) {
     const auto count = static_cast<std::uint32_t>(m_records.size());
     StoreBigEndian16(&m_header[kRecordCount], static_cast<std::uint16_t>(count));
 
     CrtSrand(static_cast<std::uint32_t>(CurrentTime()));
-    const auto r = static_cast<std::uint32_t>(CrtRand());
-    StoreBigEndian32(&m_header[kUniqueIdSeed], r);
-    const std::uint32_t uniqueBase = ((r + 1) * 512) & kUniqueIdMask;
+    const auto seed = static_cast<std::uint32_t>(CrtRand());
+    StoreBigEndian32(&m_header[kUniqueIdSeed], seed);
+    const std::uint32_t uniqueBase = ((seed + 1) * 512) & kUniqueIdMask;
 
     std::memcpy(out, m_header.data(), kHeaderSize);
     const std::uint32_t listEnd = static_cast<std::uint32_t>(kHeaderSize + kRecordEntrySize * count);
@@ -146,7 +129,11 @@ bool CPalmDatabase::BuildImage(std::uint8_t* out) {
     }
     out[listEnd] = 0;
     out[listEnd + 1] = 0;
-    std::uint8_t* pos = out + listEnd + 2;
+}
+
+bool CPalmDatabase::BuildImage(std::uint8_t* out) {
+    BuildHeaderAndList(out);
+    std::uint8_t* pos = out + kHeaderSize + kRecordEntrySize * m_records.size() + 2;
     for (const auto& record : m_records) {
         if (record.second != 0) {
             std::memcpy(pos, record.first.get(), record.second);
@@ -156,80 +143,45 @@ bool CPalmDatabase::BuildImage(std::uint8_t* out) {
     return true;
 }
 
-bool CPalmDatabase::WriteToFile(const char* path) {
+bool CPalmDatabase::WriteToFile(const char* path, const std::atomic<bool>* cancel,
+                                std::string* reason) {
+    std::string why;
+    const auto fail = [&](std::string text) {
+        if (reason != nullptr) {
+            *reason = std::move(text);
+        }
+        return false;
+    };
+    const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
     if (path == nullptr || *path == '\0') {
-        return false;
+        return fail("no file name");
     }
-    const std::uint64_t size = FileSize64();
-    if (size > 0xFFFFFFFFu) {
-        return false;
+    if (FileSize64() > 0xFFFFFFFFu) {
+        return fail("too large for a Palm database");
     }
-    CGlobalBuffer image(static_cast<std::uint32_t>(size));
-    if (!image.Holds()) {
-        return false;
+    const std::size_t listSize = kHeaderSize + kRecordEntrySize * m_records.size() + 2;
+    CGlobalBuffer list(static_cast<std::uint32_t>(listSize));
+    if (!list.Holds()) {
+        return fail("out of memory");
     }
-    BuildImage(image.Data());
-    return ReplaceFileContents(path, image.Data(), image.Size());
-}
-
-bool ReplaceFileContents(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target(path);
-    if (target.filename().empty()) {
-        return false;
+    BuildHeaderAndList(list.Data());
+    std::unique_ptr<CFileOutput> output = OpenFileOutput(path, why);
+    if (!output) {
+        return fail(why);
     }
-    // Through a link, the file it points at is replaced, not the link.
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (ec) {
-            return false;
+    if (!output->Write(list.Data(), listSize)) {
+        return fail(output->Error());
+    }
+    for (const auto& record : m_records) {
+        if (cancelled()) {
+            return fail({});
         }
-        target = resolved;
-    }
-    fs::path folder = target.parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    if (!fs::is_directory(folder, ec)) {
-        return false;
-    }
-
-    // A fresh name in the target's folder, so that the final rename never crosses file systems.
-    fs::path temporary;
-    std::FILE* file = nullptr;
-    static std::uint32_t counter = 0;
-    const auto salt = static_cast<std::uint32_t>(CurrentTime()) ^
-                      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&temporary));
-    for (int attempt = 0; attempt < 64 && file == nullptr; ++attempt) {
-        // Short, so that a target whose name is near the length limit still has a neighbour.
-        char name[40];
-        std::snprintf(name, sizeof name, ".tvl-%08x-%u.tmp", salt, ++counter);
-        temporary = folder / name;
-        file = std::fopen(temporary.string().c_str(), "wbx");  // exclusive: never reuse a file
-        if (file == nullptr && !fs::exists(temporary, ec)) {
-            return false;  // the folder refuses new files
+        if (!output->Write(record.first.get(), record.second)) {
+            return fail(output->Error());
         }
     }
-    if (file == nullptr) {
-        return false;
+    if (cancelled()) {
+        return fail({});
     }
-
-    bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
-    ok = g_diskFlush.load()(file) && ok;
-    ok = std::fclose(file) == 0 && ok;
-    if (ok) {
-        // Keep the permissions of a file that is being replaced.
-        const fs::file_status existing = fs::status(target, ec);
-        if (!ec && fs::is_regular_file(existing)) {
-            fs::permissions(temporary, existing.permissions(), ec);
-        }
-        ec.clear();
-        fs::rename(temporary, target, ec);
-        ok = !ec;
-    }
-    if (!ok) {
-        fs::remove(temporary, ec);
-    }
-    return ok;
+    return output->Commit() || fail(output->Error());
 }

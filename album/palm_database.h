@@ -1,21 +1,18 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "imaging/byte_order.h"
+
 // Byte order of the file: every multi-byte field of a Palm database is big-endian.
 std::uint16_t SwapBytes16(std::uint16_t value);
 std::uint32_t SwapBytes32(std::uint32_t value);
-// Writes `value` at `out` most significant byte first, whatever the host's order.
-void StoreBigEndian16(std::uint8_t* out, std::uint16_t value);
-void StoreBigEndian32(std::uint8_t* out, std::uint32_t value);
-std::uint16_t LoadBigEndian16(const std::uint8_t* in);
-std::uint32_t LoadBigEndian32(const std::uint8_t* in);
 
 // Holder of one block of uncleared memory; the block is released with the holder. A holder
 // that already holds a block refuses a second one.
@@ -37,8 +34,8 @@ private:
     std::uint32_t m_size = 0;
 };
 
-// One Palm OS record database (.pdb): header, record list and records, assembled in one block
-// and written in one go.
+// One Palm OS record database (.pdb): header, record list and records. The file is written
+// record by record, so that each record's bytes are held once.
 class CPalmDatabase {
 public:
     static constexpr std::size_t kHeaderSize = 78;
@@ -61,21 +58,33 @@ public:
     // or the list already holds as many records as the file can count.
     [[nodiscard]] bool AddRecord(const std::uint8_t* data, std::uint32_t size);
 
+    // Moves every record of `other` to the end of this list, in their order, without copying
+    // them; `other` is left empty. False, and nothing moved, when the list would grow past
+    // what the file can count or memory runs out.
+    [[nodiscard]] bool AdoptRecords(CPalmDatabase& other);
+
     std::size_t RecordCount() const { return m_records.size(); }
     std::uint32_t RecordSize(std::size_t index) const { return m_records[index].second; }
     const std::uint8_t* RecordData(std::size_t index) const { return m_records[index].first.get(); }
 
     std::uint32_t GetFileSize() const;
+    // The file's size without the 32-bit cut of GetFileSize().
+    std::uint64_t FileSize64() const;
     // Lays the whole file into `out`, which holds at least GetFileSize() bytes.
     bool BuildImage(std::uint8_t* out);
-    // Writes the file through a temporary file beside it that replaces the target only once
-    // it is complete on disk; on failure the target is left as it was and false is returned.
-    [[nodiscard]] bool WriteToFile(const char* path);
+    // Writes the file so that the path never shows a partial one: the bytes go to a temporary
+    // file that replaces the target only once it is complete on disk. On failure, or when
+    // `cancel` is set before the last record is written, the target is left as it was and
+    // false is returned, with `reason` (when given) saying why: empty for a cancel.
+    [[nodiscard]] bool WriteToFile(const char* path, const std::atomic<bool>* cancel = nullptr,
+                                   std::string* reason = nullptr);
 
     const std::array<std::uint8_t, kHeaderSize>& Header() const { return m_header; }
 
 private:
-    std::uint64_t FileSize64() const;
+    // Sets the record count and the unique-id seed, and lays the header and the record list
+    // (with its filler) into `out`, which holds 80 + 8N bytes.
+    void BuildHeaderAndList(std::uint8_t* out);
 
     std::vector<std::pair<std::unique_ptr<std::uint8_t[]>, std::uint32_t>> m_records;
     std::array<std::uint8_t, kHeaderSize> m_header{};
@@ -88,14 +97,3 @@ constexpr std::uint32_t FourCharCode(const char (&text)[5]) {
            (static_cast<std::uint32_t>(static_cast<unsigned char>(text[2])) << 8) |
            static_cast<std::uint32_t>(static_cast<unsigned char>(text[3]));
 }
-
-// How a finished file reaches the disk before it replaces its target. The programs install
-// the platform's own (platform/file_sync); the default flushes the C library's buffers only.
-using DiskFlush = bool (*)(std::FILE* file);
-void SetDiskFlush(DiskFlush flush);
-
-// Replaces the file at `path` with `size` bytes so that the path never shows a partial file:
-// the bytes go into a fresh temporary file in the same folder, reach the disk, and are then
-// renamed over the target. False on any failure; the temporary file is then removed.
-[[nodiscard]] bool ReplaceFileContents(const std::string& path, const std::uint8_t* data,
-                                       std::size_t size);

@@ -3,18 +3,44 @@
 #include <algorithm>
 #include <new>
 
+#include "album/album_rules.h"
 #include "album/ansi_text.h"
 #include "convert/conversion.h"
 
 namespace {
-constexpr std::int32_t kCropSide = 160;  // the handheld's screen
-constexpr int kIconSide = 24;
+
+constexpr char kDeleteCharacter = 0x7F;
 
 std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry, const CDib& loaded);
+
 }  // namespace
 
-std::string FormText(const std::string& title, const std::string& note) {
-    return Utf8ToCp1252(title) + '\n' + Utf8ToCp1252(note);
+std::string CleanTitle(std::string_view title) {
+    std::string clean;
+    clean.reserve(title.size());
+    for (const char c : title) {
+        if (c == '\0') {
+            continue;
+        }
+        const bool control = static_cast<unsigned char>(c) < 0x20 || c == kDeleteCharacter;
+        clean += control ? ' ' : c;
+    }
+    return clean;
+}
+
+std::string CleanNote(std::string_view note) {
+    std::string clean;
+    clean.reserve(note.size());
+    for (const char c : note) {
+        if (c != '\0') {
+            clean += c;
+        }
+    }
+    return clean;
+}
+
+std::string HandheldText(std::string_view title, std::string_view note) {
+    return Utf8ToCp1252(CleanTitle(title)) + '\n' + Utf8ToCp1252(CleanNote(note));
 }
 
 CIconSquare IconSquare(std::int32_t width, std::int32_t height) {
@@ -36,19 +62,17 @@ bool MakeIconFromPicture(const CDib& loaded, CDib& icon) {
                        kIconSide);
 }
 
-bool IsStoredDepth(std::uint8_t depth) { return depth == 4 || depth == 8 || depth == 16; }
-
 void CenterCropWindow(CAlbumImage& entry, std::int32_t width, std::int32_t height) {
-    auto w = static_cast<std::int16_t>(std::clamp<std::int32_t>(width, 1, 32767));
-    auto h = static_cast<std::int16_t>(std::clamp<std::int32_t>(height, 1, 32767));
+    auto w = static_cast<std::int16_t>(std::clamp<std::int32_t>(width, 1, kMaxPictureSide));
+    auto h = static_cast<std::int16_t>(std::clamp<std::int32_t>(height, 1, kMaxPictureSide));
     entry.FitToSizeLimit(w, h);
-    entry.m_horizontalOffset = (w - std::min<std::int32_t>(w, kCropSide)) / 2;
-    entry.m_verticalOffset = (h - std::min<std::int32_t>(h, kCropSide)) / 2;
+    entry.m_horizontalOffset = (w - std::min<std::int32_t>(w, kScreenSide)) / 2;
+    entry.m_verticalOffset = (h - std::min<std::int32_t>(h, kScreenSide)) / 2;
 }
 
 namespace {
 std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry, const CDib& loaded) {
-    if (!loaded.IsCreated() || loaded.Width() > 32767 || loaded.Height() > 32767 ||
+    if (!loaded.IsCreated() || loaded.Width() > kMaxPictureSide || loaded.Height() > kMaxPictureSide ||
         !IsStoredDepth(entry.m_colorDepth) || entry.m_sizeLimitWidth < 1 ||
         entry.m_sizeLimitHeight < 1) {
         return nullptr;
@@ -66,15 +90,15 @@ std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry,
                              entry.m_contrast);
 
     auto picture = std::make_unique<CPreparedPicture>();
-    picture->m_text = FormText(entry.m_title, entry.m_note);
+    picture->m_text = HandheldText(entry.m_title, entry.m_note);
     picture->m_dither = entry.m_dither;
     picture->m_colorDepth = entry.m_colorDepth;
 
     if (entry.m_crop == 0) {
         return picture->SetImage(working) ? std::move(picture) : nullptr;
     }
-    const std::int32_t cw = std::min<std::int32_t>(width, kCropSide);
-    const std::int32_t ch = std::min<std::int32_t>(height, kCropSide);
+    const std::int32_t cw = std::min<std::int32_t>(width, kScreenSide);
+    const std::int32_t ch = std::min<std::int32_t>(height, kScreenSide);
     // The window the preview shows: an offset past the last position stops there.
     const std::int32_t x = std::clamp<std::int32_t>(entry.m_horizontalOffset, 0, width - cw);
     const std::int32_t y = std::clamp<std::int32_t>(entry.m_verticalOffset, 0, height - ch);

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "album/album_image.h"
 #include "album/prepared_album.h"
@@ -32,5 +33,12 @@ struct CIconSquare {
 };
 CIconSquare IconSquare(std::int32_t width, std::int32_t height);
 
-// Title, a line feed, note: UTF-8 in, the handheld's code page (Windows-1252) out.
-std::string FormText(const std::string& title, const std::string& note);
+// A title as the file can carry it: the handheld splits title from note at the first line
+// feed and ends the text at a zero byte, so line breaks and other control characters become
+// spaces and zero bytes go.
+std::string CleanTitle(std::string_view title);
+// A note as the file can carry it: zero bytes go; line breaks stay.
+std::string CleanNote(std::string_view note);
+// Title, a line feed, note, each cleaned: UTF-8 in, the handheld's code page (Windows-1252)
+// out.
+std::string HandheldText(std::string_view title, std::string_view note);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "res/template_layer.h"
+#include "ui/template_layer.h"
 
 // The About box: program name, maker and credits.
 class CAboutDlg : public CTemplateDialog {

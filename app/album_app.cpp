@@ -5,6 +5,7 @@
 
 #include "app/main_dlg.h"
 #include "app/single_instance.h"
+#include "platform/system_path.h"
 #include "res/resource.h"
 #include "res/string_table.h"
 
@@ -36,7 +37,7 @@ QStringList CAlbumApp::FileArguments(int argc, char** argv) {
     QStringList files;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLocal8Bit(argv[i]);
+        const QString argument = PathFromSystem(argv[i]);
         if (!optionsEnded && argument == QLatin1String("--")) {
             optionsEnded = true;
             continue;

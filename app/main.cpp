@@ -1,7 +1,7 @@
 #include <QApplication>
 
 #include "app/album_app.h"
-#include "platform/file_sync.h"
+#include "platform/file_output.h"
 
 int main(int argc, char** argv) {
     const QStringList files = CAlbumApp::FileArguments(argc, argv);
@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication application(argc, argv);
-    InstallDiskFlush();
+    InstallFileOutput();
     CAlbumApp app(files);
     app.InitInstance();
     return 0;

@@ -17,12 +17,13 @@
 #include "app/about_dlg.h"
 #include "app/help_pages.h"
 #include "app/picture_path.h"
+#include "platform/system_path.h"
 #include "app/run_counter.h"
 #include "panes/album_info_pane.h"
 #include "panes/image_list_pane.h"
 #include "panes/preview_pane.h"
 #include "res/resource.h"
-#include "res/resources.h"
+#include "ui/resources.h"
 #include "res/string_table.h"
 
 namespace {
@@ -110,15 +111,18 @@ void CMainDlg::OnInitDialog() {
 }
 
 bool CMainDlg::AddImage(const QString& path) {
-    if (!IsAcceptedPicture(path)) {
+    const std::string file = PathToSystem(path);
+    if (!HasPictureExtension(file) || m_album.IsFull()) {
         return false;
     }
     auto entry = std::make_unique<CAlbumImage>();
-    entry->m_sourcePath = path.toStdString();
-    entry->m_title = PictureTitle(path).toStdString();
+    entry->m_sourcePath = file;
+    entry->m_title = PictureTitle(path.toStdString());
     entry->m_sizeLimitWidth = m_preview->SizeLimitWidth();
     entry->m_sizeLimitHeight = m_preview->SizeLimitHeight();
-    m_album.Append(std::move(entry));
+    if (m_album.Append(std::move(entry)) == nullptr) {
+        return false;
+    }
     if (!m_imageList->AddItem(ListDisplayText(path))) {
         m_album.RemoveAt(m_album.Count() - 1);  // rows and entries stay one to one
         return false;
@@ -144,7 +148,7 @@ bool CMainDlg::SelectImage(std::int16_t index) {
     }
     m_preview->StoreControls(nullptr);
     m_preview->ShowImage(entry);
-    m_preview->EnableRequest(true);
+    m_preview->SetEditingEnabled(true);
     m_imageList->SelectRow(index);
     return true;
 }
@@ -155,7 +159,9 @@ bool CMainDlg::SetAlbumIcon(std::int16_t index) {
         return false;
     }
     // A picture that cannot be loaded keeps the icon as it is, without a word.
-    (void)m_albumInfo->SetIconFromFile(std::string(entry->m_sourcePath));
+    if (m_albumInfo->SetIconFromFile(entry->m_sourcePath)) {
+        m_album.SetIconSource(entry->m_sourcePath);
+    }
     return true;
 }
 
@@ -195,7 +201,7 @@ bool CMainDlg::EnableEditing(bool enable) {
     const std::int16_t users = m_installLibrary.GetUserCount();
     m_saveButton->setEnabled(enable);
     m_sendButton->setEnabled(enable && users > 0);
-    m_preview->EnableRequest(enable);
+    m_preview->SetEditingEnabled(enable);
     m_imageList->EnableItems(enable);
     return enable;
 }

@@ -8,9 +8,10 @@
 #include <QStringList>
 
 #include "album/album.h"
+#include "panes/album_editor.h"
 #include "platform/install_library.h"
 #include "platform/shell.h"
-#include "res/template_layer.h"
+#include "ui/template_layer.h"
 
 class CAlbumInfoPane;
 class CImageListPane;
@@ -22,7 +23,7 @@ class QPushButton;
 // The main window. It owns the album and keeps the album's entries, the rows of the picture
 // list and the preview in step: the panes never change the album themselves but call the
 // operations below. Indices are album positions; row i of the list is entry i.
-class CMainDlg : public CTemplateDialog {
+class CMainDlg : public CTemplateDialog, public CAlbumEditor {
     Q_OBJECT
 public:
     // Command id of the About box in the window's menu.
@@ -32,24 +33,20 @@ public:
                       CShell& shell = DefaultShell(), QWidget* parent = nullptr);
     ~CMainDlg() override;
 
-    // Appends the picture file to the album and the list; false, changing nothing, for a
-    // file that is no JPEG, GIF or BMP by its extension, or when the list is full. Neither
-    // selects it nor changes the album icon.
-    [[nodiscard]] bool AddImage(const QString& path);
-    // Removes entry and row `index`; the preview is left without a picture, and the caller
-    // chooses what to show next. False for an index that names no entry.
-    bool DeleteImage(std::int16_t index);
-    // Stores the pending edits of the shown picture, then shows entry `index` and selects
-    // its row.
-    bool SelectImage(std::int16_t index);
-    // Makes the album icon from the picture of entry `index`.
-    bool SetAlbumIcon(std::int16_t index);
-    // Empties album, list, preview and album info, at once.
-    void ResetAll();
-    void ApplySizeLimitToAll(std::int16_t width, std::int16_t height);
-    void ApplyCropToAll(std::uint8_t crop);
+    // The album editing operations (see CAlbumEditor). AddImage also appends the list row;
+    // DeleteImage leaves the preview without a picture; SelectImage selects the row too;
+    // SetAlbumIcon changes nothing when the picture cannot be loaded. Out-of-range indices do
+    // nothing and give false.
+    [[nodiscard]] bool AddImage(const QString& path) override;
+    bool DeleteImage(std::int16_t index) override;
+    bool SelectImage(std::int16_t index) override;
+    bool SetAlbumIcon(std::int16_t index) override;
+    void ResetAll() override;
+    void ApplySizeLimitToAll(std::int16_t width, std::int16_t height) override;
+    void ApplyCropToAll(std::uint8_t crop) override;
     void ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
-                         std::uint8_t dither);
+                         std::uint8_t dither) override;
+    CAlbum& Album() override { return m_album; }
     // Switches the controls that need a picture; "Send To HotSync" also needs a handheld
     // user. Returns `enable`.
     bool EnableEditing(bool enable);

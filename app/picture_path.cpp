@@ -1,14 +1,12 @@
 #include "app/picture_path.h"
 
 #include <algorithm>
-#include <array>
 
 #include <QDir>
 
 namespace {
 
 constexpr qsizetype kShownFolderLength = 20;
-constexpr std::array kAcceptedExtensions = {".jpg", ".jpeg", ".bmp", ".gif"};
 
 // Where the file name begins: after the last separator the platform knows.
 qsizetype FileNameStart(const QString& path) {
@@ -18,12 +16,6 @@ qsizetype FileNameStart(const QString& path) {
     start = std::max(start, path.indexOf(u':') + 1);
 #endif
     return start;
-}
-
-// Where the extension begins within the path, or its end when there is none.
-qsizetype ExtensionStart(const QString& path) {
-    const qsizetype dot = path.lastIndexOf(u'.');
-    return dot >= FileNameStart(path) ? dot : path.size();
 }
 
 // The last `count` characters of `text`, never cutting a character made of two halves.
@@ -50,25 +42,6 @@ qsizetype CharacterCount(const QString& text) {
 }
 
 }  // namespace
-
-QString PathExtension(const QString& path) {
-    return path.mid(ExtensionStart(path));
-}
-
-bool IsAcceptedPicture(const QString& path) {
-    const QString extension = PathExtension(path).toLower();
-    for (const char* accepted : kAcceptedExtensions) {
-        if (extension == QLatin1String(accepted)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-QString PictureTitle(const QString& path) {
-    const qsizetype start = FileNameStart(path);
-    return path.mid(start, ExtensionStart(path) - start);
-}
 
 QString ListDisplayText(const QString& path) {
     const qsizetype nameStart = FileNameStart(path);

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "imaging/byte_order.h"
 #include "platform/registry.h"
 #include "res/resource.h"
 
@@ -37,14 +38,12 @@ std::int16_t AdvanceRunCounter() {
         }
         return 0;
     }
-    std::uint32_t count = 0;
-    unsigned char stored[sizeof count] = {};
+    std::uint8_t stored[4] = {};
     std::uint32_t size = sizeof stored;
     // A value too large to read leaves the count at 0: the counter starts again.
+    std::uint32_t count = 0;
     if (key.ReadValueDirect(stored, size, kRunCountValue)) {
-        for (std::size_t i = 0; i < size; ++i) {
-            count |= static_cast<std::uint32_t>(stored[i]) << (8 * i);
-        }
+        count = LoadLittleEndian32(stored);  // a shorter value's missing bytes stay 0
     }
     ++count;
     (void)key.SetDword(count, kRunCountValue);

@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "album/album_file_reader.h"
-#include "cli/album_request.h"
+#include "cli/album_json.h"
 
 // Reads an album file for `inspect` and `extract`; a damaged or foreign file is an input error.
 [[nodiscard]] bool LoadAlbumFile(const QString& path, CAlbumFile& album, CInputError& error);

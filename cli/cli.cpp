@@ -1,20 +1,30 @@
 #include "cli/cli.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QJsonDocument>
+#include <array>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
-#include "cli/album_builder.h"
+#include <unistd.h>
+
+#include "album/album_build.h"
+#include "album/file_output.h"
+#include "album/picture_preparation.h"
+#include "cli/album_json.h"
 #include "cli/album_report.h"
-#include "cli/album_request.h"
+#include "imaging/picture_loader.h"
+#include "platform/system_path.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 2;
 // Builds shorter than this show no progress line.
-constexpr int kProgressFrom = 8;
+constexpr std::size_t kProgressFrom = 8;
 
 const char* const kUsage =
     "Usage:\n"
@@ -49,6 +59,43 @@ std::optional<int> Parse(QCommandLineParser& parser, const QStringList& argument
     return std::nullopt;
 }
 
+// The options of `build`.
+struct CBuildArguments {
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("The album file to write."), QStringLiteral("OUT.pdb")};
+    QCommandLineOption albumJson{QStringLiteral("album"),
+                                 QStringLiteral("Every setting per picture, from a JSON file."),
+                                 QStringLiteral("ALBUM.json")};
+    QCommandLineOption title{QStringLiteral("title"), QStringLiteral("Album title (default untitled)."),
+                             QStringLiteral("T")};
+    QCommandLineOption note{QStringLiteral("note"), QStringLiteral("Album note."), QStringLiteral("N")};
+    QCommandLineOption icon{QStringLiteral("icon"),
+                            QStringLiteral("Picture (from 0) whose centre becomes the album icon, "
+                                           "or none for black (default 0)."),
+                            QStringLiteral("N|none")};
+    QCommandLineOption depth{QStringLiteral("depth"),
+                             QStringLiteral("Colour depth: 4 (grey), 8 or 16 (default 8)."),
+                             QStringLiteral("4|8|16")};
+    QCommandLineOption brightness{QStringLiteral("brightness"),
+                                  QStringLiteral("Brightness slider, 127 neutral."), QStringLiteral("0..255")};
+    QCommandLineOption contrast{QStringLiteral("contrast"), QStringLiteral("Contrast slider, 127 neutral."),
+                                QStringLiteral("0..255")};
+    QCommandLineOption dither{QStringLiteral("dither"), QStringLiteral("Dither when reducing colours.")};
+    QCommandLineOption noCrop{QStringLiteral("no-crop"),
+                              QStringLiteral("Keep the whole fitted picture, not a 160 x 160 window.")};
+    QCommandLineOption limit{QStringLiteral("limit"),
+                             QStringLiteral("Size limit, 160x160 up to 1280x1024 (default 160x160)."),
+                             QStringLiteral("WxH")};
+    QCommandLineOption offset{QStringLiteral("offset"), QStringLiteral("Top-left corner of the crop window."),
+                              QStringLiteral("X,Y")};
+    QCommandLineOption center{QStringLiteral("center"), QStringLiteral("Centre the crop window.")};
+
+    // The options an album description replaces.
+    std::array<const QCommandLineOption*, 11> PerPicture() const {
+        return {&title, &note, &icon, &depth, &brightness, &contrast, &dither, &noCrop, &limit, &offset, &center};
+    }
+};
+
 // "W x H" pair written as WxH or X,Y.
 bool ParsePair(const QString& text, const QString& separator, int& a, int& b) {
     const QStringList parts = text.split(separator);
@@ -72,156 +119,205 @@ bool ParseSlider(const QString& text, std::int16_t& value) {
     return true;
 }
 
+// The output must be a new name or a regular file the build may replace, and none of the files
+// the build reads.
+bool CheckOutput(const QString& output, const CAlbum& album, const QString& albumJson,
+                 CInputError& error) {
+    const std::string path = PathToSystem(output);
+    std::string resolved;
+    std::string reason;
+    if (!ResolveOutputPath(path, resolved, reason)) {
+        error = {output, QStringLiteral("cannot be written: %1").arg(QString::fromStdString(reason))};
+        return false;
+    }
+    const fs::path folder = fs::path(resolved).parent_path().empty() ? fs::path(".")
+                                                                      : fs::path(resolved).parent_path();
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        error = {output, QStringLiteral("cannot be written: the folder does not take new files")};
+        return false;
+    }
+    if (::access(resolved.c_str(), F_OK) == 0 && ::access(resolved.c_str(), W_OK) != 0) {
+        error = {output, QStringLiteral("cannot be written: the file is read-only")};
+        return false;
+    }
+    std::error_code ec;
+    const auto sameFile = [&](const std::string& other) {
+        return fs::exists(resolved, ec) && fs::equivalent(resolved, other, ec);
+    };
+    if (!albumJson.isEmpty() && sameFile(PathToSystem(albumJson))) {
+        error = {output, QStringLiteral("is the album description")};
+        return false;
+    }
+    for (std::size_t i = 0; i < album.Count(); ++i) {
+        if (sameFile(album.At(i)->m_sourcePath)) {
+            error = {output, QStringLiteral("is one of the album's pictures")};
+            return false;
+        }
+    }
+    return true;
+}
+
+// The pictures of the command line, all with the same settings.
+std::optional<int> ReadPictureArguments(const QCommandLineParser& parser, const CBuildArguments& options,
+                                        CAlbum& album, QTextStream& err) {
+    CAlbumImage settings;
+    if (parser.isSet(options.depth)) {
+        const QString d = parser.value(options.depth);
+        if (d != QLatin1String("4") && d != QLatin1String("8") && d != QLatin1String("16")) {
+            return Refused(err, QStringLiteral("--depth %1 is out of range (4, 8 or 16)").arg(d));
+        }
+        settings.m_colorDepth = static_cast<std::uint8_t>(d.toInt());
+    }
+    if (parser.isSet(options.brightness) &&
+        !ParseSlider(parser.value(options.brightness), settings.m_brightness)) {
+        return Refused(err, QStringLiteral("--brightness %1 is out of range (0 to 255)")
+                                .arg(parser.value(options.brightness)));
+    }
+    if (parser.isSet(options.contrast) && !ParseSlider(parser.value(options.contrast), settings.m_contrast)) {
+        return Refused(err, QStringLiteral("--contrast %1 is out of range (0 to 255)")
+                                .arg(parser.value(options.contrast)));
+    }
+    settings.m_dither = parser.isSet(options.dither) ? 1 : 0;
+    settings.m_crop = parser.isSet(options.noCrop) ? 0 : 1;
+    int a = 0;
+    int b = 0;
+    if (parser.isSet(options.limit)) {
+        if (!ParsePair(parser.value(options.limit).toLower(), QStringLiteral("x"), a, b) ||
+            !IsValidSizeLimit(a, b)) {
+            return Refused(err, QStringLiteral("--limit %1 is out of range (160x160 up to 1280x1024)")
+                                    .arg(parser.value(options.limit)));
+        }
+        settings.m_sizeLimitWidth = static_cast<std::int16_t>(a);
+        settings.m_sizeLimitHeight = static_cast<std::int16_t>(b);
+    }
+    if (parser.isSet(options.offset) && parser.isSet(options.center)) {
+        return Refused(err, QStringLiteral("--offset and --center exclude each other"));
+    }
+    if (parser.isSet(options.offset)) {
+        if (!ParsePair(parser.value(options.offset), QStringLiteral(","), a, b) || a < 0 || b < 0) {
+            return Refused(err, QStringLiteral("--offset %1 must be two numbers of 0 or more, as X,Y")
+                                    .arg(parser.value(options.offset)));
+        }
+        settings.m_horizontalOffset = a;
+        settings.m_verticalOffset = b;
+    }
+    if (parser.isSet(options.title)) {
+        album.SetTitle(parser.value(options.title).toStdString());
+    }
+    album.SetNote(parser.value(options.note).toStdString());
+    const QStringList pictures = parser.positionalArguments();
+    if (static_cast<std::size_t>(pictures.size()) > kMaxPictures) {
+        return Refused(err, QStringLiteral("%1 pictures; an album holds at most %2")
+                                .arg(pictures.size())
+                                .arg(kMaxPictures));
+    }
+    for (const QString& path : pictures) {
+        auto entry = std::make_unique<CAlbumImage>(settings);
+        entry->m_sourcePath = PathToSystem(path);
+        entry->m_title = PictureTitle(entry->m_sourcePath);
+        (void)album.Append(std::move(entry));
+    }
+    std::optional<int> iconIndex = 0;
+    if (parser.isSet(options.icon)) {
+        const QString value = parser.value(options.icon);
+        bool ok = false;
+        const int index = value.toInt(&ok);
+        if (value == QLatin1String("none")) {
+            iconIndex.reset();
+        } else if (ok && index >= 0) {
+            iconIndex = index;
+        } else {
+            return Refused(err, QStringLiteral("--icon %1 must be a picture number or none").arg(value));
+        }
+    }
+    if (iconIndex && !album.IsEmpty()) {
+        if (static_cast<std::size_t>(*iconIndex) >= album.Count()) {
+            return Refused(err, QStringLiteral("--icon %1 names no picture (0 to %2)")
+                                    .arg(*iconIndex)
+                                    .arg(album.Count() - 1));
+        }
+        album.SetIconSource(album.At(static_cast<std::size_t>(*iconIndex))->m_sourcePath);
+    }
+    return std::nullopt;
+}
+
 int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool terminal) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Builds an album file from pictures."));
     parser.addHelpOption();
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The album file to write."), QStringLiteral("OUT.pdb"));
-    const QCommandLineOption albumJson(QStringLiteral("album"),
-                                       QStringLiteral("Every setting per picture, from a JSON file."),
-                                       QStringLiteral("ALBUM.json"));
-    const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Album title (default untitled)."),
-                                   QStringLiteral("T"));
-    const QCommandLineOption note(QStringLiteral("note"), QStringLiteral("Album note."), QStringLiteral("N"));
-    const QCommandLineOption icon(QStringLiteral("icon"),
-                                  QStringLiteral("Picture (from 0) whose centre becomes the album icon, "
-                                                 "or none for black (default 0)."),
-                                  QStringLiteral("N|none"));
-    const QCommandLineOption depth(QStringLiteral("depth"),
-                                   QStringLiteral("Colour depth: 4 (grey), 8 or 16 (default 8)."),
-                                   QStringLiteral("4|8|16"));
-    const QCommandLineOption brightness(QStringLiteral("brightness"),
-                                        QStringLiteral("Brightness slider, 127 neutral."),
-                                        QStringLiteral("0..255"));
-    const QCommandLineOption contrast(QStringLiteral("contrast"), QStringLiteral("Contrast slider, 127 neutral."),
-                                      QStringLiteral("0..255"));
-    const QCommandLineOption dither(QStringLiteral("dither"), QStringLiteral("Dither when reducing colours."));
-    const QCommandLineOption noCrop(QStringLiteral("no-crop"),
-                                    QStringLiteral("Keep the whole fitted picture, not a 160 x 160 window."));
-    const QCommandLineOption limit(QStringLiteral("limit"),
-                                   QStringLiteral("Size limit, 160x160 up to 1280x1024 (default 160x160)."),
-                                   QStringLiteral("WxH"));
-    const QCommandLineOption offset(QStringLiteral("offset"),
-                                    QStringLiteral("Top-left corner of the crop window."), QStringLiteral("X,Y"));
-    const QCommandLineOption center(QStringLiteral("center"), QStringLiteral("Centre the crop window."));
-    parser.addOptions({output, albumJson, title, note, icon, depth, brightness, contrast, dither, noCrop,
-                       limit, offset, center});
+    const CBuildArguments options;
+    parser.addOptions({options.output, options.albumJson, options.title, options.note, options.icon,
+                       options.depth, options.brightness, options.contrast, options.dither,
+                       options.noCrop, options.limit, options.offset, options.center});
     parser.addPositionalArgument(QStringLiteral("PICTURE"), QStringLiteral("JPEG, GIF or BMP files."),
                                  QStringLiteral("PICTURE..."));
     if (const auto finished = Parse(parser, arguments, out, err)) {
         return *finished;
     }
-    if (!parser.isSet(output)) {
+    if (!parser.isSet(options.output)) {
         return Refused(err, QStringLiteral("build needs -o OUT.pdb"));
     }
 
-    CAlbumRequest request;
+    CAlbum album;
     CInputError error;
-    if (parser.isSet(albumJson)) {
-        const QList<QCommandLineOption> perPicture = {title, note, icon, depth, brightness, contrast,
-                                                      dither, noCrop, limit, offset, center};
-        for (const auto& option : perPicture) {
-            if (parser.isSet(option)) {
+    QString albumJson;
+    if (parser.isSet(options.albumJson)) {
+        for (const auto* option : options.PerPicture()) {
+            if (parser.isSet(*option)) {
                 return Refused(err, QStringLiteral("--%1 cannot be combined with --album: the JSON file "
                                                    "holds every setting")
-                                        .arg(option.names().constLast()));
+                                        .arg(option->names().constLast()));
             }
         }
         if (!parser.positionalArguments().isEmpty()) {
             return Refused(err, QStringLiteral("pictures are listed in the JSON file with --album"));
         }
-        if (!ReadAlbumJson(parser.value(albumJson), request, error)) {
+        albumJson = parser.value(options.albumJson);
+        if (!ReadAlbumJson(albumJson, album, error)) {
             return Refused(err, error);
         }
-    } else {
-        CAlbumImage settings;
-        if (parser.isSet(depth)) {
-            const QString d = parser.value(depth);
-            if (d != QLatin1String("4") && d != QLatin1String("8") && d != QLatin1String("16")) {
-                return Refused(err, QStringLiteral("--depth %1 is out of range (4, 8 or 16)").arg(d));
-            }
-            settings.m_colorDepth = static_cast<std::uint8_t>(d.toInt());
-        }
-        if (parser.isSet(brightness) && !ParseSlider(parser.value(brightness), settings.m_brightness)) {
-            return Refused(err, QStringLiteral("--brightness %1 is out of range (0 to 255)")
-                                    .arg(parser.value(brightness)));
-        }
-        if (parser.isSet(contrast) && !ParseSlider(parser.value(contrast), settings.m_contrast)) {
-            return Refused(err, QStringLiteral("--contrast %1 is out of range (0 to 255)")
-                                    .arg(parser.value(contrast)));
-        }
-        settings.m_dither = parser.isSet(dither) ? 1 : 0;
-        settings.m_crop = parser.isSet(noCrop) ? 0 : 1;
-        int a = 0;
-        int b = 0;
-        if (parser.isSet(limit)) {
-            if (!ParsePair(parser.value(limit).toLower(), QStringLiteral("x"), a, b) ||
-                !IsValidSizeLimit(a, b)) {
-                return Refused(err, QStringLiteral("--limit %1 is out of range (160x160 up to 1280x1024)")
-                                        .arg(parser.value(limit)));
-            }
-            settings.m_sizeLimitWidth = static_cast<std::int16_t>(a);
-            settings.m_sizeLimitHeight = static_cast<std::int16_t>(b);
-        }
-        if (parser.isSet(offset) && parser.isSet(center)) {
-            return Refused(err, QStringLiteral("--offset and --center exclude each other"));
-        }
-        if (parser.isSet(offset)) {
-            if (!ParsePair(parser.value(offset), QStringLiteral(","), a, b) || a < 0 || b < 0) {
-                return Refused(err, QStringLiteral("--offset %1 must be two numbers of 0 or more, as X,Y")
-                                        .arg(parser.value(offset)));
-            }
-            settings.m_horizontalOffset = a;
-            settings.m_verticalOffset = b;
-        }
-        if (parser.isSet(title)) {
-            request.title = parser.value(title);
-        }
-        request.note = parser.value(note);
-        if (parser.isSet(icon)) {
-            const QString value = parser.value(icon);
-            bool ok = false;
-            const int index = value.toInt(&ok);
-            if (value == QLatin1String("none")) {
-                request.iconIndex.reset();
-            } else if (ok && index >= 0) {
-                request.iconIndex = index;
-            } else {
-                return Refused(err, QStringLiteral("--icon %1 must be a picture number or none").arg(value));
-            }
-        }
-        const QStringList pictures = parser.positionalArguments();
-        if (pictures.size() > kMaxAlbumPictures) {
-            return Refused(err, QStringLiteral("%1 pictures; an album holds at most %2")
-                                    .arg(pictures.size())
-                                    .arg(kMaxAlbumPictures));
-        }
-        for (const QString& path : pictures) {
-            CPictureRequest picture;
-            picture.path = path;
-            picture.entry = settings;
-            picture.entry.m_sourcePath = path.toStdString();
-            picture.entry.m_title = TitleFromPath(path).toStdString();
-            picture.center = parser.isSet(center);
-            request.pictures.push_back(std::move(picture));
-        }
+    } else if (const auto refused = ReadPictureArguments(parser, options, album, err)) {
+        return *refused;
+    }
+    const QString output = parser.value(options.output);
+    if (!CheckPictureFiles(album, error) || !CheckOutput(output, album, albumJson, error)) {
+        return Refused(err, error);
+    }
+    for (const QString& change : TextChanges(album)) {
+        err << "tavelo-cli: " << change << Qt::endl;
     }
 
-    CBuildOptions options;
-    if (terminal && static_cast<int>(request.pictures.size()) >= kProgressFrom) {
-        options.progress = [&err](int done, int total) {
+    CAlbumBuildOptions build;
+    build.centerCropWindows = parser.isSet(options.center);
+    bool progressShown = false;
+    if (terminal && album.Count() >= kProgressFrom) {
+        build.progress = [&err, &progressShown](std::size_t done, std::size_t total) {
             err << "\rPreparing pictures: " << done << " of " << total;
             if (done == total) {
                 err << '\n';
             }
+            progressShown = done != total;
             err.flush();
         };
     }
-    if (!BuildAlbumFile(request, parser.value(output), options, error)) {
-        return Refused(err, error);
+    const CBuildResult result = BuildAlbumFile(album, PathToSystem(output), PictureReading(), build);
+    if (progressShown) {
+        err << '\n';  // a message never shares the progress line
     }
-    return kExitOk;
+    switch (result.outcome) {
+        case BuildOutcome::Written:
+            return kExitOk;
+        case BuildOutcome::PictureFailed:
+            return Refused(err, CInputError{PathFromSystem(result.picture.path),
+                                            QString::fromStdString(result.picture.reason)});
+        case BuildOutcome::WriteFailed:
+            return Refused(err, CInputError{output, QStringLiteral("cannot be written: %1")
+                                                        .arg(QString::fromStdString(result.reason))});
+        case BuildOutcome::Refused:
+        case BuildOutcome::Cancelled:
+            break;
+    }
+    return Refused(err, QString::fromStdString(result.reason));
 }
 
 int Inspect(const QStringList& arguments, QTextStream& out, QTextStream& err) {

@@ -1,19 +1,25 @@
 #include <QCoreApplication>
+#include <QStringList>
 #include <QTextStream>
 #include <cstdio>
 #include <unistd.h>
 
 #include "cli/cli.h"
-#include "platform/file_sync.h"
+#include "platform/file_output.h"
+#include "platform/system_path.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    InstallDiskFlush();
+    InstallFileOutput();
     QCoreApplication::setApplicationName(QStringLiteral("tavelo-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
+    // File names pass through as the system's bytes, valid UTF-8 or not.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << PathFromSystem(argv[i]);
+    }
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const int status = RunCli(QCoreApplication::arguments(), out, err, isatty(fileno(stderr)) != 0);
+    const int status = RunCli(arguments, out, err, isatty(fileno(stderr)) != 0);
     out.flush();
     err.flush();
     return status;

@@ -1,52 +1,62 @@
 # The media layer (picture loading, drawing, platform stand-ins) and the desktop layer
-# (application, panes, resources), both on Qt 6; then the two programs.
+# (template layer and shared controls, panes, application, resources), both on Qt 6; then
+# the two programs.
 find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network Test)
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTORCC ON)
+include(GNUInstallDirs)
 
-file(GLOB TAVELO_MEDIA_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/imaging/picture_loader*.cpp
-  ${CMAKE_SOURCE_DIR}/imaging/memory_bitmap*.cpp
-  ${CMAKE_SOURCE_DIR}/platform/*.cpp)
-file(GLOB TAVELO_MEDIA_HEADERS CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/imaging/picture_loader*.h
-  ${CMAKE_SOURCE_DIR}/imaging/memory_bitmap*.h
-  ${CMAKE_SOURCE_DIR}/platform/*.h)
-add_library(tavelo_media STATIC ${TAVELO_MEDIA_SOURCES} ${TAVELO_MEDIA_HEADERS})
+set(TAVELO_MEDIA_SOURCES
+  imaging/dib_draw.cpp imaging/dib_draw.h
+  imaging/picture_loader.cpp imaging/picture_loader.h
+  platform/file_output.cpp platform/file_output.h
+  platform/install_library.cpp platform/install_library.h
+  platform/registry.cpp platform/registry.h
+  platform/shell.cpp platform/shell.h
+  platform/system_path.cpp platform/system_path.h)
+add_library(tavelo_media STATIC ${TAVELO_MEDIA_SOURCES})
 target_link_libraries(tavelo_media PUBLIC tavelo_core Qt6::Core Qt6::Gui PRIVATE tavelo_warnings)
 # Where an installed program finds its help pages, seen from its own folder.
-include(GNUInstallDirs)
 file(RELATIVE_PATH TAVELO_INSTALLED_HELP ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_DATADIR}/tavelo/help)
 target_compile_definitions(tavelo_media PRIVATE TAVELO_INSTALLED_HELP="${TAVELO_INSTALLED_HELP}")
 
 # ---- batch tool ----
-file(GLOB TAVELO_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/cli/*.cpp ${CMAKE_SOURCE_DIR}/cli/*.h)
-if(TAVELO_CLI_SOURCES AND EXISTS ${CMAKE_SOURCE_DIR}/cli/main.cpp)
-  list(FILTER TAVELO_CLI_SOURCES EXCLUDE REGEX "cli/main\\.cpp$")
-  add_library(tavelo_cli_lib STATIC ${TAVELO_CLI_SOURCES})
-  target_link_libraries(tavelo_cli_lib PUBLIC tavelo_media Qt6::Core Qt6::Gui PRIVATE tavelo_warnings)
-  add_executable(tavelo-cli ${CMAKE_SOURCE_DIR}/cli/main.cpp)
-  target_link_libraries(tavelo-cli PRIVATE tavelo_cli_lib tavelo_warnings)
-  install(TARGETS tavelo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+add_library(tavelo_cli_lib STATIC
+  cli/album_json.cpp cli/album_json.h
+  cli/album_report.cpp cli/album_report.h
+  cli/cli.cpp cli/cli.h)
+target_link_libraries(tavelo_cli_lib PUBLIC tavelo_media Qt6::Core Qt6::Gui PRIVATE tavelo_warnings)
+add_executable(tavelo-cli cli/main.cpp)
+target_link_libraries(tavelo-cli PRIVATE tavelo_cli_lib tavelo_warnings)
+install(TARGETS tavelo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # ---- desktop program ----
-file(GLOB TAVELO_DESKTOP_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/app/*.h
-  ${CMAKE_SOURCE_DIR}/panes/*.cpp ${CMAKE_SOURCE_DIR}/panes/*.h
-  ${CMAKE_SOURCE_DIR}/res/*.cpp ${CMAKE_SOURCE_DIR}/res/*.h
-  ${CMAKE_SOURCE_DIR}/res/*.qrc)
-if(TAVELO_DESKTOP_SOURCES AND EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
-  list(FILTER TAVELO_DESKTOP_SOURCES EXCLUDE REGEX "app/main\\.cpp$")
-  add_library(tavelo_desktop STATIC ${TAVELO_DESKTOP_SOURCES})
-  target_link_libraries(tavelo_desktop PUBLIC tavelo_media Qt6::Widgets Qt6::Network PRIVATE tavelo_warnings)
-  add_executable(tavelo ${CMAKE_SOURCE_DIR}/app/main.cpp)
-  target_link_libraries(tavelo PRIVATE tavelo_desktop tavelo_warnings)
-  install(TARGETS tavelo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+add_library(tavelo_desktop STATIC
+  ui/resources.cpp ui/resources.h
+  ui/tab_ctrl.cpp ui/tab_ctrl.h
+  ui/template_layer.cpp ui/template_layer.h
+  ui/tool_tip_button.cpp ui/tool_tip_button.h
+  panes/album_editor.h
+  panes/album_info_pane.cpp panes/album_info_pane.h
+  panes/image_list_pane.cpp panes/image_list_pane.h
+  panes/pane_dialog.cpp panes/pane_dialog.h
+  panes/preview_pane.cpp panes/preview_pane.h
+  app/about_dlg.cpp app/about_dlg.h
+  app/album_app.cpp app/album_app.h
+  app/help_pages.cpp app/help_pages.h
+  app/main_dlg.cpp app/main_dlg.h
+  app/picture_path.cpp app/picture_path.h
+  app/run_counter.cpp app/run_counter.h
+  app/single_instance.cpp app/single_instance.h
+  res/dialog_template.h res/dialog_templates.cpp
+  res/resource.h
+  res/string_table.cpp res/string_table.h
+  res/tavelo.qrc)
+target_link_libraries(tavelo_desktop PUBLIC tavelo_media Qt6::Widgets Qt6::Network PRIVATE tavelo_warnings)
+add_executable(tavelo app/main.cpp)
+target_link_libraries(tavelo PRIVATE tavelo_desktop tavelo_warnings)
+install(TARGETS tavelo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Installation and build-tree layout of the desktop program (help pages, desktop entry, icon).
-if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/desktop_install.cmake AND TARGET tavelo)
-  include(${CMAKE_SOURCE_DIR}/cmake/desktop_install.cmake)
-endif()
+include(${CMAKE_SOURCE_DIR}/cmake/desktop_install.cmake)

@@ -1,6 +1,6 @@
 #include "imaging/dib.h"
 
-#include "imaging/dib_bytes.h"
+#include "imaging/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -92,6 +92,19 @@ bool CDib::AdoptTopDown(std::int32_t width, std::int32_t height, std::uint8_t bi
     return true;
 }
 
+void CDib::Reset() {
+    m_width = 0;
+    m_height = 0;
+    m_bitsPerPixel = 0;
+    m_colorCount = 0;
+    m_stride = 0;
+    m_info.reset();
+    m_pixels.reset();
+    m_keeper.reset();
+    m_rowZero = nullptr;
+    m_rowStep = 0;
+}
+
 void CDib::SetColor(std::uint16_t index, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     if (!m_info || index >= m_colorCount) {
         return;
@@ -121,6 +134,38 @@ std::uint32_t CDib::ReadPixel(std::int32_t x, std::int32_t y) const {
     return p[0] | (p[1] << 8) | (static_cast<std::uint32_t>(p[2]) << 16);
 }
 
+namespace {
+
+// The vertical stepping of ResampleDib: the 16.16 step from one destination row to the next,
+// and how many source rows each destination row averages (1 to 3).
+struct CRowStepping {
+    std::int64_t step;
+    int box;
+};
+
+CRowStepping RowStepping(std::int32_t sh, std::int32_t dh) {
+    const std::int64_t step = (static_cast<std::int64_t>(sh) * 65536) / dh;
+    return {step, static_cast<int>(std::clamp<std::int64_t>(step >> 16, 1, 3))};
+}
+
+}  // namespace
+
+void MarkResampledRows(std::int32_t sourceHeight, std::int32_t sy, std::int32_t sh, std::int32_t dh,
+                       std::vector<bool>& rows) {
+    if (sourceHeight <= 0 || dh <= 0 || sh < 0 || sh > CDib::kMaxSide ||
+        rows.size() != static_cast<std::size_t>(sourceHeight)) {
+        return;
+    }
+    const CRowStepping stepping = RowStepping(sh, dh);
+    std::int64_t ypos = (static_cast<std::int64_t>(sourceHeight) - sy - 1) * 65536;
+    for (std::int32_t j = 0; j < dh; ++j, ypos -= stepping.step) {
+        const std::int64_t y0 = ypos >> 16;
+        for (int k = 0; k < stepping.box; ++k) {
+            rows[static_cast<std::size_t>(std::clamp<std::int64_t>(y0 + k, 0, sourceHeight - 1))] = true;
+        }
+    }
+}
+
 bool ResampleDib(const CDib& source, std::int32_t sx, std::int32_t sy, std::int32_t sw,
                  std::int32_t sh, CDib& destination, std::int32_t dw, std::int32_t dh) {
     if (!source.IsCreated() || !destination.IsCreated() ||
@@ -131,14 +176,14 @@ bool ResampleDib(const CDib& source, std::int32_t sx, std::int32_t sy, std::int3
     }
     // 16.16 steps hold rectangles of up to 32767 pixels a side; the positions are kept in 64
     // bits so that no sum of steps can overflow on the way.
-    constexpr std::int32_t kMaxSide = 32767;
-    if (sw > kMaxSide || sh > kMaxSide) {
+    if (sw > CDib::kMaxSide || sh > CDib::kMaxSide) {
         return false;
     }
     const std::int64_t xstep = (static_cast<std::int64_t>(sw) * 65536) / dw;
-    const std::int64_t ystep = (static_cast<std::int64_t>(sh) * 65536) / dh;
+    const CRowStepping stepping = RowStepping(sh, dh);
+    const std::int64_t ystep = stepping.step;
     const int bw = static_cast<int>(std::clamp<std::int64_t>(xstep >> 16, 1, 3));
-    const int bh = static_cast<int>(std::clamp<std::int64_t>(ystep >> 16, 1, 3));
+    const int bh = stepping.box;
     const int divisor = bw * bh;
 
     // Byte offsets of every box column of every destination column, clamped to the source,

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // The one in-memory bitmap: a Windows device-independent bitmap layout with rows stored
 // bottom-up (storage row 0 is the bottom row), 24-bit pixels as blue, green, red, and every
@@ -10,6 +11,8 @@
 class CDib {
 public:
     static constexpr std::size_t kInfoHeaderSize = 40;
+    // The largest side the program handles: ResampleDib steps in 16.16 fixed point.
+    static constexpr std::int32_t kMaxSide = 32767;
 
     CDib() = default;
     ~CDib() = default;
@@ -31,6 +34,8 @@ public:
                                     std::uint8_t bitsPerPixel, std::uint8_t* topRow,
                                     std::int32_t stride, std::shared_ptr<void> keeper);
     bool IsCreated() const { return m_rowZero != nullptr; }
+    // Releases everything and returns to the empty state, as a new bitmap.
+    void Reset();
 
     std::int32_t Width() const { return m_width; }
     std::int32_t Height() const { return m_height; }
@@ -76,3 +81,10 @@ private:
 // bitmaps are not of the depths above, or the rectangle cannot be stepped in 16.16.
 [[nodiscard]] bool ResampleDib(const CDib& source, std::int32_t sx, std::int32_t sy, std::int32_t sw,
                                std::int32_t sh, CDib& destination, std::int32_t dw, std::int32_t dh);
+
+// Sets, in `rows` (a flag for each storage row of a source `sourceHeight` rows high), the rows
+// ResampleDib reads when it copies source rows sy..sy + sh - 1 (counted from the top) into dh
+// destination rows, so that a decoder can leave the others out. Leaves `rows` as it was for
+// arguments ResampleDib refuses.
+void MarkResampledRows(std::int32_t sourceHeight, std::int32_t sy, std::int32_t sh, std::int32_t dh,
+                       std::vector<bool>& rows);

@@ -1,10 +1,13 @@
 #include "imaging/picture_loader.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QBuffer>
 #include <QImage>
 #include <QImageReader>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
+#include <system_error>
 
 namespace {
 
@@ -34,25 +37,36 @@ bool CPictureLoader::Open(const std::string& path) {
     RaiseReaderLimitOnce();
     m_picture.reset();
     m_width = m_height = 0;
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    if (!info.exists()) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
         m_error = "file not found";
         return false;
     }
-    if (!info.isFile()) {
+    if (status.type() != std::filesystem::file_type::regular) {
         m_error = "not a file";
         return false;
     }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
         m_error = "cannot be read";
         return false;
     }
-    if (file.size() == 0) {
+    QByteArray bytes;
+    {
+        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad()) {
+            m_error = "cannot be read";
+            return false;
+        }
+        bytes = QByteArray(content.data(), static_cast<qsizetype>(content.size()));
+    }
+    if (bytes.isEmpty()) {
         m_error = "the file is empty";
         return false;
     }
+    QBuffer file(&bytes);
+    file.open(QIODevice::ReadOnly);
 
     QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
@@ -68,8 +82,8 @@ bool CPictureLoader::Open(const std::string& path) {
                   "; at most 32767 pixels a side can be loaded";
         return false;
     }
-    const std::int64_t bytes = std::int64_t{size.width()} * size.height() * kBytesPerDecodedPixel;
-    if (bytes > std::int64_t{kAllocationLimitMb} * 1024 * 1024) {
+    const std::int64_t decodedBytes = std::int64_t{size.width()} * size.height() * kBytesPerDecodedPixel;
+    if (decodedBytes > std::int64_t{kAllocationLimitMb} * 1024 * 1024) {
         m_error = "the picture is " + SizeText(size.width(), size.height()) +
                   ", more than the decoder's memory limit of " + std::to_string(kAllocationLimitMb) +
                   " MB allows";
@@ -141,4 +155,21 @@ bool CPictureLoader::RenderToDib(CDib& dib) {
     }
     std::shared_ptr<QImage> keeper(picture.release());
     return dib.AdoptTopDown(width, height, 24, base, stride, keeper);
+}
+
+CPictureReading PictureReading() {
+    CPictureReading reading;
+    reading.load = [](const std::string& path, const RowsWanted&, CDib& picture, std::string& reason) {
+        CPictureLoader loader;
+        if (!loader.Open(path)) {
+            reason = loader.Error();
+            return false;
+        }
+        if (!loader.RenderToDib(picture)) {
+            reason = "out of memory";
+            return false;
+        }
+        return true;
+    };
+    return reading;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "album/album_build.h"
 #include "imaging/dib.h"
 
 class QImage;
@@ -23,7 +24,7 @@ public:
     CPictureLoader(const CPictureLoader&) = delete;
     CPictureLoader& operator=(const CPictureLoader&) = delete;
 
-    // Reads and decodes the file (a UTF-8 path). False for a missing, unreadable, empty or
+    // Reads and decodes the file (the system's path). False for a missing, unreadable, empty or
     // undecodable file, or a picture that is too large; Error() then says why.
     [[nodiscard]] bool Open(const std::string& path);
     std::int32_t Width() const { return m_width; }
@@ -43,3 +44,6 @@ private:
     std::unique_ptr<QImage> m_picture;
     std::string m_error;
 };
+
+// How the album build reads pictures: with a CPictureLoader each.
+CPictureReading PictureReading();

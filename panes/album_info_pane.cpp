@@ -8,9 +8,11 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 
+#include "album/album.h"
 #include "album/picture_preparation.h"
 #include "imaging/picture_loader.h"
-#include "panes/dib_image.h"
+#include "imaging/dib_draw.h"
+#include "panes/album_editor.h"
 #include "res/resource.h"
 #include "res/string_table.h"
 
@@ -28,6 +30,17 @@ void CAlbumInfoPane::DoDataExchange(CDataExchange& dx) {
 
 void CAlbumInfoPane::OnInitDialog() {
     m_iconFrame->installEventFilter(this);
+    // The boxes edit the album's own title and note, which the save reads.
+    connect(m_title, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (m_owner != nullptr) {
+            m_owner->Album().SetTitle(text.toStdString());
+        }
+    });
+    connect(m_note, &QPlainTextEdit::textChanged, this, [this] {
+        if (m_owner != nullptr) {
+            m_owner->Album().SetNote(m_note->toPlainText().toStdString());
+        }
+    });
     if (!m_icon.Create(kIconSide, kIconSide, kIconBits)) {
         return;  // shown all the same, without its "untitled"
     }

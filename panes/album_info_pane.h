@@ -4,24 +4,24 @@
 
 #include <QRect>
 
+#include "album/album_rules.h"
 #include "imaging/dib.h"
 #include "panes/pane_dialog.h"
 
-class CMainDlg;
+class CAlbumEditor;
 class QFrame;
 class QLineEdit;
 class QPlainTextEdit;
 
-// The album info pane: the album's title, note and 24 x 24 icon. The save commands read the
-// title and note boxes and the icon when they run.
+// The album info pane: the album's title, note and 24 x 24 icon. The boxes edit the album's
+// title and note as they are typed; the icon shows the picture the album's icon comes from.
 class CAlbumInfoPane : public CPaneDialog {
     Q_OBJECT
 public:
-    static constexpr int kIconSide = 24;
-
+    
     explicit CAlbumInfoPane(QWidget* parent = nullptr);
 
-    void SetOwner(CMainDlg* owner) { m_owner = owner; }
+    void SetOwner(CAlbumEditor* owner) { m_owner = owner; }
 
     // Title "untitled", empty note, black icon.
     void ResetAlbumInfo();
@@ -48,7 +48,7 @@ protected:
 private:
     void OnPaint();
 
-    CMainDlg* m_owner = nullptr;
+    CAlbumEditor* m_owner = nullptr;
     CDib m_icon;
     QFrame* m_iconFrame = nullptr;
     QLineEdit* m_title = nullptr;

@@ -5,8 +5,8 @@
 #include <QFileDialog>
 #include <QListWidget>
 
-#include "app/main_dlg.h"
-#include "app/tool_tip_button.h"
+#include "panes/album_editor.h"
+#include "ui/tool_tip_button.h"
 #include "res/resource.h"
 #include "res/string_table.h"
 

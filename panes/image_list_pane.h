@@ -5,9 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "album/album_rules.h"
 #include "panes/pane_dialog.h"
 
-class CMainDlg;
+class CAlbumEditor;
 class CToolTipButton;
 class QListWidget;
 
@@ -17,7 +18,7 @@ class QListWidget;
 class CImageListPane : public CPaneDialog {
     Q_OBJECT
 public:
-    static constexpr int kMaxRows = 1000;
+    static constexpr int kMaxRows = static_cast<int>(kMaxPictures);
     // The Add Files dialog's filter, written as description|patterns pairs.
     static constexpr char kAddFilesFilter[] =
         "All Readable Image Files|*.jpg;*.jpeg;*.bmp;*.gif|Jpeg File (*.jpg; *.jpeg)|*.jpg;*.jpeg|"
@@ -25,7 +26,7 @@ public:
 
     explicit CImageListPane(QWidget* parent = nullptr);
 
-    void SetOwner(CMainDlg* owner) { m_owner = owner; }
+    void SetOwner(CAlbumEditor* owner) { m_owner = owner; }
 
     // Appends a row; false, changing nothing, when the list holds kMaxRows rows already.
     [[nodiscard]] bool AddItem(const QString& text);
@@ -67,7 +68,7 @@ private:
     // there is neither.
     int ActionRow() const;
 
-    CMainDlg* m_owner = nullptr;
+    CAlbumEditor* m_owner = nullptr;
     CToolTipButton* m_addButton = nullptr;
     CToolTipButton* m_iconButton = nullptr;
     CToolTipButton* m_deleteButton = nullptr;

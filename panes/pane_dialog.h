@@ -1,6 +1,6 @@
 #pragma once
 
-#include "res/template_layer.h"
+#include "ui/template_layer.h"
 
 // The base of the main window's panes: a dialog made from its template inside a frame of
 // its parent, where Enter and Esc do nothing (they must neither close it nor reach the main

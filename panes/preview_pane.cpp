@@ -5,7 +5,7 @@
 
 #include "res/resource.h"
 #include "res/string_table.h"
-#include "res/tab_ctrl.h"
+#include "ui/tab_ctrl.h"
 
 CPreviewPane::CPreviewPane(QWidget* parent) : CPaneDialog(IDD_PREVIEW_PANE, parent) {}
 
@@ -45,4 +45,4 @@ bool CPreviewPane::StoreControls(CAlbumImage* entry) {
     return (entry != nullptr ? entry : m_current) != nullptr;
 }
 
-void CPreviewPane::EnableRequest(bool /*enable*/) {}
+void CPreviewPane::SetEditingEnabled(bool /*enable*/) {}

@@ -5,7 +5,7 @@
 #include "panes/pane_dialog.h"
 
 class CAlbumImage;
-class CMainDlg;
+class CAlbumEditor;
 class CTabCtrl;
 class QFrame;
 class QScrollBar;
@@ -24,7 +24,7 @@ public:
 
     explicit CPreviewPane(QWidget* parent = nullptr);
 
-    void SetOwner(CMainDlg* owner) { m_owner = owner; }
+    void SetOwner(CAlbumEditor* owner) { m_owner = owner; }
 
     // Makes the entry the shown one; with none, only forgets the shown entry.
     bool ShowImage(CAlbumImage* entry);
@@ -33,8 +33,9 @@ public:
     // Copies the pages' values into the entry, or into the shown one with none; false when
     // there is no entry.
     bool StoreControls(CAlbumImage* entry);
-    // The main window's enable request; the preview stays usable whatever it asks.
-    void EnableRequest(bool enable);
+    // The main window switches editing on and off with the album; the preview stays usable
+    // whatever it is told.
+    void SetEditingEnabled(bool enable);
 
     CAlbumImage* CurrentEntry() const { return m_current; }
     // The size limit new pictures get: the one last chosen on the Size page.
@@ -51,7 +52,7 @@ protected:
     void OnInitDialog() override;
 
 private:
-    CMainDlg* m_owner = nullptr;
+    CAlbumEditor* m_owner = nullptr;
     CAlbumImage* m_current = nullptr;
     std::int16_t m_sizeLimitWidth = 160;
     std::int16_t m_sizeLimitHeight = 160;

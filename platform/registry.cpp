@@ -12,6 +12,8 @@
 #include <QSaveFile>
 #include <QString>
 
+#include "imaging/byte_order.h"
+
 namespace {
 
 constexpr int kRootCount = 3;
@@ -192,9 +194,8 @@ std::optional<CStoredValue> ParseValueLine(const std::string& line) {
             number = number * 16 + static_cast<std::uint32_t>(digit);
         }
         value.type = ValueType::Dword;
-        for (std::size_t i = 0; i < kDwordSize; ++i) {
-            value.bytes.push_back(static_cast<std::uint8_t>(number >> (8 * i)));
-        }
+        value.bytes.resize(kDwordSize);
+        StoreLittleEndian32(value.bytes.data(), number);
         return value;
     }
     if (data.rfind(kHexPrefix, 0) == 0) {
@@ -223,10 +224,9 @@ std::string FormatValue(const CStoredValue& value) {
     line += '=';
     switch (value.type) {
         case ValueType::Dword: {
-            std::uint32_t number = 0;
-            for (std::size_t i = 0; i < kDwordSize && i < value.bytes.size(); ++i) {
-                number |= static_cast<std::uint32_t>(value.bytes[i]) << (8 * i);
-            }
+            std::uint8_t stored[kDwordSize] = {};
+            std::copy_n(value.bytes.begin(), std::min(kDwordSize, value.bytes.size()), stored);
+            const std::uint32_t number = LoadLittleEndian32(stored);
             char digits[9];
             std::snprintf(digits, sizeof digits, "%08x", number);
             line += kDwordPrefix;
@@ -448,9 +448,7 @@ bool CRegistryKey::SetString(const char* text, const std::string& valueName) {
 
 bool CRegistryKey::SetDword(std::uint32_t value, const std::string& valueName) {
     std::vector<std::uint8_t> bytes(kDwordSize);
-    for (std::size_t i = 0; i < kDwordSize; ++i) {
-        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    StoreLittleEndian32(bytes.data(), value);
     return StoreValue(m_key, valueName, ValueType::Dword, std::move(bytes));
 }
 

@@ -10,11 +10,8 @@ struct CResourceEntry {
     CResourceData data;
 };
 
-// The handheld's 8-bit system palette (res/palette_130.bin).
-constexpr int kSystemPaletteId = 130;
-
 const CResourceEntry kResources[] = {
-    {"PALETTE", kSystemPaletteId, {kPalette130, sizeof kPalette130}},
+    {"PALETTE", kSystemPaletteResourceId, {kPalette130, sizeof kPalette130}},
 };
 
 }  // namespace

@@ -10,5 +10,8 @@ struct CResourceData {
     std::size_t size = 0;
 };
 
+// The handheld's 8-bit system palette: resource "PALETTE" of this id (res/palette_130.bin).
+inline constexpr int kSystemPaletteResourceId = 130;
+
 // The resource of that type and id; empty (no data, size 0) when there is none.
 CResourceData FindResource(std::string_view type, int id);

@@ -1,31 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "album/album.h"
 #include "album/album_image.h"
 #include "album/prepared_album.h"
-
-TEST(AlbumImage, ANewEntryHasTheDefaultSettingsAndSettingsTravelTogether) {
-    CAlbumImage entry;
-    EXPECT_EQ(entry.m_colorDepth, 8);
-    EXPECT_EQ(entry.m_brightness, 127);
-    EXPECT_EQ(entry.m_contrast, 127);
-    EXPECT_EQ(entry.m_dither, 0);
-    EXPECT_EQ(entry.m_crop, 1);
-    EXPECT_EQ(entry.m_sizeLimitWidth, 160);
-    EXPECT_EQ(entry.m_sizeLimitHeight, 160);
-    EXPECT_EQ(entry.m_horizontalOffset, 0);
-    EXPECT_EQ(entry.m_verticalOffset, 0);
-    EXPECT_EQ(entry.Settings(), CImageSettings{});
-
-    entry.m_title = "beach";
-    const CImageSettings s{12, 34, 16, 200, 5, 1, 0, 640, 480};
-    entry.SetSettings(s);
-    EXPECT_EQ(entry.Settings(), s);
-    EXPECT_EQ(entry.m_sizeLimitHeight, 480);
-    EXPECT_EQ(entry.m_title, "beach");
-}
 
 TEST(FitToSizeLimit, ShrinksIntoTheLimitCoversTheScreenWithCropAndKeepsOnePixel) {
     const struct {
@@ -58,7 +35,7 @@ TEST(FitToSizeLimit, ShrinksIntoTheLimitCoversTheScreenWithCropAndKeepsOnePixel)
     }
 }
 
-TEST(Album, KeepsOrderAndClosesGapsOnRemoval) {
+TEST(Album, KeepsOrderClosesGapsAndHoldsAThousandPicturesAtMost) {
     CAlbum album;
     for (const char* name : {"a", "b", "c"}) {
         album.Append(std::make_unique<CAlbumImage>())->m_title = name;
@@ -68,6 +45,32 @@ TEST(Album, KeepsOrderAndClosesGapsOnRemoval) {
     EXPECT_EQ(album.At(1)->m_title, "c");
     EXPECT_EQ(album.At(2), nullptr);
     EXPECT_FALSE(album.RemoveAt(2));
+
+    while (album.Count() < 1000) {
+        ASSERT_NE(album.Append(std::make_unique<CAlbumImage>()), nullptr);
+    }
+    EXPECT_EQ(album.Append(std::make_unique<CAlbumImage>()), nullptr);
+    EXPECT_EQ(album.Count(), 1000u);
+
+    album.SetTitle("Trip");
+    album.SetNote("Day 1");
+    album.SetIconSource("/a.jpg");
+    album.Clear();
+    EXPECT_TRUE(album.IsEmpty());
+    EXPECT_EQ(album.Title(), "untitled");
+    EXPECT_EQ(album.Note(), "");
+    EXPECT_EQ(album.IconSource(), "");
+}
+
+TEST(AlbumRules, JpegGifAndBitmapExtensionsInAnyCaseAreTakenAndTitlesLeaveThemOut) {
+    for (const char* path : {"/a/b.jpg", "/a/b.JPG", "/a/b.Jpeg", "/a/b.bmp", "/a/b.GIF"}) {
+        EXPECT_TRUE(HasPictureExtension(path)) << path;
+    }
+    for (const char* path : {"/a/b.jpe", "/a/b.tif", "/a/b", "/a.jpg/b", "/a/b.jpg.bak", "/a/b."}) {
+        EXPECT_FALSE(HasPictureExtension(path)) << path;
+    }
+    EXPECT_EQ(PictureTitle("/home/user/Beach.Day.JPG"), "Beach.Day");
+    EXPECT_EQ(PictureTitle("/home/user.d/photo"), "photo");
 }
 
 TEST(PreparedPicture, SetImageCopiesTheSourceAndSetsTheImageSize) {
@@ -90,30 +93,4 @@ TEST(PreparedPicture, SetImageCopiesTheSourceAndSetsTheImageSize) {
     CDib empty;
     CPreparedPicture picture;
     EXPECT_FALSE(picture.SetImage(empty));
-}
-
-namespace {
-class CountedPicture : public CPreparedPicture {
-public:
-    CountedPicture(int id, std::vector<int>& log) : id_(id), log_(log) {}
-    ~CountedPicture() override { log_.push_back(id_); }
-
-private:
-    int id_;
-    std::vector<int>& log_;
-};
-}  // namespace
-
-TEST(PreparedAlbum, OwnsItsPicturesAndDeletesThemFirstToLast) {
-    std::vector<int> log;
-    {
-        CPreparedAlbum album;
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_TRUE(album.AddPicture(std::make_unique<CountedPicture>(i, log)));
-        }
-        EXPECT_FALSE(album.AddPicture(nullptr));
-        EXPECT_EQ(album.PictureCount(), 3u);
-        EXPECT_TRUE(log.empty());
-    }
-    EXPECT_EQ(log, (std::vector<int>{0, 1, 2}));
 }

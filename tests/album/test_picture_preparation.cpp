@@ -123,7 +123,7 @@ TEST(PreparePicture, CentresTheCropWindowInTheFittedPicture) {
     EXPECT_EQ(entry.m_verticalOffset, 0);
 }
 
-TEST(PreparePicture, FormsTheTextInTheHandheldsCodePage) {
+TEST(PreparePicture, FormsTheTextInTheHandheldsCodePageWithATitleThatCannotSplitIt) {
     CDib loaded;
     ASSERT_TRUE(loaded.Create(8, 8, 24));
     CAlbumImage entry;
@@ -133,7 +133,10 @@ TEST(PreparePicture, FormsTheTextInTheHandheldsCodePage) {
     entry.m_title = "";
     entry.m_note = "note";
     EXPECT_EQ(PreparePicture(entry, loaded)->m_text, "\nnote");
-    EXPECT_EQ(FormText("", ""), "\n");
+    EXPECT_EQ(HandheldText("", ""), "\n");
+    // A line break in a title would move text into the note, a zero byte would end it.
+    EXPECT_EQ(HandheldText("Line1\nLine2\r\t\x7F", std::string("a\nb\0c", 5)), "Line1 Line2   \na\nbc");
+    EXPECT_EQ(HandheldText(std::string("x\0y", 3), ""), "xy\n");
 }
 
 TEST(AnsiText, MapsToWindows1252WithQuestionMarksForTheRest) {

@@ -18,7 +18,7 @@
 
 #include "album/picture_preparation.h"
 #include "app/main_dlg.h"
-#include "app/tool_tip_button.h"
+#include "ui/tool_tip_button.h"
 #include "imaging/picture_loader.h"
 #include "panes/album_info_pane.h"
 #include "panes/image_list_pane.h"

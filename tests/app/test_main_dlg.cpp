@@ -12,7 +12,7 @@
 #include "app/picture_path.h"
 #include "platform/registry.h"
 #include "res/resource.h"
-#include "res/resources.h"
+#include "ui/resources.h"
 #include "res/string_table.h"
 
 namespace {

@@ -4,17 +4,6 @@
 
 namespace {
 
-TEST(PicturePathTest, JpegGifAndBitmapExtensionsInAnyCaseAreTakenAndNamedWithoutThem) {
-    for (const char* path : {"/a/b.jpg", "/a/b.JPG", "/a/b.Jpeg", "/a/b.bmp", "/a/b.GIF"}) {
-        EXPECT_TRUE(IsAcceptedPicture(QString::fromLatin1(path))) << path;
-    }
-    for (const char* path : {"/a/b.jpe", "/a/b.tif", "/a/b", "/a.jpg/b", "/a/b.jpg.bak", "/a/b."}) {
-        EXPECT_FALSE(IsAcceptedPicture(QString::fromLatin1(path))) << path;
-    }
-    EXPECT_EQ(PictureTitle("/home/user/Beach.Day.JPG"), "Beach.Day");
-    EXPECT_EQ(PictureTitle("/home/user.d/photo"), "photo");
-}
-
 TEST(PicturePathTest, FolderPartOfMoreThanTwentyCharactersIsShortenedFromTheLeft) {
     const QString sun = QString::fromUtf8("\xf0\x9f\x8c\x9e");  // outside the basic plane
     const std::pair<QString, QString> cases[] = {

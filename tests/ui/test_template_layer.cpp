@@ -11,8 +11,8 @@
 
 #include "app/main_window_fixture.h"
 #include "res/resource.h"
-#include "res/tab_ctrl.h"
-#include "res/template_layer.h"
+#include "ui/tab_ctrl.h"
+#include "ui/template_layer.h"
 
 namespace {
 

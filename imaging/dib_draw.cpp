@@ -1,4 +1,4 @@
-#include "panes/dib_image.h"
+#include "imaging/dib_draw.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "res/resources.h"
+#include "ui/resources.h"
 
 #include <QFile>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "res/template_layer.h"
+#include "ui/template_layer.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -22,8 +22,8 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 
-#include "res/resources.h"
-#include "res/tab_ctrl.h"
+#include "ui/resources.h"
+#include "ui/tab_ctrl.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "res/tab_ctrl.h"
+#include "ui/tab_ctrl.h"
 
 #include <QPainter>
 #include <QStyleOptionTabWidgetFrame>

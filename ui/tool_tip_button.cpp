@@ -1,4 +1,4 @@
-#include "app/tool_tip_button.h"
+#include "ui/tool_tip_button.h"
 
 #include <QHelpEvent>
 #include <QToolTip>

@@ -1,0 +1,163 @@
+#include "album/file_output.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "album/clock.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Links are followed this many times at most; a longer chain is taken for a loop.
+constexpr int kMaxLinkHops = 40;
+
+// The built-in output: a temporary file in the target's folder, renamed over the target.
+class CNamedTemporaryOutput : public CFileOutput {
+public:
+    CNamedTemporaryOutput(fs::path target, fs::path temporary, std::FILE* file)
+        : m_target(std::move(target)), m_temporary(std::move(temporary)), m_file(file) {}
+
+    ~CNamedTemporaryOutput() override {
+        if (m_file != nullptr) {
+            std::fclose(m_file);
+        }
+        if (!m_committed) {
+            std::error_code ec;
+            fs::remove(m_temporary, ec);
+        }
+    }
+
+    bool Write(const std::uint8_t* data, std::size_t size) override {
+        if (m_file == nullptr) {
+            return false;
+        }
+        if (size != 0 && std::fwrite(data, 1, size, m_file) != size) {
+            m_error = SystemErrorText(errno);
+            return false;
+        }
+        return true;
+    }
+
+    bool Commit() override {
+        if (m_file == nullptr) {
+            return false;
+        }
+        const bool flushed = std::fflush(m_file) == 0;
+        const int flushError = errno;
+        const bool closed = std::fclose(m_file) == 0;
+        m_file = nullptr;
+        if (!flushed || !closed) {
+            m_error = SystemErrorText(flushed ? errno : flushError);
+            return false;
+        }
+        std::error_code ec;
+        const fs::file_status existing = fs::status(m_target, ec);
+        if (!ec && fs::is_regular_file(existing)) {
+            fs::permissions(m_temporary, existing.permissions(), ec);  // keep the file's rights
+        }
+        fs::rename(m_temporary, m_target, ec);
+        if (ec) {
+            m_error = ec.message();
+            return false;
+        }
+        m_committed = true;
+        return true;
+    }
+
+private:
+    fs::path m_target;
+    fs::path m_temporary;
+    std::FILE* m_file;
+    bool m_committed = false;
+};
+
+std::unique_ptr<CFileOutput> OpenNamedTemporary(const std::string& path, std::string& error) {
+    std::string resolved;
+    if (!ResolveOutputPath(path, resolved, error)) {
+        return nullptr;
+    }
+    const fs::path target(resolved);
+    fs::path folder = target.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    static std::atomic<std::uint32_t> counter{0};
+    const auto salt = static_cast<std::uint32_t>(CurrentTime());
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        // Short, so that a target whose name is near the length limit still has a neighbour.
+        char name[40];
+        std::snprintf(name, sizeof name, ".tvl-%08x-%u.tmp", salt, ++counter);
+        const fs::path temporary = folder / name;
+        std::FILE* file = std::fopen(temporary.c_str(), "wbx");  // never reuse a file
+        if (file != nullptr) {
+            return std::make_unique<CNamedTemporaryOutput>(target, temporary, file);
+        }
+        if (errno != EEXIST) {
+            error = SystemErrorText(errno);
+            return nullptr;
+        }
+    }
+    error = "no free temporary name in the folder";
+    return nullptr;
+}
+
+std::atomic<FileOutputFactory> g_factory{&OpenNamedTemporary};
+
+}  // namespace
+
+std::string SystemErrorText(int error) { return std::generic_category().message(error); }
+
+void SetFileOutputFactory(FileOutputFactory factory) {
+    g_factory.store(factory != nullptr ? factory : &OpenNamedTemporary);
+}
+
+std::unique_ptr<CFileOutput> OpenFileOutput(const std::string& path, std::string& error) {
+    return g_factory.load()(path, error);
+}
+
+bool ResolveOutputPath(const std::string& path, std::string& resolved, std::string& error) {
+    std::error_code ec;
+    fs::path target(path);
+    if (path.empty() || target.filename().empty()) {
+        error = "no file name";
+        return false;
+    }
+    for (int hop = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hop) {
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec || hop == kMaxLinkHops) {
+            error = "the link cannot be followed";
+            return false;
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    fs::path folder = target.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    if (!fs::is_directory(folder, ec)) {
+        error = fs::exists(folder, ec) ? "its folder is not a folder" : "the folder does not exist";
+        return false;
+    }
+    const fs::file_status status = fs::status(target, ec);
+    if (status.type() == fs::file_type::directory) {
+        error = "is a folder";
+        return false;
+    }
+    if (status.type() != fs::file_type::not_found && status.type() != fs::file_type::regular) {
+        error = "is not a regular file";
+        return false;
+    }
+    if (status.type() == fs::file_type::regular &&
+        (status.permissions() & (fs::perms::owner_write | fs::perms::group_write |
+                                 fs::perms::others_write)) == fs::perms::none) {
+        error = "the file is read-only";
+        return false;
+    }
+    resolved = target.string();
+    return true;
+}

@@ -1,0 +1,232 @@
+#include "platform/file_output.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kTemporaryPrefix[] = ".tvl-";
+constexpr char kTemporarySuffix[] = ".tmp";
+constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new file
+
+std::atomic<unsigned> g_serial{0};
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, std::string& error) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = SystemErrorText(errno);
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Gives the file the rights of the one it replaces, so that replacing keeps them.
+void KeepRights(int fd, const fs::path& target) {
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        (void)::fchmod(fd, existing.st_mode & 07777);
+    }
+}
+
+// A free name for a temporary file of this process in `folder`.
+fs::path FreshTemporaryName(const fs::path& folder) {
+    for (;;) {
+        fs::path candidate = folder / TemporaryFileName(static_cast<long>(::getpid()), ++g_serial);
+        struct stat existing {};
+        if (::lstat(candidate.c_str(), &existing) != 0) {
+            return candidate;
+        }
+    }
+}
+
+class CSystemFileOutput : public CFileOutput {
+public:
+    // `temporary` is empty for an unnamed file.
+    CSystemFileOutput(int fd, fs::path target, fs::path temporary)
+        : m_fd(fd), m_target(std::move(target)), m_temporary(std::move(temporary)) {}
+
+    ~CSystemFileOutput() override {
+        if (m_fd >= 0) {
+            ::close(m_fd);  // an unnamed file vanishes with its last descriptor
+        }
+        if (!m_committed && !m_temporary.empty()) {
+            ::unlink(m_temporary.c_str());
+        }
+    }
+
+    bool Write(const std::uint8_t* data, std::size_t size) override {
+        return m_fd >= 0 && WriteAll(m_fd, data, size, m_error);
+    }
+
+    bool Commit() override {
+        if (m_fd < 0) {
+            return false;
+        }
+        KeepRights(m_fd, m_target);
+        if (::fsync(m_fd) != 0) {
+            m_error = SystemErrorText(errno);
+            return false;
+        }
+        if (m_temporary.empty()) {
+            // Name the finished file beside the target, then move it over the target.
+            const fs::path named = FreshTemporaryName(m_target.parent_path());
+            const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                m_error = SystemErrorText(errno);
+                return false;
+            }
+            m_temporary = named;
+        }
+        const int closed = ::close(m_fd);
+        m_fd = -1;
+        if (closed != 0) {
+            m_error = SystemErrorText(errno);
+            return false;
+        }
+        if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+            m_error = SystemErrorText(errno);
+            return false;
+        }
+        m_committed = true;
+        // The rename reaches the disk with its folder.
+        const int folder = ::open(m_target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            (void)::fsync(folder);
+            ::close(folder);
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+    fs::path m_target;
+    fs::path m_temporary;
+    bool m_committed = false;
+};
+
+// The process id in one of our temporary names; -1 for any other name.
+long TemporaryOwner(std::string_view name) {
+    const std::string_view prefix = kTemporaryPrefix;
+    const std::string_view suffix = kTemporarySuffix;
+    if (name.size() <= prefix.size() + suffix.size() || name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - suffix.size()) != suffix) {
+        return -1;
+    }
+    long owner = 0;
+    std::size_t i = prefix.size();
+    for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        owner = owner * 10 + (name[i] - '0');
+        if (owner > 0x3FFFFFFF) {
+            return -1;
+        }
+    }
+    if (i == prefix.size() || i >= name.size() || name[i] != '-') {
+        return -1;
+    }
+    for (++i; i < name.size() - suffix.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return -1;
+        }
+    }
+    return owner;
+}
+
+bool ProcessRuns(long processId) {
+    return processId > 0 && (::kill(static_cast<pid_t>(processId), 0) == 0 || errno != ESRCH);
+}
+
+}  // namespace
+
+std::string TemporaryFileName(long processId, unsigned serial) {
+    return kTemporaryPrefix + std::to_string(processId) + "-" + std::to_string(serial) +
+           kTemporarySuffix;
+}
+
+void RemoveStaleTemporaryFiles(const std::string& folder) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const long owner = TemporaryOwner(it->path().filename().native());
+        if (owner > 0 && !ProcessRuns(owner) && it->symlink_status(ec).type() == fs::file_type::regular) {
+            ::unlink(it->path().c_str());
+        }
+    }
+}
+
+namespace {
+
+std::unique_ptr<CFileOutput> OpenOutput(const std::string& path, std::string& error, bool unnamed) {
+    std::string resolved;
+    if (!ResolveOutputPath(path, resolved, error)) {
+        return nullptr;
+    }
+    const fs::path target(resolved);
+    fs::path folder = target.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    const fs::path absoluteTarget = folder / target.filename();
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        error = "the folder does not take new files (" + SystemErrorText(errno) + ")";
+        return nullptr;
+    }
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && ::access(target.c_str(), W_OK) != 0) {
+        error = "the file is read-only";
+        return nullptr;
+    }
+    RemoveStaleTemporaryFiles(folder.string());
+#ifdef O_TMPFILE
+    if (unnamed && ::access("/proc/self/fd", X_OK) == 0) {
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
+        if (fd >= 0) {
+            return std::make_unique<CSystemFileOutput>(fd, absoluteTarget, fs::path());
+        }
+    }
+#endif
+    // No unnamed files here: a named one that a later write removes if this one is killed.
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const fs::path temporary = FreshTemporaryName(folder);
+        const int fd = ::open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, kNewFileMode);
+        if (fd >= 0) {
+            return std::make_unique<CSystemFileOutput>(fd, absoluteTarget, temporary);
+        }
+        if (errno != EEXIST) {
+            error = SystemErrorText(errno);
+            return nullptr;
+        }
+    }
+    error = "no free temporary name in the folder";
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<CFileOutput> OpenSystemFileOutput(const std::string& path, std::string& error) {
+    return OpenOutput(path, error, true);
+}
+
+std::unique_ptr<CFileOutput> OpenNamedSystemFileOutput(const std::string& path, std::string& error) {
+    return OpenOutput(path, error, false);
+}
+
+void InstallFileOutput() { SetFileOutputFactory(&OpenSystemFileOutput); }

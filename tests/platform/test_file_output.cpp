@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/file_output.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Opener = std::unique_ptr<CFileOutput> (*)(const std::string&, std::string&);
+
+bool Replace(Opener open, const std::string& path, const std::string& bytes, std::string& error) {
+    std::unique_ptr<CFileOutput> output = open(path, error);
+    if (!output) {
+        return false;
+    }
+    const bool done = output->Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) &&
+                      output->Commit();
+    if (!done) {
+        error = output->Error();
+    }
+    return done;
+}
+
+std::string Text(const std::string& path) {
+    const std::vector<std::uint8_t> bytes = ReadAll(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+// A process id that no process has: a child's, once it has ended.
+pid_t EndedProcess() {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+class FileOutputTest : public ::testing::TestWithParam<Opener> {
+protected:
+    TempDir dir_;
+};
+
+}  // namespace
+
+TEST_P(FileOutputTest, ReplacesRegularFilesAndLinksAliveOrDanglingAndRefusesTheRest) {
+    std::string error;
+    const std::string album = dir_.File("album.pdb");
+    ASSERT_TRUE(Replace(GetParam(), album, "new", error)) << error;
+    ASSERT_TRUE(Replace(GetParam(), album, "newer", error)) << error;
+    EXPECT_EQ(Text(album), "newer");
+
+    // Both kinds of link are followed: the file they name is written, the link stays.
+    std::filesystem::create_symlink(album, dir_.File("live.pdb"));
+    std::filesystem::create_symlink(dir_.File("later.pdb"), dir_.File("dangling.pdb"));
+    ASSERT_TRUE(Replace(GetParam(), dir_.File("live.pdb"), "through a link", error)) << error;
+    ASSERT_TRUE(Replace(GetParam(), dir_.File("dangling.pdb"), "made through a link", error)) << error;
+    EXPECT_EQ(Text(album), "through a link");
+    EXPECT_EQ(Text(dir_.File("later.pdb")), "made through a link");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("dangling.pdb")));
+
+    ASSERT_EQ(mkfifo(dir_.File("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(Replace(GetParam(), dir_.File("pipe"), "x", error));
+    EXPECT_EQ(error, "is not a regular file");
+    EXPECT_FALSE(Replace(GetParam(), "/dev/null", "x", error));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_FALSE(Replace(GetParam(), dir_.path().string(), "x", error));
+    EXPECT_EQ(error, "is a folder");
+    chmod(album.c_str(), 0444);
+    EXPECT_FALSE(Replace(GetParam(), album, "x", error));
+    EXPECT_EQ(error, "the file is read-only");
+    EXPECT_EQ(Text(album), "through a link");
+    EXPECT_EQ(EntryCount(dir_.path()), 5u);  // nothing of ours left beside them
+}
+
+TEST_P(FileOutputTest, AFullDiskKeepsTheOldFileAndSaysSo) {
+    const std::string album = dir_.File("album.pdb");
+    WriteAll(album, "the previous album");
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    const bool written = Replace(GetParam(), album, std::string(4096, 'x'), error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(error, "File too large");
+    EXPECT_EQ(Text(album), "the previous album");
+    EXPECT_EQ(EntryCount(dir_.path()), 1u);
+}
+
+TEST_P(FileOutputTest, AWriteKilledHalfWayLeavesNothingOnceTheNextOneIsDone) {
+    const std::string album = dir_.File("album.pdb");
+    const pid_t child = fork();
+    if (child == 0) {
+        std::string error;
+        std::unique_ptr<CFileOutput> output = GetParam()(album, error);
+        const std::string half(100000, 'h');
+        if (output && output->Write(reinterpret_cast<const std::uint8_t*>(half.data()), half.size())) {
+            raise(SIGKILL);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    // A temporary file another writer left, whose process still runs, is not touched.
+    const std::string running = dir_.File(TemporaryFileName(getpid(), 999999));
+    WriteAll(running, "still being written");
+    WriteAll(dir_.File(TemporaryFileName(EndedProcess(), 7)), "left by a killed writer");
+    std::string error;
+    ASSERT_TRUE(Replace(GetParam(), album, "whole", error)) << error;
+    EXPECT_EQ(Text(album), "whole");
+    EXPECT_TRUE(std::filesystem::exists(running));
+    EXPECT_EQ(EntryCount(dir_.path()), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(TemporaryFile, FileOutputTest,
+                         ::testing::Values(&OpenSystemFileOutput, &OpenNamedSystemFileOutput),
+                         [](const ::testing::TestParamInfo<Opener>& info) {
+                             return info.param == &OpenSystemFileOutput ? "Unnamed" : "Named";
+                         });
