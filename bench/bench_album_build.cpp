@@ -15,7 +15,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "cli/album_builder.h"
+#include "album/album_build.h"
+#include "imaging/picture_loader.h"
 
 namespace {
 
@@ -64,16 +65,16 @@ void PrepareFiles() {
     }
 }
 
-CAlbumRequest Request() {
-    CAlbumRequest request;
+CAlbum Album() {
+    CAlbum album;
     for (const QString& file : g_files) {
-        CPictureRequest picture;
-        picture.path = file;
-        picture.entry.m_sourcePath = file.toStdString();
-        picture.entry.m_title = "photo";
-        request.pictures.push_back(picture);
+        auto entry = std::make_unique<CAlbumImage>();
+        entry->m_sourcePath = file.toStdString();
+        entry->m_title = "photo";
+        album.Append(std::move(entry));
     }
-    return request;
+    album.SetIconSource(album.At(0)->m_sourcePath);
+    return album;
 }
 
 void DecodeOnly(benchmark::State& state) {
@@ -91,14 +92,14 @@ void DecodeOnly(benchmark::State& state) {
 
 void BuildAlbum(benchmark::State& state) {
     PrepareFiles();
-    const CAlbumRequest request = Request();
-    CBuildOptions options;
+    const CAlbum album = Album();
+    CAlbumBuildOptions options;
     options.threads = static_cast<int>(state.range(0));
-    const QString output = g_dir->filePath(QStringLiteral("album.pdb"));
+    const std::string output = g_dir->filePath(QStringLiteral("album.pdb")).toStdString();
     for (auto _ : state) {
-        CInputError error;
-        if (!BuildAlbumFile(request, output, options, error)) {
-            state.SkipWithError(error.reason.toStdString().c_str());
+        const CBuildResult result = BuildAlbumFile(album, output, PictureReading(), options);
+        if (result.outcome != BuildOutcome::Written) {
+            state.SkipWithError((result.reason + result.picture.reason).c_str());
             return;
         }
     }

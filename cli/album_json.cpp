@@ -230,12 +230,13 @@ bool ReadAlbumJson(const QString& jsonPath, CAlbum& album, CInputError& error) {
     }
     album.SetTitle(title);
     album.SetNote(note);
-    std::optional<int> iconIndex = 0;
+    int iconIndex = 0;
+    bool blackIcon = false;
     if (object.contains(QLatin1String("icon"))) {
         const QJsonValue icon = object[QLatin1String("icon")];
         int index = 0;
         if (icon.isNull()) {
-            iconIndex.reset();
+            blackIcon = true;
         } else if (ReadInt(icon, index)) {
             iconIndex = index;
         } else {
@@ -260,14 +261,14 @@ bool ReadAlbumJson(const QString& jsonPath, CAlbum& album, CInputError& error) {
             return Refuse(error, jsonPath, QStringLiteral("out of memory"));
         }
     }
-    if (iconIndex && !album.IsEmpty()) {
-        if (*iconIndex < 0 || static_cast<std::size_t>(*iconIndex) >= album.Count()) {
+    if (!blackIcon && !album.IsEmpty()) {
+        if (iconIndex < 0 || static_cast<std::size_t>(iconIndex) >= album.Count()) {
             return Refuse(error, jsonPath,
                           QStringLiteral("\"icon\" %1 names no picture (0 to %2)")
-                              .arg(*iconIndex)
+                              .arg(iconIndex)
                               .arg(album.Count() - 1));
         }
-        album.SetIconSource(album.At(static_cast<std::size_t>(*iconIndex))->m_sourcePath);
+        album.SetIconSource(album.At(static_cast<std::size_t>(iconIndex))->m_sourcePath);
     }
     return true;
 }

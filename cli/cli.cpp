@@ -217,26 +217,27 @@ std::optional<int> ReadPictureArguments(const QCommandLineParser& parser, const 
         entry->m_title = PictureTitle(entry->m_sourcePath);
         (void)album.Append(std::move(entry));
     }
-    std::optional<int> iconIndex = 0;
+    int iconIndex = 0;
+    bool blackIcon = false;
     if (parser.isSet(options.icon)) {
         const QString value = parser.value(options.icon);
         bool ok = false;
         const int index = value.toInt(&ok);
         if (value == QLatin1String("none")) {
-            iconIndex.reset();
+            blackIcon = true;
         } else if (ok && index >= 0) {
             iconIndex = index;
         } else {
             return Refused(err, QStringLiteral("--icon %1 must be a picture number or none").arg(value));
         }
     }
-    if (iconIndex && !album.IsEmpty()) {
-        if (static_cast<std::size_t>(*iconIndex) >= album.Count()) {
+    if (!blackIcon && !album.IsEmpty()) {
+        if (static_cast<std::size_t>(iconIndex) >= album.Count()) {
             return Refused(err, QStringLiteral("--icon %1 names no picture (0 to %2)")
-                                    .arg(*iconIndex)
+                                    .arg(iconIndex)
                                     .arg(album.Count() - 1));
         }
-        album.SetIconSource(album.At(static_cast<std::size_t>(*iconIndex))->m_sourcePath);
+        album.SetIconSource(album.At(static_cast<std::size_t>(iconIndex))->m_sourcePath);
     }
     return std::nullopt;
 }
