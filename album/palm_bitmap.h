@@ -57,12 +57,13 @@ public:
 
     // Builds all three members from the source (24 bits, width a multiple of 4).
     [[nodiscard]] virtual bool Encode();
-    // Appends one record of A + B + C bytes holding the family as CopyTo lays it.
+    // Appends one record holding all three members, as CopyTo lays them.
     [[nodiscard]] virtual bool AddAsRecord(CPalmDatabase& database);
     // Writes the members the maximum depth chooses, back to back, from `destination`.
     [[nodiscard]] virtual bool CopyTo(std::uint8_t* destination) const;
 
-    // Bytes CopyTo writes: A, A + B or A + B + C.
+    // Bytes CopyTo writes: the 2-bit member, then the 4-bit and the 8-bit ones as the
+    // maximum depth allows.
     std::uint32_t WrittenSize() const;
     std::uint32_t TotalSize() const { return m_sizes[0] + m_sizes[1] + m_sizes[2]; }
     const CPalmBitmap& Member(int index) const { return m_bitmaps[index]; }
@@ -75,7 +76,7 @@ private:
     static void WriteMember(const CPalmBitmap& bitmap, std::uint8_t* destination);
 
     CPalmBitmap m_bitmaps[3];
-    std::uint32_t m_sizes[3] = {0, 0, 0};  // A, B, C
+    std::uint32_t m_sizes[3] = {0, 0, 0};  // bytes of the 2-, 4- and 8-bit members
 };
 
 // Grey level of a 24-bit pixel for the Palm bitmaps: (B >> 2) + (G >> 1) + (R >> 3).

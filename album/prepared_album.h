@@ -19,7 +19,8 @@ public:
     CPreparedPicture(const CPreparedPicture&) = delete;
     CPreparedPicture& operator=(const CPreparedPicture&) = delete;
 
-    // Copies a 24- or 32-bit source into the own 24-bit bitmap and sets the image size S.
+    // Copies a 24- or 32-bit source into the own 24-bit bitmap and sets the size of the
+    // picture's stored bitmap file.
     [[nodiscard]] virtual bool SetImage(const CDib& source);
     // The picture's header record, then its data records.
     [[nodiscard]] virtual bool WriteRecords(CPalmDatabase& database);
@@ -29,7 +30,8 @@ public:
     [[nodiscard]] bool MakeThumbnail(CPalmBitmapFamily& family);
     // The picture at its colour depth as a bitmap-file image cut into data records.
     [[nodiscard]] bool WritePictureData(CPalmDatabase& database);
-    // Data records of the picture: S / 51200 + 1.
+    // Data records of the picture: its stored bitmap file in pieces of 51200 bytes, the last
+    // never empty.
     std::uint32_t DataRecordCount() const;
 
     // Size in bytes of the picture's bitmap-file image at colour depth `depth`:

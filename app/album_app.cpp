@@ -1,7 +1,13 @@
 #include "app/album_app.h"
 
+#include <memory>
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
+#include <QPointer>
+#include <QTimer>
 
 #include "app/main_dlg.h"
 #include "app/single_instance.h"
@@ -78,11 +84,40 @@ bool CAlbumApp::ListenForLaterStarts(CMainDlg& dialog) {
 
 void CAlbumApp::Serve(std::unique_ptr<CInstanceServer> server, CMainDlg& dialog) {
     QObject::connect(server.get(), &CInstanceServer::filesArrived, &dialog,
-                     [&dialog](const QStringList& files) {
-                         dialog.BringToFront();
-                         dialog.OnDropFiles(files);
-                     });
+                     [&dialog](const QStringList& files) { TakeFiles(dialog, files); });
     m_server = std::move(server);
+}
+
+void CAlbumApp::TakeFiles(CMainDlg& dialog, const QStringList& files) {
+    // While one of the window's own dialogs is open, that dialog comes forward (the window
+    // would otherwise cover it and ignore every click), and the files wait for it to close.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr && modal != &dialog) {
+        modal->show();
+        modal->raise();
+        modal->activateWindow();
+        QPointer<CMainDlg> window(&dialog);
+        auto delivered = std::make_shared<bool>(false);
+        const auto deliver = [window, files, delivered] {
+            if (*delivered) {
+                return;
+            }
+            *delivered = true;
+            // Let the closing dialog's own caller finish first.
+            QTimer::singleShot(0, window, [window, files] {
+                if (window) {
+                    TakeFiles(*window, files);
+                }
+            });
+        };
+        QObject::connect(modal, &QObject::destroyed, &dialog, deliver);
+        if (auto* modalDialog = qobject_cast<QDialog*>(modal)) {
+            QObject::connect(modalDialog, &QDialog::finished, &dialog, deliver);
+        }
+        return;
+    }
+    dialog.BringToFront();
+    dialog.OnDropFiles(files);
 }
 
 bool CAlbumApp::InitInstance() {

@@ -36,6 +36,8 @@ public:
 private:
     // Brings `dialog` forward with the files of every later start.
     void Serve(std::unique_ptr<CInstanceServer> server, CMainDlg& dialog);
+    // The files of a later start: added at once, or when a dialog of the window closes.
+    static void TakeFiles(CMainDlg& dialog, const QStringList& files);
 
     QStringList m_files;
     std::unique_ptr<CInstanceServer> m_server;

@@ -8,6 +8,7 @@ include(GNUInstallDirs)
 
 set(TAVELO_MEDIA_SOURCES
   imaging/dib_draw.cpp imaging/dib_draw.h
+  imaging/memory_bitmap.cpp imaging/memory_bitmap.h
   imaging/picture_loader.cpp imaging/picture_loader.h
   platform/file_output.cpp platform/file_output.h
   platform/install_library.cpp platform/install_library.h
@@ -34,14 +35,19 @@ install(TARGETS tavelo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # ---- desktop program ----
 add_library(tavelo_desktop STATIC
   ui/resources.cpp ui/resources.h
+  ui/scroll_bar.cpp ui/scroll_bar.h
   ui/tab_ctrl.cpp ui/tab_ctrl.h
   ui/template_layer.cpp ui/template_layer.h
   ui/tool_tip_button.cpp ui/tool_tip_button.h
   panes/album_editor.h
+  panes/annotation_page.cpp panes/annotation_page.h
+  panes/color_page.cpp panes/color_page.h
   panes/album_info_pane.cpp panes/album_info_pane.h
   panes/image_list_pane.cpp panes/image_list_pane.h
   panes/pane_dialog.cpp panes/pane_dialog.h
+  panes/picture_cache.cpp panes/picture_cache.h
   panes/preview_pane.cpp panes/preview_pane.h
+  panes/size_page.cpp panes/size_page.h
   app/about_dlg.cpp app/about_dlg.h
   app/album_app.cpp app/album_app.h
   app/help_pages.cpp app/help_pages.h

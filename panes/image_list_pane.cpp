@@ -3,14 +3,20 @@
 #include <algorithm>
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidget>
 
 #include "panes/album_editor.h"
+#include "platform/registry.h"
+#include "platform/system_path.h"
 #include "ui/tool_tip_button.h"
 #include "res/resource.h"
 #include "res/string_table.h"
 
 namespace {
+
+// The settings value that keeps the folder Add Files last showed.
+constexpr char kPictureFolderSetting[] = "picture folder";
 
 // Sets a flag for as long as it lives.
 class CFlagScope {
@@ -159,6 +165,10 @@ int CImageListPane::ActionRow() const {
 
 void CImageListPane::OnAddFiles() {
     QFileDialog dialog(this);
+    const QString folder = PathFromSystem(ReadProgramSetting(kPictureFolderSetting));
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        dialog.setDirectory(folder);
+    }
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kAddFilesFilter)));
@@ -166,6 +176,9 @@ void CImageListPane::OnAddFiles() {
     if (dialog.exec() != QDialog::Accepted || m_owner == nullptr) {
         return;
     }
+    // The next Add Files opens where this one ended, in this run and the next ones.
+    (void)WriteProgramSetting(kPictureFolderSetting,
+                              PathToSystem(dialog.directory().absolutePath()));
     const int first = m_list->count();
     for (const QString& path : dialog.selectedFiles()) {
         // A refused file ends the batch; the files before it stay in the album.

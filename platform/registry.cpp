@@ -505,3 +505,20 @@ bool CRegistryKey::DeleteValue(const std::string& valueName) {
                   [&](const CStoredValue& value) { return SameName(value.name, valueName); });
     return store.Save();
 }
+
+std::string ReadProgramSetting(const std::string& valueName) {
+    // Folder paths and the like: a few kilobytes at most.
+    constexpr std::uint32_t kLargestSetting = 64 * 1024;
+    CRegistryKey key(kRootCurrentUser, kProgramKeyPath, false);
+    std::vector<char> text(kLargestSetting, '\0');
+    std::uint32_t size = kLargestSetting;
+    if (!key.IsOpen() || !key.ReadValueDirect(text.data(), size, valueName.c_str()) || size == 0) {
+        return {};
+    }
+    return std::string(text.data(), strnlen(text.data(), size));
+}
+
+bool WriteProgramSetting(const std::string& valueName, const std::string& text) {
+    CRegistryKey key(kRootCurrentUser, kProgramKeyPath, true);
+    return key.IsOpen() && key.SetString(text.c_str(), valueName);
+}

@@ -76,3 +76,9 @@ private:
     std::optional<CRegistryHandle> m_key;
     bool m_open = false;
 };
+
+// A text setting of the program, under its own key; empty when there is none or it cannot be
+// read.
+std::string ReadProgramSetting(const std::string& valueName);
+// Keeps a text setting of the program; false when the store cannot be written.
+bool WriteProgramSetting(const std::string& valueName, const std::string& text);

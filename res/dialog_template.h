@@ -64,6 +64,7 @@ struct CControlTemplate {
     int cx = 0;
     int cy = 0;
     int image = 0;  // bitmap or icon resource of Bitmap and Icon statics
+    const char* items = "";  // a combo box's initial list, one item per line
 };
 
 struct CDialogTemplate {

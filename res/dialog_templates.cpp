@@ -47,6 +47,52 @@ constexpr std::array kPreviewControls = {
     CControlTemplate{K::TabControl, IDC_SETTINGS_TAB, "", kTabStop, 5, 110, 135, 80},
 };
 
+// The annotation page: the shown picture's title and note.
+constexpr std::array kAnnotationControls = {
+    CControlTemplate{K::Text, IDC_STATIC, "Title:", 0, 0, 5, 17, 8},
+    CControlTemplate{K::Text, IDC_NOTE_LABEL, "Note:", 0, 0, 22, 18, 8},
+    CControlTemplate{K::Edit, IDC_PICTURE_TITLE, "", kAutoHScroll | kBorder | kTabStop, 20, 5, 105,
+                     12},
+    CControlTemplate{K::Edit, IDC_PICTURE_NOTE, "", kMultiLine | kAutoHScroll | kBorder | kTabStop,
+                     20, 21, 105, 39},
+};
+
+// The colour page: depth, contrast, brightness and dither of the shown picture.
+constexpr std::array kColorControls = {
+    CControlTemplate{K::Text, IDC_STATIC, "Contrast:", 0, 5, 25, 31, 7},
+    CControlTemplate{K::Trackbar, IDC_CONTRAST, "", kTabStop, 40, 23, 55, 10},
+    CControlTemplate{K::Text, IDC_STATIC, "Brightness:", 0, 0, 35, 35, 7},
+    CControlTemplate{K::Trackbar, IDC_BRIGHTNESS, "", kTabStop, 40, 35, 55, 10},
+    CControlTemplate{K::ComboBox, IDC_COLOR_DEPTH, "", kDropDownList | kTabStop, 45, 5, 54, 80, 0,
+                     "4-bit gray scale\n8-bit color\n16-bit color"},
+    CControlTemplate{K::Text, IDC_STATIC, "Color Depth:", 0, 0, 7, 41, 7},
+    CControlTemplate{K::PushButton, IDC_RESET_CONTRAST, "Reset", kTabStop, 100, 23, 25, 10},
+    CControlTemplate{K::CheckBox, IDC_DITHER, "Dither", kTabStop, 5, 50, 35, 10},
+    CControlTemplate{K::PushButton, IDC_RESET_BRIGHTNESS, "Reset", kTabStop, 100, 35, 25, 10},
+    CControlTemplate{K::PushButton, IDC_APPLY_TO_ALL, "Apply to All", kTabStop, 80, 50, 45, 10},
+};
+
+// The size page: the size limit and Crop of the shown picture.
+constexpr std::array kSizeControls = {
+    CControlTemplate{K::Text, IDC_STATIC, "Image Dimension:", 0, 5, 42, 55, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "Limit Size To:", 0, 0, 18, 42, 7},
+    CControlTemplate{K::ComboBox, IDC_SIZE_LIMIT, "", kDropDownList | kTabStop, 45, 15, 75, 120, 0,
+                     "FullScreen(160x160)\nMedium(200x200)\nQuarterVGA(320x240)\nVGA(640x480)\n"
+                     "SVGA(800x600)\nXVGA(1024x768)\nUVGA(1280x1024)"},
+    CControlTemplate{K::PushButton, IDC_APPLY_TO_ALL, "Apply to All", kTabStop, 80, 50, 45, 10},
+    CControlTemplate{K::Text, IDC_DIMENSION, "0000x0000", 0, 63, 42, 37, 8},
+    CControlTemplate{K::PushButton, IDC_UPDATE_SIZE, "Update", kTabStop, 90, 30, 30, 10},
+    CControlTemplate{K::CheckBox, IDC_CROP, "Crop", kTabStop, 0, 0, 105, 10},
+};
+
+// The progress of a save.
+constexpr std::array kSaveProgressControls = {
+    CControlTemplate{K::PushButton, IDCANCEL, "Cancel", kTabStop, 130, 35, 50, 14},
+    CControlTemplate{K::ProgressBar, IDC_SAVE_PROGRESS, "", kBorder, 5, 20, 175, 10},
+    CControlTemplate{K::Text, IDC_STATIC, "Saving ", 0, 5, 5, 22, 8},
+    CControlTemplate{K::Text, IDC_SAVE_COUNT, "", 0, 32, 5, 38, 8},
+};
+
 // The album info pane.
 constexpr std::array kAlbumInfoControls = {
     CControlTemplate{K::Text, IDC_STATIC, "Album Title:", 0, 40, 13, 40, 8},
@@ -79,6 +125,12 @@ const std::array kTemplates = {
                     "MS Sans Serif", 8, kMainControls},
     CDialogTemplate{IDD_PREVIEW_PANE, DialogStyle::kChild, 151, 197, "", "Arial", 8,
                     kPreviewControls},
+    CDialogTemplate{IDD_COLOR_PAGE, DialogStyle::kChild, 131, 67, "", "Arial", 8, kColorControls},
+    CDialogTemplate{IDD_SIZE_PAGE, DialogStyle::kChild, 131, 67, "", "Arial", 8, kSizeControls},
+    CDialogTemplate{IDD_ANNOTATION_PAGE, DialogStyle::kChild, 131, 67, "", "Arial", 8,
+                    kAnnotationControls},
+    CDialogTemplate{IDD_SAVE_PROGRESS, kPopupStyle, 187, 58, "Saving File...", "Arial", 8,
+                    kSaveProgressControls},
     CDialogTemplate{IDD_ALBUM_INFO_PANE, DialogStyle::kChild, 186, 57, "", "Arial", 8,
                     kAlbumInfoControls},
     CDialogTemplate{IDD_IMAGE_LIST_PANE, DialogStyle::kChild, 191, 142, "", "Arial", 8,

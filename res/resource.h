@@ -7,8 +7,12 @@
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDD_TAVELO_DIALOG = 102;
 inline constexpr int IDD_PREVIEW_PANE = 131;
+inline constexpr int IDD_COLOR_PAGE = 133;
+inline constexpr int IDD_SIZE_PAGE = 134;
+inline constexpr int IDD_ANNOTATION_PAGE = 135;
 inline constexpr int IDD_ALBUM_INFO_PANE = 136;
 inline constexpr int IDD_IMAGE_LIST_PANE = 137;
+inline constexpr int IDD_SAVE_PROGRESS = 138;
 
 // Strings.
 inline constexpr int IDS_ABOUTBOX = 101;
@@ -63,6 +67,27 @@ inline constexpr int IDC_PREVIEW_HSCROLL = 1011;
 inline constexpr int IDC_PREVIEW_VSCROLL = 1027;
 inline constexpr int IDC_PREVIEW_AREA = 1028;
 inline constexpr int IDC_SETTINGS_TAB = 1039;
+
+// Tab pages: annotation (135), colour (133), size (134). Title and note share the album
+// info pane's ids; Apply to All is 1038 on both the colour and the size page.
+inline constexpr int IDC_PICTURE_TITLE = 1029;
+inline constexpr int IDC_PICTURE_NOTE = 1030;
+inline constexpr int IDC_NOTE_LABEL = 1052;
+inline constexpr int IDC_CONTRAST = 1015;
+inline constexpr int IDC_BRIGHTNESS = 1016;
+inline constexpr int IDC_COLOR_DEPTH = 1017;
+inline constexpr int IDC_RESET_CONTRAST = 1050;
+inline constexpr int IDC_DITHER = 1042;
+inline constexpr int IDC_RESET_BRIGHTNESS = 1043;
+inline constexpr int IDC_APPLY_TO_ALL = 1038;
+inline constexpr int IDC_SIZE_LIMIT = 1018;
+inline constexpr int IDC_DIMENSION = 1040;
+inline constexpr int IDC_UPDATE_SIZE = 1044;
+inline constexpr int IDC_CROP = 1053;
+
+// Save progress (138).
+inline constexpr int IDC_SAVE_PROGRESS = 1045;
+inline constexpr int IDC_SAVE_COUNT = 1046;
 
 // Album info pane (136).
 inline constexpr int IDC_ALBUM_TITLE = 1029;

@@ -36,6 +36,7 @@ add_executable(tavelo_desktop_tests
   app/test_single_instance.cpp
   panes/test_album_info_pane.cpp
   panes/test_image_list_pane.cpp
+  panes/test_preview_pane.cpp
   ui/test_template_layer.cpp)
 target_include_directories(tavelo_desktop_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tavelo_desktop_tests PRIVATE tavelo_desktop Qt6::Test tavelo_warnings GTest::gtest)

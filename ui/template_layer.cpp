@@ -23,6 +23,7 @@
 #include <QStyleOptionGroupBox>
 
 #include "ui/resources.h"
+#include "ui/scroll_bar.h"
 #include "ui/tab_ctrl.h"
 
 namespace {
@@ -144,12 +145,17 @@ QWidget* MakeStandardControl(const CControlTemplate& control, QWidget* parent) {
         case ControlKind::TabControl:
             return new CTabCtrl(parent);
         case ControlKind::ScrollBar:
-            return new QScrollBar(orientation, parent);
+            return new CScrollBar(orientation, parent);
         case ControlKind::Trackbar:
             return new QSlider(orientation, parent);
         case ControlKind::ComboBox: {
             auto* combo = new QComboBox(parent);
             combo->setEditable(!Has(control.style, ControlStyle::kDropDownList));
+            const QString items = QString::fromUtf8(control.items);
+            if (!items.isEmpty()) {
+                combo->addItems(items.split(u'\n'));
+            }
+            combo->setCurrentIndex(-1);  // nothing chosen until the dialog chooses
             return combo;
         }
         case ControlKind::ProgressBar: {
@@ -328,6 +334,10 @@ bool CTemplateDialog::Create() {
             continue;
         }
         QRect rect = MapDialogRect(QRect(control.x, control.y, control.cx, control.cy));
+        if (control.kind == ControlKind::ComboBox) {
+            // The template's height includes the open list; the box itself is one line high.
+            rect.setHeight(widget->sizeHint().height());
+        }
         if (control.kind == ControlKind::Bitmap || control.kind == ControlKind::Icon) {
             // A picture static takes the size of its picture.
             if (auto* label = qobject_cast<QLabel*>(widget); label && !label->pixmap().isNull()) {

@@ -97,9 +97,9 @@ TEST_F(AlbumDatabaseTest, AlbumTextSitsAtOffset8240WithItsTerminator) {
 }
 
 TEST_F(AlbumDatabaseTest, ImageSizeDecidesTheDataRecordsAndTheIndex) {
-    album_.AddPicture(Picture(160, 160, 8));   // S 26678: one data record
-    album_.AddPicture(Picture(160, 160, 16));  // S 52278: 51200 + 1078
-    album_.AddPicture(Picture(320, 240, 4));   // S 38518: one data record
+    album_.AddPicture(Picture(160, 160, 8));   // 26678 bytes: one data record
+    album_.AddPicture(Picture(160, 160, 16));  // 52278 bytes: 51200 + 1078
+    album_.AddPicture(Picture(320, 240, 4));   // 38518 bytes: one data record
     Build();
     ASSERT_EQ(db_.RecordCount(), 1u + 2 + 3 + 2);
     const std::uint8_t* r = Record(0);

@@ -84,7 +84,7 @@ TEST(SystemPalette, LoadsFromTheResourceOnly) {
     EXPECT_FALSE(missing.SetFromLogPalette(CLogPalette{}));
 }
 
-TEST(PalmBitmapFamily, AlbumIconOfWhiteHasTheDocumentedBytesAndHeaders) {
+TEST(PalmBitmapFamily, AlbumIconOfWhiteIsLightGreyAtEveryDepthWithChainedHeaders) {
     CDib white;
     ASSERT_TRUE(white.Create(24, 24, 24));
     Fill(white, 255, 255, 255);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
@@ -86,6 +87,16 @@ protected:
         return *dialog_;
     }
     CImageListPane& List() { return Dialog().ImageListPane(); }
+    CPreviewPane& Preview() { return Dialog().PreviewPane(); }
+    // Lets the preview's decoding finish.
+    void WaitForPicture() {
+        QElapsedTimer waited;
+        waited.start();
+        while (Preview().IsLoading() && waited.elapsed() < 20000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        ASSERT_FALSE(Preview().IsLoading());
+    }
     CAlbumInfoPane& Info() { return Dialog().AlbumInfoPane(); }
     const CAlbumImage* Shown() { return Dialog().PreviewPane().CurrentEntry(); }
     const CAlbumImage* Entry(std::size_t index) { return Dialog().Album().At(index); }

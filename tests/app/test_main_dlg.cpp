@@ -78,7 +78,7 @@ TEST_F(MainDlgTest, BannerTakesTurnsOneStartAfterAnotherAndOpensItsOwnLink) {
     EXPECT_NE(Dialog().cursor().shape(), Qt::BitmapCursor);
 }
 
-TEST_F(MainDlgTest, AddImageTakesPicturesByExtensionAndListsThemByTheFolderRule) {
+TEST_F(MainDlgTest, AddImageTakesPicturesByExtensionAndShortensLongFoldersInTheList) {
     const QString beach = "/home/user/Pictures/Vacation 2001/Beach.Day.jpg";
     EXPECT_TRUE(Dialog().AddImage(beach));
     for (const char* refused : {"/p/f.jpe", "/p/g.tif", "/p/noextension"}) {

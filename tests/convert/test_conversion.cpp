@@ -27,7 +27,7 @@ std::uint8_t AdjustOne(std::uint8_t channel, int brightness, int contrast) {
 
 }  // namespace
 
-TEST(AdjustBrightnessContrast, GivesTheStatedValuesInSinglePrecisionWithinItsLimits) {
+TEST(AdjustBrightnessContrast, ScalesAroundTheMiddleInSinglePrecisionAndClampsToTheByteRange) {
     // {channel, brightness, contrast, result}. The offset stops at 128 and the contrast at 255
     // (23 x 2.007874 = 46.18), the results at 0 and 255. At contrast 9 exact 1/127 would give
     // products -9 and 9; at 2 the single-precision factor multiplied in double, -1 and 1.

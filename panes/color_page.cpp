@@ -1,0 +1,116 @@
+#include "panes/color_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+
+#include "album/album_rules.h"
+#include "panes/preview_pane.h"
+#include "res/resource.h"
+
+namespace {
+
+// A trackbar pages by a fifth of its range.
+constexpr int kSliderPage = (kSliderMax - kSliderMin) / 5;
+
+}  // namespace
+
+CColorPage::CColorPage(QWidget* parent) : CPaneDialog(IDD_COLOR_PAGE, parent) {}
+
+void CColorPage::DoDataExchange(CDataExchange& dx) {
+    DDX_Control(dx, IDC_DITHER, m_dither);
+    DDX_Control(dx, IDC_CONTRAST, m_contrast);
+    DDX_Control(dx, IDC_BRIGHTNESS, m_brightness);
+    DDX_Control(dx, IDC_COLOR_DEPTH, m_depth);
+}
+
+void CColorPage::OnInitDialog() {
+    for (QSlider* slider : {m_brightness, m_contrast}) {
+        slider->setRange(kSliderMin, kSliderMax);
+        slider->setPageStep(kSliderPage);
+        slider->setValue(kSliderMin);
+    }
+
+    // Message map.
+    for (QSlider* slider : {m_brightness, m_contrast}) {
+        connect(slider, &QSlider::actionTriggered, this, &CColorPage::OnHScroll);
+        connect(slider, &QSlider::valueChanged, this, &CColorPage::OnSliderMoved);
+    }
+    connect(m_depth, &QComboBox::activated, this, &CColorPage::OnSelChangeDepth);
+    connect(m_dither, &QCheckBox::clicked, this, &CColorPage::OnDither);
+    const auto button = [this](int id) { return qobject_cast<QPushButton*>(GetDlgItem(id)); };
+    connect(button(IDC_RESET_BRIGHTNESS), &QPushButton::clicked, this, &CColorPage::OnResetBrightness);
+    connect(button(IDC_RESET_CONTRAST), &QPushButton::clicked, this, &CColorPage::OnResetContrast);
+    connect(button(IDC_APPLY_TO_ALL), &QPushButton::clicked, this, &CColorPage::OnApplyToAll);
+}
+
+void CColorPage::SelectDepth(std::uint8_t depth) {
+    m_depth->setCurrentIndex(depth < 8 ? 0 : depth < 16 ? 1 : 2);
+}
+
+std::uint8_t CColorPage::SelectedDepth() const {
+    const int selection = m_depth->currentIndex();
+    return static_cast<std::uint8_t>(1 << ((selection < 0 ? 0 : selection) + 2));
+}
+
+void CColorPage::ResetColor() {
+    SelectDepth(8);
+    m_brightness->setValue(kSliderNeutral);
+    m_contrast->setValue(kSliderNeutral);
+}
+
+void CColorPage::EnableDitherFor(std::uint8_t depth) {
+    m_dither->setEnabled(depth <= 8);
+}
+
+void CColorPage::OnHScroll(int action) {
+    // Only dragging the thumb and paging with the mouse refresh the picture at once; a value
+    // changed with the arrow keys reaches it at the next store or refresh.
+    m_sliderAction = action;
+}
+
+void CColorPage::OnSliderMoved() {
+    const int action = m_sliderAction;
+    m_sliderAction = QAbstractSlider::SliderNoAction;
+    if ((action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub ||
+         action == QAbstractSlider::SliderMove) &&
+        m_owner != nullptr) {
+        m_owner->RefreshAdjusted();
+    }
+}
+
+void CColorPage::OnSelChangeDepth() {
+    if (m_owner != nullptr) {
+        m_owner->RefreshDepth();
+    }
+    EnableDitherFor(SelectedDepth());
+}
+
+void CColorPage::OnDither() {
+    if (m_owner != nullptr) {
+        m_owner->RefreshAdjusted();
+    }
+}
+
+void CColorPage::OnResetBrightness() {
+    m_brightness->setValue(kSliderNeutral);
+    if (m_owner != nullptr) {
+        m_owner->RefreshAdjusted();
+    }
+}
+
+void CColorPage::OnResetContrast() {
+    m_contrast->setValue(kSliderNeutral);
+    if (m_owner != nullptr) {
+        m_owner->RefreshAdjusted();
+    }
+}
+
+void CColorPage::OnApplyToAll() {
+    if (m_owner != nullptr) {
+        m_owner->ApplyColorToAll(SelectedDepth(), static_cast<std::int16_t>(m_brightness->value()),
+                                 static_cast<std::int16_t>(m_contrast->value()),
+                                 m_dither->isChecked() ? 1 : 0);
+    }
+}

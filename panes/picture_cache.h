@@ -1,0 +1,64 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <QObject>
+
+#include "imaging/dib.h"
+
+// Decodes picture files on a thread of its own, so that the window never waits for a large
+// photograph, and keeps the last few decoded so that going back to one of them is instant.
+// Only the newest request is worked on: a request that a newer one replaces before its decoding
+// starts is dropped.
+class CPictureCache : public QObject {
+    Q_OBJECT
+public:
+    // The decoded pictures kept, and the most memory they may take together.
+    static constexpr std::size_t kKeptPictures = 4;
+    static constexpr std::size_t kKeptBytes = std::size_t{256} << 20;
+
+    // The picture (24 bits, natural size, upright), or none with a short reason.
+    using Answer = std::function<void(std::shared_ptr<const CDib> picture, const std::string& reason)>;
+
+    explicit CPictureCache(QObject* parent = nullptr);
+    ~CPictureCache() override;
+
+    // Asks for the picture file (the system's path). A kept picture is answered at once, before
+    // this returns; any other is answered later, on this object's thread.
+    void Request(const std::string& path, Answer answer);
+    // Whether a request is still being worked on.
+    bool IsBusy() const;
+
+private:
+    struct CKept {
+        std::string key;
+        std::shared_ptr<const CDib> picture;
+    };
+    struct CRequest {
+        std::string path;
+        std::string key;
+        Answer answer;
+    };
+
+    // The path together with what tells a changed file apart: its size and time.
+    static std::string KeyOf(const std::string& path);
+    std::shared_ptr<const CDib> FindLocked(const std::string& key);
+    void KeepLocked(const std::string& key, std::shared_ptr<const CDib> picture);
+    void Work();
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::list<CKept> m_kept;  // most recently used first
+    std::unique_ptr<CRequest> m_pending;
+    int m_inFlight = 0;  // requests taken by the thread and not answered yet
+    bool m_stop = false;
+    std::thread m_thread;
+};

@@ -1,0 +1,288 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+
+#include "app/main_window_fixture.h"
+#include "convert/conversion.h"
+#include "panes/annotation_page.h"
+#include "panes/color_page.h"
+#include "panes/size_page.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr int kView = 160;
+
+// What the view must show of the entry's picture: fitted, adjusted and converted as stored,
+// the window at the bars' positions drawn 1:1 inside the view's frame, centred on black.
+// The colours of the converted pixels are worked out here from its colour table or its
+// 5-5-5 words.
+std::vector<std::uint8_t> ExpectedView(const CAlbumImage& entry, int x0, int y0) {
+    CPictureLoader loader;
+    CDib source;
+    EXPECT_TRUE(loader.Open(entry.m_sourcePath) && loader.RenderToDib(source));
+    auto w = static_cast<std::int16_t>(source.Width());
+    auto h = static_cast<std::int16_t>(source.Height());
+    entry.FitToSizeLimit(w, h);
+    CDib sized;
+    CDib adjusted;
+    CDib device;
+    const int colors = entry.m_colorDepth == 4 ? 16 : 256;
+    EXPECT_TRUE(sized.Create(w, h, 24) && adjusted.Create(w, h, 24) &&
+                device.Create(w, h, entry.m_colorDepth, static_cast<std::uint16_t>(colors)) &&
+                ResampleDib(source, 0, 0, source.Width(), source.Height(), sized, w, h));
+    AdjustBrightnessContrast(sized, adjusted, static_cast<std::int16_t>(entry.m_brightness - 127),
+                             entry.m_contrast);
+    EXPECT_TRUE(ConvertDepth(adjusted, device, 0, entry.m_dither));
+
+    std::vector<std::uint8_t> view(kView * kView * 3, 0);
+    const int shownW = std::min(kView - 2, static_cast<int>(w));
+    const int shownH = std::min(kView - 2, static_cast<int>(h));
+    const int left = (kView - shownW) / 2;
+    const int top = (kView - shownH) / 2;
+    for (int y = 0; y < shownH; ++y) {
+        const std::uint8_t* row = device.Row(h - 1 - (y0 + y));
+        for (int x = 0; x < shownW; ++x) {
+            const int column = x0 + x;
+            std::uint32_t rgb = 0;
+            if (entry.m_colorDepth == 16) {
+                const int word = row[2 * column] | row[2 * column + 1] << 8;
+                const auto widen = [](int v) { return static_cast<std::uint32_t>(v << 3 | v >> 2); };
+                rgb = widen(word >> 10 & 31) << 16 | widen(word >> 5 & 31) << 8 | widen(word & 31);
+            } else {
+                const int index = entry.m_colorDepth == 4 ? (column % 2 ? row[column / 2] & 15 : row[column / 2] >> 4)
+                                                          : row[column];
+                rgb = device.GetColor(static_cast<std::uint16_t>(index));
+            }
+            std::uint8_t* out = &view[3 * ((top + y) * kView + left + x)];
+            out[0] = static_cast<std::uint8_t>(rgb >> 16);
+            out[1] = static_cast<std::uint8_t>(rgb >> 8);
+            out[2] = static_cast<std::uint8_t>(rgb);
+        }
+    }
+    return view;
+}
+
+// The view's pixels as red, green, blue, top row first.
+std::vector<std::uint8_t> ShownView(const CPreviewPane& preview) {
+    std::vector<std::uint8_t> view;
+    const CDib& surface = preview.Surface();
+    for (int y = kView - 1; y >= 0; --y) {
+        for (int x = 0; x < kView; ++x) {
+            const std::uint32_t rgb = surface.ReadPixel(x, y);
+            view.insert(view.end(), {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                                     static_cast<std::uint8_t>(rgb)});
+        }
+    }
+    return view;
+}
+
+class PreviewPaneTest : public MainWindowTest {
+protected:
+    void Mouse(QEvent::Type type, QPoint at) {
+        QMouseEvent event(type, at, Preview().mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&Preview(), &event);
+    }
+    void Drag(QPoint from, int dx, int dy) {
+        Mouse(QEvent::MouseButtonPress, from);
+        Mouse(QEvent::MouseMove, from + QPoint(dx, dy));
+        Mouse(QEvent::MouseButtonRelease, from + QPoint(dx, dy));
+    }
+    QPoint InsideView() { return Preview().PictureArea()->geometry().center(); }
+    void ExpectShownAsStored() {
+        const CAlbumImage& entry = *Shown();
+        EXPECT_EQ(ShownView(Preview()),
+                  ExpectedView(entry, Preview().HorizontalBar()->value(), Preview().VerticalBar()->value()))
+            << entry.m_sourcePath << " at " << int(entry.m_colorDepth) << " bits";
+    }
+    void ChooseDepth(int item) {
+        Preview().ColorPage().DepthList()->setCurrentIndex(item);
+        emit Preview().ColorPage().DepthList()->activated(item);
+    }
+    QPushButton* PageButton(CPaneDialog& page, int id) { return qobject_cast<QPushButton*>(page.GetDlgItem(id)); }
+};
+
+}  // namespace
+
+TEST_F(PreviewPaneTest, ShowsThePictureAsStoredAtEveryDepthWithOrWithoutCrop) {
+    Drop({Sample(3)});  // 640 x 480
+    WaitForPicture();
+    // Crop at the full-screen limit: 213 x 160, scrolled across, not down.
+    EXPECT_TRUE(Preview().HorizontalBar()->isEnabled());
+    EXPECT_EQ(Preview().HorizontalBar()->maximum(), 53);
+    EXPECT_FALSE(Preview().VerticalBar()->isEnabled());
+    EXPECT_EQ(Preview().SizePage().DimensionText()->text(), "213 x 160");
+    for (const int item : {0, 1, 2}) {
+        ChooseDepth(item);
+        ExpectShownAsStored();
+    }
+    EXPECT_FALSE(Preview().ColorPage().DitherBox()->isEnabled());  // 16 bits never dither
+    Preview().SizePage().CropBox()->click();  // off: 160 x 120, centred on black
+    EXPECT_EQ(Shown()->m_crop, 0);
+    EXPECT_FALSE(Preview().HorizontalBar()->isEnabled());
+    EXPECT_EQ(Preview().SizePage().DimensionText()->text(), "160 x 120");
+    ExpectShownAsStored();
+    ChooseDepth(0);
+    Preview().ColorPage().DitherBox()->click();
+    EXPECT_EQ(Shown()->m_dither, 1);
+    ExpectShownAsStored();
+}
+
+TEST_F(PreviewPaneTest, DraggingAndScrollingMoveTheCropWindowWithinThePicture) {
+    Drop({Sample(3)});
+    WaitForPicture();
+    QScrollBar* bar = Preview().HorizontalBar();
+    Drag(InsideView(), -30, 5);  // to the left: more of the right side
+    EXPECT_EQ(bar->value(), 30);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 30);
+    EXPECT_EQ(Shown()->m_verticalOffset, 0);
+    ExpectShownAsStored();
+    Drag(InsideView(), -500, 0);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 53);
+    Drag(InsideView(), 500, 0);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 0);
+    // A drag that starts beside the view moves nothing.
+    Drag(Preview().PictureArea()->geometry().bottomLeft() + QPoint(0, 40), -30, 0);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 0);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 53);
+    ExpectShownAsStored();
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 52);
+}
+
+TEST_F(PreviewPaneTest, EachPictureKeepsItsOwnValuesAndOffsets) {
+    Drop({Sample(3), Sample(0)});  // 640 x 480 and 320 x 480
+    WaitForPicture();
+    Preview().AnnotationPage().TitleBox()->setText("Mountains");
+    Preview().HorizontalBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    Dialog().SelectImage(1);
+    WaitForPicture();
+    EXPECT_EQ(Entry(0)->m_title, "Mountains");
+    EXPECT_EQ(Preview().AnnotationPage().TitleBox()->text(), "dogs_at_door_320x480");
+    EXPECT_EQ(Preview().VerticalBar()->maximum(), 81);  // 160 x 241
+    Preview().VerticalBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(Entry(1)->m_verticalOffset, 81);
+
+    // Back to a recent picture: at once, at its own offset; one past the end is shown at the
+    // end and kept until the next scroll.
+    Dialog().Album().At(0)->m_horizontalOffset = 500;
+    Dialog().SelectImage(0);
+    EXPECT_FALSE(Preview().IsLoading());
+    EXPECT_EQ(Preview().HorizontalBar()->value(), 53);
+    EXPECT_EQ(Entry(0)->m_horizontalOffset, 500);
+    EXPECT_EQ(Preview().AnnotationPage().TitleBox()->text(), "Mountains");
+    Dialog().SelectImage(1);
+    EXPECT_EQ(Preview().VerticalBar()->value(), 81);
+}
+
+TEST_F(PreviewPaneTest, PageHandlersStoreAndRedrawAndApplyToAllChangesOnlyItsGroup) {
+    Drop({Sample(3), Sample(1), Sample(5)});
+    WaitForPicture();
+    CColorPage& color = Preview().ColorPage();
+    const auto changed = [&](const std::function<void()>& action) {
+        const std::vector<std::uint8_t> before = ShownView(Preview());
+        action();
+        ExpectShownAsStored();
+        return ShownView(Preview()) != before;
+    };
+    EXPECT_TRUE(changed([&] { color.BrightnessSlider()->triggerAction(QAbstractSlider::SliderPageStepAdd); }));
+    EXPECT_EQ(Shown()->m_brightness, 127 + 51);
+    EXPECT_TRUE(changed([&] {
+        color.ContrastSlider()->setSliderDown(true);
+        color.ContrastSlider()->setSliderPosition(200);
+        color.ContrastSlider()->setSliderDown(false);
+    }));
+    EXPECT_EQ(Shown()->m_contrast, 200);
+    // An arrow key moves the slider but reaches the picture only with the next refresh.
+    color.ContrastSlider()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(Shown()->m_contrast, 200);
+    EXPECT_TRUE(changed([&] { Click(PageButton(color, IDC_RESET_CONTRAST)); }));
+    EXPECT_EQ(Shown()->m_contrast, 127);
+    EXPECT_TRUE(changed([&] { Click(PageButton(color, IDC_RESET_BRIGHTNESS)); }));
+    EXPECT_EQ(Shown()->m_brightness, 127);
+    EXPECT_TRUE(changed([&] { color.DitherBox()->click(); }));
+    EXPECT_TRUE(changed([&] { ChooseDepth(2); }));
+
+    // Choosing a size changes nothing until Update; then the shown picture and every picture
+    // added later take it.
+    CSizePage& size = Preview().SizePage();
+    size.CropBox()->click();
+    size.SizeList()->setCurrentIndex(3);  // VGA(640x480)
+    EXPECT_EQ(Shown()->m_sizeLimitWidth, 160);
+    Click(PageButton(size, IDC_UPDATE_SIZE));
+    EXPECT_EQ(Shown()->m_sizeLimitWidth, 640);
+    EXPECT_EQ(Shown()->m_sizeLimitHeight, 480);
+    EXPECT_EQ(size.DimensionText()->text(), "640 x 480");
+    ExpectShownAsStored();
+
+    Click(PageButton(color, IDC_APPLY_TO_ALL));
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(std::vector<int>({Entry(i)->m_colorDepth, Entry(i)->m_dither, Entry(i)->m_crop}),
+                  std::vector<int>({16, 1, i == 0 ? 0 : 1}))
+            << i;
+        EXPECT_EQ(Entry(i)->m_sizeLimitWidth, i == 0 ? 640 : 160) << i;
+    }
+    Dialog().SelectImage(1);
+    WaitForPicture();
+    Preview().AnnotationPage().TitleBox()->setText("Fig");
+    Preview().HorizontalBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    size.SizeList()->setCurrentIndex(2);  // QuarterVGA(320x240)
+    Click(PageButton(size, IDC_APPLY_TO_ALL));
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(std::vector<int>({Entry(i)->m_sizeLimitWidth, Entry(i)->m_sizeLimitHeight, Entry(i)->m_crop,
+                                    Entry(i)->m_colorDepth, Entry(i)->m_dither}),
+                  std::vector<int>({320, 240, 1, 16, 1}))
+            << i;
+    }
+    EXPECT_EQ(Entry(1)->m_title, "Fig");
+    EXPECT_EQ(Entry(0)->m_title, "mountain_path_640x480");
+    Drop({Sample(4)});
+    EXPECT_EQ(Entry(3)->m_sizeLimitWidth, 320);
+}
+
+TEST_F(PreviewPaneTest, APictureThatCannotBeReadSaysWhyAndKeepsItsOwnValues) {
+    const std::string copy = dir_.File("gone.jpg");
+    ASSERT_TRUE(std::filesystem::copy_file(Sample(2).toStdString(), copy));
+    Drop({Sample(3), QString::fromStdString(copy)});
+    WaitForPicture();
+    Preview().ColorPage().BrightnessSlider()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    std::filesystem::remove(copy);
+    Dialog().SelectImage(1);
+    WaitForPicture();
+    EXPECT_EQ(Preview().StatusText(), "cannot read gone.jpg: file not found");
+    EXPECT_EQ(ShownView(Preview()), std::vector<std::uint8_t>(kView * kView * 3, 0));
+    EXPECT_EQ(Preview().AnnotationPage().TitleBox()->text(), "gone");
+    EXPECT_EQ(Preview().ColorPage().BrightnessSlider()->value(), 127);
+    EXPECT_FALSE(Preview().HorizontalBar()->isEnabled());
+    Preview().AnnotationPage().TitleBox()->setText("Lost");
+    Dialog().SelectImage(0);
+    EXPECT_EQ(Entry(1)->m_title, "Lost");
+    EXPECT_EQ(Entry(1)->m_brightness, 127);
+    EXPECT_EQ(Entry(0)->m_brightness, 178);
+    EXPECT_TRUE(Preview().StatusText().isEmpty());
+}
+
+TEST_F(PreviewPaneTest, ANewerSelectionWinsAndTheLastPictureLeavesABlackViewWithItsBarsOff) {
+    Drop({Sample(3), Sample(2)});
+    WaitForPicture();
+    // Picture 1 is being decoded when picture 0, decoded before, is chosen again.
+    Dialog().SelectImage(1);
+    Dialog().SelectImage(0);
+    WaitForPicture();
+    QTest::qWait(100);
+    EXPECT_EQ(Shown(), Entry(0));
+    ExpectShownAsStored();
+
+    Preview().HorizontalBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    Click(List().DeleteButton());
+    Click(List().DeleteButton());
+    ExpectEmptyAlbum();
+    EXPECT_FALSE(Preview().HorizontalBar()->isEnabled());
+    EXPECT_EQ(Preview().HorizontalBar()->value(), 0);
+    EXPECT_EQ(ShownView(Preview()), std::vector<std::uint8_t>(kView * kView * 3, 0));
+}
