@@ -1,5 +1,7 @@
 #include "panes/color_page.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -26,6 +28,9 @@ void CColorPage::DoDataExchange(CDataExchange& dx) {
 }
 
 void CColorPage::OnInitDialog() {
+    // The depth names are longer than the template's box; there is room to its right.
+    const int roomy = std::min(m_depth->sizeHint().width(), width() - m_depth->x());
+    m_depth->resize(std::max(m_depth->width(), roomy), m_depth->height());
     for (QSlider* slider : {m_brightness, m_contrast}) {
         slider->setRange(kSliderMin, kSliderMax);
         slider->setPageStep(kSliderPage);

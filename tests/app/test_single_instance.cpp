@@ -2,7 +2,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 
+#include "app/about_dlg.h"
 #include "app/album_app.h"
 #include "app/main_window_fixture.h"
 #include "app/single_instance.h"
@@ -55,6 +57,28 @@ TEST_F(SingleInstanceTest, SecondStartHandsItsFilesToTheFirstAndEnds) {
     EXPECT_EQ(Icon(), IconOf(Sample(0)));
     EXPECT_FALSE(dialog.isMinimized());
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(SingleInstanceTest, WhileADialogOfTheWindowIsOpenItComesForwardAndTheFilesWait) {
+    CMainDlg& dialog = Dialog();
+    CAlbumApp first;
+    ASSERT_TRUE(first.ListenForLaterStarts(dialog));
+    dialog.show();
+    CAboutDlg about(&dialog);
+    std::size_t countWhileOpen = 99;
+    QTimer::singleShot(0, &about, [&] {
+        EXPECT_TRUE(SecondStartEndsWithinASecond({kSamples[1]}));
+        QTest::qWait(200);
+        countWhileOpen = dialog.Album().Count();
+        EXPECT_EQ(QApplication::activeModalWidget(), &about);
+        EXPECT_TRUE(about.isVisible());
+        about.accept();
+    });
+    about.DoModal();
+    EXPECT_EQ(countWhileOpen, 0u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Album().Count() == 1; }));
+    QTest::qWait(100);
+    EXPECT_EQ(AlbumPaths(), Samples({1}));  // once, not once per way the dialog ended
 }
 
 TEST_F(SingleInstanceTest, SecondProgramEndsWhileTheFirstGoesOn) {

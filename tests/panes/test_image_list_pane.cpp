@@ -23,13 +23,17 @@ TEST(ImageListPaneAloneTest, MarkFollowsItsRowWhenRowsAboveItGo) {
 }
 
 // Answers the next Add Files dialog with `names` typed into it, from `folder`; an empty list
-// cancels it. Returns what the dialog offered as filters.
-QStringList AddFiles(CImageListPane& pane, const QString& folder, const QStringList& names) {
+// cancels it. Returns what the dialog offered as filters; `opened` gets the folder it opened in.
+QStringList AddFiles(CImageListPane& pane, const QString& folder, const QStringList& names,
+                     QString* opened = nullptr) {
     QStringList filters;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         filters = dialog->nameFilters();
+        if (opened != nullptr) {
+            *opened = dialog->directory().absolutePath();
+        }
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
         if (names.isEmpty()) {
             dialog->reject();
@@ -76,6 +80,14 @@ TEST_F(ImageListPaneTest, AddFilesShowsTheFirstOfAWholeBatchAndStopsAtARefusedFi
     EXPECT_EQ(List().GetSelectedRow(), 1);
     EXPECT_EQ(Shown(), Entry(1));
     EXPECT_EQ(Icon(), IconOf(Sample(5)));
+
+    // The next Add Files, in this window or the next run's, opens in the folder used last.
+    QString opened;
+    AddFiles(List(), QString(), {}, &opened);
+    EXPECT_EQ(opened, QString::fromStdString(dir_.path().string()));
+    dialog_.reset();
+    AddFiles(List(), QString(), {}, &opened);
+    EXPECT_EQ(opened, QString::fromStdString(dir_.path().string()));
 }
 
 TEST_F(ImageListPaneTest, ArrowKeysShowEachRowInTurn) {
