@@ -4,11 +4,15 @@
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -17,6 +21,9 @@
 #include "app/about_dlg.h"
 #include "app/help_pages.h"
 #include "app/picture_path.h"
+#include "app/save_progress_dlg.h"
+#include "imaging/picture_loader.h"
+#include "platform/registry.h"
 #include "platform/system_path.h"
 #include "app/run_counter.h"
 #include "panes/album_info_pane.h"
@@ -30,6 +37,36 @@ namespace {
 
 // The bits of a window command that carry its id.
 constexpr int kCommandIdMask = 0xFFF0;
+
+// The save dialog's filter, written as description|patterns pairs.
+constexpr char kSaveFilter[] = "PalmPilot Files (*.pdb)|*.pdb|All Files|*.*||";
+// The settings value that keeps the folder albums were last saved in.
+constexpr char kAlbumFolderSetting[] = "album folder";
+
+// Send To HotSync: the users' menu commands, and the room for names and folders.
+constexpr int kFirstUserCommand = 1000;
+constexpr std::size_t kMenuNameSize = 50;
+constexpr std::size_t kUserNameSize = 256;
+constexpr std::size_t kInstallFolderSize = 260;
+// The longest file name the file systems take, and the longest path.
+constexpr std::size_t kLongestFileName = 255;
+constexpr std::size_t kLongestPath = 4095;
+constexpr char kAlbumFileExtension[] = ".pdb";
+
+// The install file's name: the album title and ".pdb". The title may name no folder, so its
+// separators become dashes and control characters go; empty when nothing of the title is left.
+std::string InstallFileName(const std::string& title) {
+    std::string fileName;
+    for (const char c : title) {
+        const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        if (c == '/' || c == '\\') {
+            fileName += '-';
+        } else if (!control) {
+            fileName += c;
+        }
+    }
+    return fileName.empty() ? fileName : fileName + kAlbumFileExtension;
+}
 
 QStringList DroppedFiles(const QMimeData* data) {
     QStringList paths;
@@ -104,6 +141,8 @@ void CMainDlg::OnInitDialog() {
     // Message map.
     const auto button = [this](int id) { return qobject_cast<QPushButton*>(GetDlgItem(id)); };
     connect(button(IDC_RESET), &QPushButton::clicked, this, &CMainDlg::OnReset);
+    connect(m_saveButton, &QPushButton::clicked, this, &CMainDlg::OnSave);
+    connect(m_sendButton, &QPushButton::clicked, this, &CMainDlg::OnSendToHotSync);
     connect(button(IDC_USER_GUIDE), &QPushButton::clicked, this, &CMainDlg::OnUserGuide);
     connect(button(IDC_FAQ), &QPushButton::clicked, this, &CMainDlg::OnFaq);
     connect(button(IDC_FREE_REGISTRATION), &QPushButton::clicked, this,
@@ -301,6 +340,93 @@ void CMainDlg::OnLButtonDown(const QPoint& position) {
     if (m_banner->geometry().contains(position)) {
         (void)OpenHyperlink(LoadResString(BannerLinkId(m_bannerIndex)).toStdString(), kShowNormal,
                             m_shell);
+    }
+}
+
+void CMainDlg::OnSave() {
+    m_preview->StoreControls(nullptr);  // the save sees the edits still on the pages
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("prc"));
+    dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kSaveFilter)));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QString folder = PathFromSystem(ReadProgramSetting(kAlbumFolderSetting));
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        dialog.setDirectory(folder);
+    }
+    dialog.selectFile(LoadResString(IDS_UNTITLED));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    (void)WriteProgramSetting(kAlbumFolderSetting, PathToSystem(dialog.directory().absolutePath()));
+    (void)SaveAlbum(dialog.selectedFiles().constFirst());
+}
+
+bool CMainDlg::SaveAlbum(const QString& path) {
+    CSaveProgressDlg progress(this);
+    progress.SetJob(m_album, PathToSystem(path), PictureReading());
+    progress.DoModal();
+    const CBuildResult& result = progress.Result();
+    switch (result.outcome) {
+        case BuildOutcome::Written:
+            return true;
+        case BuildOutcome::Cancelled:
+        case BuildOutcome::PictureFailed:
+            return false;  // the user chose to stop
+        case BuildOutcome::Refused:
+        case BuildOutcome::WriteFailed:
+            break;
+    }
+    QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+                         QStringLiteral("The album cannot be saved as\n%1\n\n%2")
+                             .arg(QDir::toNativeSeparators(path), QString::fromStdString(result.reason)));
+    return false;
+}
+
+void CMainDlg::OnSendToHotSync() {
+    const std::int16_t count = m_installLibrary.GetUserCount();
+    if (count < 1) {
+        return;
+    }
+    std::int16_t index = 0;
+    if (count > 1) {
+        QMenu menu(this);
+        for (std::int16_t i = 0; i < count; ++i) {
+            QAction* item = menu.addAction(
+                QString::fromStdString(m_installLibrary.GetUserName(i, kMenuNameSize)));
+            item->setData(kFirstUserCommand + i);
+        }
+        const QAction* chosen =
+            menu.exec(m_sendButton->mapToGlobal(m_sendButton->rect().bottomLeft() + QPoint(2, 0)));
+        if (chosen == nullptr) {
+            return;
+        }
+        index = static_cast<std::int16_t>(chosen->data().toInt() - kFirstUserCommand);
+    }
+    const std::string user = m_installLibrary.GetUserName(index, kUserNameSize);
+    const std::string folder = m_installLibrary.GetUserInstallDir(user, kInstallFolderSize);
+
+    const std::string fileName =
+        InstallFileName(QString::fromStdString(m_album.Title()).trimmed().toStdString());
+    if (fileName.empty()) {
+        QMessageBox::critical(nullptr, QStringLiteral("error"), LoadResString(IDS_NO_ALBUM_TITLE));
+        return;
+    }
+    if (fileName.size() > kLongestFileName || folder.size() + 1 + fileName.size() > kLongestPath) {
+        QMessageBox::critical(nullptr, QStringLiteral("error"),
+                              QStringLiteral("The album title is too long for a file name."));
+        return;
+    }
+    // The handheld gets what the window shows, as with Save.
+    m_preview->StoreControls(nullptr);
+    const std::string path = folder + '/' + fileName;
+    m_installLibrary.PrepareInstall(user, fileName);
+    if (!SaveAlbum(PathFromSystem(path))) {
+        return;
+    }
+    if (m_installLibrary.InstallFile(user, path) == kInstallQueued) {
+        QMessageBox::information(this, LoadResString(IDS_SUCCESS), LoadResString(IDS_PERFORM_HOTSYNC),
+                                 QMessageBox::Ok);
     }
 }
 

@@ -50,6 +50,9 @@ public:
     // Switches the controls that need a picture; "Send To HotSync" also needs a handheld
     // user. Returns `enable`.
     bool EnableEditing(bool enable);
+    // Writes the album to `path` under the progress dialog; true when the file was written.
+    // A failure other than the user's Cancel is shown with the path and the reason.
+    bool SaveAlbum(const QString& path);
 
     // Files dropped on the window, or named on the command line: each is added in turn, a
     // refused one not stopping the others; the first added is then shown, and it becomes
@@ -78,6 +81,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private slots:
+    void OnSave();
+    void OnSendToHotSync();
     void OnReset();
     void OnUserGuide();
     void OnFaq();

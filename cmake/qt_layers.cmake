@@ -54,6 +54,7 @@ add_library(tavelo_desktop STATIC
   app/main_dlg.cpp app/main_dlg.h
   app/picture_path.cpp app/picture_path.h
   app/run_counter.cpp app/run_counter.h
+  app/save_progress_dlg.cpp app/save_progress_dlg.h
   app/single_instance.cpp app/single_instance.h
   res/dialog_template.h res/dialog_templates.cpp
   res/resource.h

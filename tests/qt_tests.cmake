@@ -33,6 +33,7 @@ add_executable(tavelo_desktop_tests
   app/test_main.cpp
   app/test_main_dlg.cpp
   app/test_picture_path.cpp
+  app/test_save_and_hotsync.cpp
   app/test_single_instance.cpp
   panes/test_album_info_pane.cpp
   panes/test_image_list_pane.cpp
@@ -43,7 +44,8 @@ target_link_libraries(tavelo_desktop_tests PRIVATE tavelo_desktop Qt6::Test tave
 target_compile_definitions(tavelo_desktop_tests PRIVATE
   TAVELO_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
   TAVELO_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples"
-  TAVELO_BINARY_PATH="$<TARGET_FILE:tavelo>")
-add_dependencies(tavelo_desktop_tests tavelo)
+  TAVELO_BINARY_PATH="$<TARGET_FILE:tavelo>"
+  TAVELO_CLI_PATH="$<TARGET_FILE:tavelo-cli>")
+add_dependencies(tavelo_desktop_tests tavelo tavelo-cli)
 gtest_discover_tests(tavelo_desktop_tests DISCOVERY_TIMEOUT 60
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_PLATFORMTHEME=")

@@ -1,0 +1,328 @@
+#include <QComboBox>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+#include "album/file_output.h"
+#include "app/main_window_fixture.h"
+#include "app/save_progress_dlg.h"
+#include "panes/color_page.h"
+#include "platform/registry.h"
+
+namespace {
+
+// Runs `answer` on the next window of type T that opens (a modal dialog, or a popup menu).
+template <class T>
+void WhenShown(std::function<void(T*)> answer) {
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        QWidget* shown = QApplication::activePopupWidget() != nullptr ? QApplication::activePopupWidget()
+                                                                      : QApplication::activeModalWidget();
+        if (auto* window = qobject_cast<T*>(shown); window != nullptr && window->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            answer(window);
+        }
+    });
+    poll->start();
+}
+
+// Answers the next message box, keeping its caption and text.
+void Answer(QMessageBox::StandardButton button, QString* caption = nullptr, QString* text = nullptr,
+            QMessageBox::Icon* icon = nullptr) {
+    WhenShown<QMessageBox>([=](QMessageBox* box) {
+        if (caption != nullptr) {
+            *caption = box->windowTitle();
+        }
+        if (text != nullptr) {
+            *text = box->text();
+        }
+        if (icon != nullptr) {
+            *icon = box->icon();
+        }
+        box->button(button)->click();
+    });
+}
+
+std::string Text(const std::string& path) {
+    const std::vector<std::uint8_t> bytes = ReadAll(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+class SaveTest : public MainWindowTest {
+protected:
+    SaveTest() { env_.Set("SOURCE_DATE_EPOCH", "978307200"); }
+
+    // Save..., with `name` typed into the file dialog in `folder`.
+    void Save(const QString& folder, const QString& name) {
+        WhenShown<QFileDialog>([=](QFileDialog* dialog) {
+            EXPECT_EQ(dialog->defaultSuffix(), "prc");
+            EXPECT_EQ(dialog->nameFilters(), (QStringList{"PalmPilot Files (*.pdb) (*.pdb)", "All Files (*.*)"}));
+            EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+            dialog->setDirectory(folder);
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        Click(Dialog().SaveButton());
+    }
+
+    // The album as the batch tool reads it: every setting of every picture.
+    std::string AlbumJson() {
+        const CAlbum& album = Dialog().Album();
+        QJsonArray pictures;
+        int icon = -1;
+        for (std::size_t i = 0; i < album.Count(); ++i) {
+            const CAlbumImage& e = *album.At(i);
+            if (icon < 0 && e.m_sourcePath == album.IconSource()) {
+                icon = static_cast<int>(i);
+            }
+            pictures.append(QJsonObject{
+                {"path", QString::fromStdString(e.m_sourcePath)}, {"title", QString::fromStdString(e.m_title)},
+                {"note", QString::fromStdString(e.m_note)}, {"depth", e.m_colorDepth},
+                {"brightness", e.m_brightness}, {"contrast", e.m_contrast}, {"dither", e.m_dither != 0},
+                {"crop", e.m_crop != 0}, {"limit", QJsonArray{e.m_sizeLimitWidth, e.m_sizeLimitHeight}},
+                {"offset", QJsonArray{e.m_horizontalOffset, e.m_verticalOffset}}});
+        }
+        const QJsonObject json{{"title", QString::fromStdString(album.Title())},
+                               {"note", QString::fromStdString(album.Note())},
+                               {"icon", icon < 0 ? QJsonValue() : QJsonValue(icon)},
+                               {"pictures", pictures}};
+        const std::string path = dir_.File("album.json");
+        WriteAll(path, QJsonDocument(json).toJson().toStdString());
+        return path;
+    }
+
+    std::size_t TemporaryFiles(const std::string& folder) {
+        std::size_t count = 0;
+        for (const auto& file : std::filesystem::directory_iterator(folder)) {
+            count += file.path().extension() == ".tmp";
+        }
+        return count;
+    }
+};
+
+}  // namespace
+
+TEST_F(SaveTest, SaveWritesWhatTheBatchToolWritesForTheSameAlbum) {
+    Drop({Sample(3), Sample(1), Sample(5)});
+    WaitForPicture();
+    Info().TitleBox()->setText("Trip");
+    Info().NoteBox()->setPlainText("Day 1\nthe hills");
+    Preview().HorizontalBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    Dialog().SelectImage(2);
+    WaitForPicture();
+    // Edits still pending on the pages: Save stores them itself.
+    Preview().ColorPage().DepthList()->setCurrentIndex(2);
+    Preview().ColorPage().BrightnessSlider()->setValue(160);
+    std::filesystem::create_directories(dir_.path() / "albums");
+    Save(QString::fromStdString(dir_.File("albums")), "trip");
+    const std::string saved = dir_.File("albums/trip.prc");
+    ASSERT_TRUE(std::filesystem::exists(saved));
+    EXPECT_EQ(Entry(2)->m_colorDepth, 16);
+    EXPECT_EQ(Entry(2)->m_brightness, 160);
+
+    QProcess cli;
+    cli.start(QStringLiteral(TAVELO_CLI_PATH),
+              {"build", "--album", QString::fromStdString(AlbumJson()), "-o", QString::fromStdString(dir_.File("cli.pdb"))});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(ReadAll(saved), ReadAll(dir_.File("cli.pdb")));
+}
+
+TEST_F(SaveTest, APictureThatCannotBeReadIsNamedAndEitherRetriedOrTheSaveCancelled) {
+    const std::string copy = dir_.File("beach.jpg");
+    ASSERT_TRUE(std::filesystem::copy_file(Sample(2).toStdString(), copy));
+    Drop({Sample(3), QString::fromStdString(copy)});
+    const std::string path = dir_.File("album.pdb");
+    std::filesystem::rename(copy, dir_.File("moved.jpg"));
+
+    QString text;
+    Answer(QMessageBox::Cancel, nullptr, &text);
+    EXPECT_FALSE(Dialog().SaveAlbum(QString::fromStdString(path)));
+    EXPECT_TRUE(text.contains(QString::fromStdString(copy) + "\ncannot be read: file not found")) << text.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+        std::filesystem::rename(dir_.File("moved.jpg"), copy);  // put back, then Retry
+        box->button(QMessageBox::Retry)->click();
+    });
+    EXPECT_TRUE(Dialog().SaveAlbum(QString::fromStdString(path)));
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(SaveTest, AFailedSaveSaysWhereAndWhyAndAReadOnlyAlbumIsNotReplaced) {
+    Drop({Sample(3)});
+    const std::string readOnly = dir_.File("kept.pdb");
+    WriteAll(readOnly, "an album to keep");
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+    const std::pair<std::string, QString> cases[] = {
+        {readOnly, "the file is read-only"},
+        {dir_.File("gone/album.pdb"), "the folder does not exist"},
+    };
+    for (const auto& [path, reason] : cases) {
+        QString text;
+        Answer(QMessageBox::Ok, nullptr, &text);
+        EXPECT_FALSE(Dialog().SaveAlbum(QString::fromStdString(path)));
+        EXPECT_TRUE(text.contains(QString::fromStdString(path)) && text.contains(reason)) << text.toStdString();
+    }
+    EXPECT_EQ(Text(readOnly), "an album to keep");
+}
+
+namespace {
+std::atomic<bool> g_released{false};
+
+// Writes through the built-in output, but holds the first record back until the test has
+// pressed Escape on the progress dialog, so that the cancel comes during the write.
+class CHeldOutput : public CFileOutput {
+public:
+    explicit CHeldOutput(std::unique_ptr<CFileOutput> inner) : m_inner(std::move(inner)) {}
+    bool Write(const std::uint8_t* data, std::size_t size) override {
+        for (int waited = 0; !g_released && waited < 1000; ++waited) {
+            QThread::msleep(10);
+        }
+        return m_inner->Write(data, size);
+    }
+    bool Commit() override { return m_inner->Commit(); }
+
+private:
+    std::unique_ptr<CFileOutput> m_inner;
+};
+
+// The next save's write waits until Escape has been pressed on its progress dialog.
+void CancelDuringTheNextWrite() {
+    g_released = false;
+    SetFileOutputFactory([](const std::string& target, std::string& error) -> std::unique_ptr<CFileOutput> {
+        SetFileOutputFactory(nullptr);
+        auto inner = OpenFileOutput(target, error);
+        return inner ? std::make_unique<CHeldOutput>(std::move(inner)) : nullptr;
+    });
+    WhenShown<CSaveProgressDlg>([](CSaveProgressDlg* progress) {
+        QTest::keyClick(progress, Qt::Key_Escape);
+        EXPECT_TRUE(progress->IsCancelling());
+        g_released = true;
+    });
+}
+}  // namespace
+
+TEST_F(SaveTest, CancelDuringTheWriteLeavesTheOldFileAndNoTemporaryFile) {
+    Drop({Sample(3), Sample(1), Sample(2), Sample(0), Sample(4), Sample(5)});
+    Dialog().ApplySizeLimitToAll(1280, 1024);
+    Dialog().ApplyCropToAll(0);
+    Dialog().ApplyColorToAll(16, 127, 127, 0);
+    const std::string path = dir_.File("album.pdb");
+    WriteAll(path, "the old album");
+    CancelDuringTheNextWrite();
+    EXPECT_FALSE(Dialog().SaveAlbum(QString::fromStdString(path)));
+    EXPECT_TRUE(g_released.load());
+    EXPECT_EQ(Text(path), "the old album");
+    EXPECT_EQ(TemporaryFiles(dir_.path().string()), 0u);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // and no message
+}
+
+namespace {
+
+class HotSyncTest : public SaveTest {
+protected:
+    // Handheld users, each with a J-Pilot home of their own.
+    void AddUsers(const std::vector<std::string>& names) {
+        std::string further;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::filesystem::path home =
+                i == 0 ? dir_.path() / "jpilot" : dir_.path() / ("home" + std::to_string(i));
+            std::filesystem::create_directories(home / ".jpilot");
+            WriteAll((home / ".jpilot" / "jpilot.rc").string(), "user " + names[i] + "\n");
+            if (i > 0) {
+                further += (further.empty() ? "" : ":") + home.string();
+            }
+        }
+        ASSERT_TRUE(WriteProgramSetting("jpilot homes", further));
+    }
+    std::string InstallFolder(const std::string& user) { return dir_.File("data/tavelo/install/" + user); }
+    std::string Queue(int home) {
+        const auto folder = home == 0 ? dir_.path() / "jpilot" : dir_.path() / ("home" + std::to_string(home));
+        return Text((folder / ".jpilot" / "jpilot.install").string());
+    }
+};
+
+}  // namespace
+
+TEST_F(HotSyncTest, OneUserGetsTheAlbumUnderItsTrimmedTitleWithoutAMenu) {
+    AddUsers({"Ann"});
+    Drop({Sample(3)});
+    Info().TitleBox()->setText("  Trip ");
+    QString caption;
+    QString text;
+    Answer(QMessageBox::Ok, &caption, &text);
+    Click(Dialog().SendButton());
+    const std::string album = InstallFolder("Ann") + "/Trip.pdb";
+    EXPECT_TRUE(std::filesystem::exists(album));
+    EXPECT_EQ(Queue(0), album + "\n");
+    EXPECT_EQ(caption, "Success");
+    EXPECT_EQ(text, "Please perform a HotSync to upload the installed file to the Palm.");
+}
+
+TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
+    AddUsers({"Ann", "Bob", "Cy"});
+    Drop({Sample(3)});
+    Info().TitleBox()->setText("../../Trip/x");  // names no folder
+    QStringList listed;
+    WhenShown<QMenu>([&](QMenu* menu) {
+        for (const QAction* action : menu->actions()) {
+            listed << action->text();
+        }
+        menu->setActiveAction(menu->actions().at(2));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    Answer(QMessageBox::Ok);
+    Click(Dialog().SendButton());
+    EXPECT_EQ(listed, (QStringList{"Ann", "Bob", "Cy"}));
+    const std::string album = InstallFolder("Cy") + "/..-..-Trip-x.pdb";
+    EXPECT_TRUE(std::filesystem::exists(album));
+    EXPECT_EQ(Queue(2), album + "\n");
+    EXPECT_EQ(Queue(0), "");
+
+    // A menu dismissed sends nothing.
+    WhenShown<QMenu>([](QMenu* menu) { QTest::keyClick(menu, Qt::Key_Escape); });
+    Click(Dialog().SendButton());
+    EXPECT_EQ(Queue(0) + Queue(1), "");
+}
+
+TEST_F(HotSyncTest, NoTitleATooLongTitleOrACancelSendNothing) {
+    AddUsers({"Ann"});
+    Drop({Sample(3)});
+    const std::pair<QString, QString> refused[] = {
+        {"   ", "There is no title for the album."},
+        {QString(300, u'a'), "The album title is too long for a file name."},
+    };
+    for (const auto& [title, message] : refused) {
+        Info().TitleBox()->setText(title);
+        QString caption;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        Answer(QMessageBox::Ok, &caption, &text, &icon);
+        Click(Dialog().SendButton());
+        EXPECT_EQ(caption, "error");
+        EXPECT_EQ(text, message);
+        EXPECT_EQ(icon, QMessageBox::Critical);
+    }
+    EXPECT_FALSE(std::filesystem::exists(InstallFolder("Ann")));
+    Info().TitleBox()->setText("Trip");
+    CancelDuringTheNextWrite();
+    Click(Dialog().SendButton());
+    EXPECT_TRUE(g_released.load());
+    EXPECT_FALSE(std::filesystem::exists(InstallFolder("Ann") + "/Trip.pdb"));
+    EXPECT_EQ(Queue(0), "");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
