@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots: docs/main-window.png, the desktop program with some of the
-# sample pictures in its album, and docs/preview-{4,8,16}bit.png, its preview at each colour
-# depth. Needs xvfb-run, xdotool and ImageMagick's `import` and `convert`.
+# sample pictures in its album, docs/preview-{4,8,16}bit.png, its preview at each colour
+# depth, and docs/save-progress.png, a save of large photographs half way. Needs xvfb-run,
+# xdotool and ImageMagick's `import` and `convert`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program=$(realpath "${1:-build/tavelo}")
@@ -41,6 +42,29 @@ for depth in 4 8 16; do
   convert "$work/$depth.png" -crop "300x470+${X}+${Y}" +repage "$docs/preview-${depth}bit.png"
 done
 kill %1
+wait
+
+# A save of twelve photographs of 30 megapixels, half way.
+mkdir -p "$work/big"
+for i in $(seq 1 12); do
+  convert "$work/Pictures/Summer holidays 2001/mountain_path_640x480.jpg" -resize 6400x4800 \
+    -quality 92 "$work/big/photo$i.jpg"
+done
+"$program" "$work"/big/*.jpg 2>/dev/null &
+sleep 5
+window=$(xdotool search --name "Tavelo Desktop 2.0" | head -1)
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove $((X + 500)) $((Y + 523)) click 1
+sleep 1
+xdotool type --delay 20 "$work/big/album"
+xdotool key Return
+sleep 1.3
+progress=$(xdotool search --name "Saving File" | head -1)
+eval "$(xdotool getwindowgeometry --shell "$progress")"
+import -window root "$work/progress.png"
+convert "$work/progress.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$docs/save-progress.png"
+sleep 5
+kill %1
 SHOOT
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/shoot.sh" "$program" "$work" "$(pwd)/docs"
-echo "Wrote docs/main-window.png and docs/preview-{4,8,16}bit.png"
+echo "Wrote docs/main-window.png, docs/preview-{4,8,16}bit.png and docs/save-progress.png"
