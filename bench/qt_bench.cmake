@@ -1,4 +1,5 @@
-# Album builds from picture files: decoding, preparation and writing, against Qt's reader alone.
+# Album builds from picture files (decoding, preparation, writing) against decoding alone, and
+# the batch tool's peak memory.
 if(TARGET tavelo-cli)
   add_executable(tavelo_album_bench ${CMAKE_CURRENT_SOURCE_DIR}/bench_album_build.cpp)
   target_link_libraries(tavelo_album_bench PRIVATE tavelo_media tavelo_warnings benchmark::benchmark)

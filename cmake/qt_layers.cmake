@@ -7,16 +7,23 @@ set(CMAKE_AUTORCC ON)
 include(GNUInstallDirs)
 
 set(TAVELO_MEDIA_SOURCES
+  imaging/bmp_reader.cpp imaging/bmp_reader.h
   imaging/dib_draw.cpp imaging/dib_draw.h
+  imaging/exif_orientation.cpp imaging/exif_orientation.h
+  imaging/gif_decoder.cpp imaging/gif_decoder.h
+  imaging/jpeg_decoder.cpp imaging/jpeg_decoder.h
   imaging/memory_bitmap.cpp imaging/memory_bitmap.h
   imaging/picture_loader.cpp imaging/picture_loader.h
+  imaging/picture_rows.cpp imaging/picture_rows.h
   platform/file_output.cpp platform/file_output.h
   platform/install_library.cpp platform/install_library.h
   platform/registry.cpp platform/registry.h
   platform/shell.cpp platform/shell.h
   platform/system_path.cpp platform/system_path.h)
 add_library(tavelo_media STATIC ${TAVELO_MEDIA_SOURCES})
-target_link_libraries(tavelo_media PUBLIC tavelo_core Qt6::Core Qt6::Gui PRIVATE tavelo_warnings)
+find_package(JPEG REQUIRED)
+find_package(GIF REQUIRED)
+target_link_libraries(tavelo_media PUBLIC tavelo_core Qt6::Core Qt6::Gui PRIVATE JPEG::JPEG GIF::GIF tavelo_warnings)
 # Where an installed program finds its help pages, seen from its own folder.
 file(RELATIVE_PATH TAVELO_INSTALLED_HELP ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_DATADIR}/tavelo/help)

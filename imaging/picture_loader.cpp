@@ -1,42 +1,72 @@
 #include "imaging/picture_loader.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageReader>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <mutex>
+#include <memory>
+#include <string_view>
 #include <system_error>
+
+#include "imaging/bmp_reader.h"
+#include "imaging/gif_decoder.h"
+#include "imaging/jpeg_decoder.h"
 
 namespace {
 
 constexpr std::int64_t kBytesPerDecodedPixel = 4;
+constexpr std::size_t kSignatureBytes = 12;
 
-void RaiseReaderLimitOnce() {
-    // Qt's default refuses photographs above about 32 megapixels.
-    static std::once_flag once;
-    std::call_once(once, [] { QImageReader::setAllocationLimit(CPictureLoader::kAllocationLimitMb); });
+const char* const kNotAPicture = "not a picture this program can read (JPEG, GIF or BMP)";
+
+struct CFileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, CFileCloser>;
+
+// The kind of a picture that is refused, named so that a renamed file says what it is; null
+// when the file is no picture known here.
+const char* ForeignKind(std::string_view start) {
+    const auto is = [start](std::string_view signature) {
+        return start.substr(0, signature.size()) == signature;
+    };
+    const bool pnm = start.size() > 2 && start[0] == 'P' && start[1] >= '1' && start[1] <= '7' &&
+                     start[2] != '\0' && std::strchr(" \t\r\n", start[2]) != nullptr;
+    if (is("\x89PNG\r\n\x1A\n")) {
+        return "PNG";
+    }
+    if (is({"II*\0", 4}) || is({"MM\0*", 4})) {
+        return "TIFF";
+    }
+    if (is({"\0\0\1\0", 4}) || is({"\0\0\2\0", 4})) {
+        return "ICO";
+    }
+    if (is("/* XPM */") || is("! XPM2")) {
+        return "XPM";
+    }
+    if (is("RIFF") && start.substr(8, 4) == "WEBP") {
+        return "WebP";
+    }
+    if (pnm) {
+        constexpr const char* kPnmKinds[] = {"PBM", "PGM", "PPM", "PBM", "PGM", "PPM", "PAM"};
+        return kPnmKinds[start[1] - '1'];
+    }
+    return nullptr;
 }
 
 std::string SizeText(std::int64_t w, std::int64_t h) {
     return std::to_string(w) + " x " + std::to_string(h) + " pixels";
 }
 
-// Channel c over white with opacity a (0..255), rounded.
-inline std::uint8_t OverWhite(std::uint32_t c, std::uint32_t a) {
-    return static_cast<std::uint8_t>((c * a + 255u * (255u - a) + 127u) / 255u);
+bool StartsWith(std::string_view bytes, std::string_view signature) {
+    return bytes.substr(0, signature.size()) == signature;
 }
 
 }  // namespace
 
-CPictureLoader::CPictureLoader() = default;
-CPictureLoader::~CPictureLoader() = default;
-
 bool CPictureLoader::Open(const std::string& path) {
-    RaiseReaderLimitOnce();
-    m_picture.reset();
-    m_width = m_height = 0;
+    m_format = Format::None;
+    m_header = CPictureHeader{};
+    m_path = path;
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
     if (status.type() == std::filesystem::file_type::not_found) {
@@ -47,128 +77,147 @@ bool CPictureLoader::Open(const std::string& path) {
         m_error = "not a file";
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const std::uintmax_t fileSize = std::filesystem::file_size(path, ec);
+    const FileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file || ec) {
         m_error = "cannot be read";
         return false;
     }
-    QByteArray bytes;
-    {
-        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad()) {
-            m_error = "cannot be read";
-            return false;
-        }
-        bytes = QByteArray(content.data(), static_cast<qsizetype>(content.size()));
-    }
-    if (bytes.isEmpty()) {
+    if (fileSize == 0) {
         m_error = "the file is empty";
         return false;
     }
-    QBuffer file(&bytes);
-    file.open(QIODevice::ReadOnly);
-
-    QImageReader reader(&file);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);  // upright, as the camera recorded it
-    const QSize size = reader.size();
-    if (!size.isValid()) {
-        m_error = "not a picture this program can read (JPEG, GIF or BMP)";
+    char start[kSignatureBytes] = {};
+    const std::string_view signature(start, std::fread(start, 1, sizeof start, file.get()));
+    Format format = Format::None;
+    if (StartsWith(signature, "\xFF\xD8\xFF")) {
+        format = Format::Jpeg;
+    } else if (StartsWith(signature, "GIF87a") || StartsWith(signature, "GIF89a")) {
+        format = Format::Gif;
+    } else if (StartsWith(signature, "BM")) {
+        format = Format::Bmp;
+    } else {
+        const char* kind = ForeignKind(signature);
+        m_error = kind == nullptr ? kNotAPicture
+                                  : std::string("the picture is ") + kind +
+                                        "; only JPEG, GIF and BMP pictures can be read";
+        return false;
+    }
+    std::rewind(file.get());
+    CPictureHeader header;
+    bool read = false;
+    switch (format) {
+        case Format::Jpeg:
+            read = ReadJpegHeader(file.get(), header, m_error);
+            break;
+        case Format::Gif:
+            read = ReadGifHeader(file.get(), header, m_error);
+            break;
+        case Format::Bmp:
+            read = ReadBmpHeader(file.get(), header, m_error);
+            break;
+        case Format::None:
+            break;
+    }
+    if (!read) {
+        return false;
+    }
+    if (header.width <= 0 || header.height <= 0) {
+        m_error = "the picture has no size";
         return false;
     }
     // Refuse oversized pictures from the header alone, before anything large is allocated.
-    if (size.width() > kMaxSide || size.height() > kMaxSide) {
-        m_error = "the picture is " + SizeText(size.width(), size.height()) +
+    if (header.width > kMaxSide || header.height > kMaxSide) {
+        m_error = "the picture is " + SizeText(header.UprightWidth(), header.UprightHeight()) +
                   "; at most 32767 pixels a side can be loaded";
         return false;
     }
-    const std::int64_t decodedBytes = std::int64_t{size.width()} * size.height() * kBytesPerDecodedPixel;
+    const std::int64_t decodedBytes =
+        std::int64_t{header.width} * header.height * kBytesPerDecodedPixel;
     if (decodedBytes > std::int64_t{kAllocationLimitMb} * 1024 * 1024) {
-        m_error = "the picture is " + SizeText(size.width(), size.height()) +
-                  ", more than the decoder's memory limit of " + std::to_string(kAllocationLimitMb) +
-                  " MB allows";
+        m_error = "the picture is " + SizeText(header.UprightWidth(), header.UprightHeight()) +
+                  ", more than the decoder's memory limit of " +
+                  std::to_string(kAllocationLimitMb) + " MB allows";
         return false;
     }
-
-    auto picture = std::make_unique<QImage>();
-    if (!reader.read(picture.get()) || picture->isNull()) {
-        m_error = "the picture cannot be decoded: " + reader.errorString().toStdString();
-        return false;
-    }
-    if (picture->width() > kMaxSide || picture->height() > kMaxSide) {
-        m_error = "the picture is " + SizeText(picture->width(), picture->height()) +
-                  "; at most 32767 pixels a side can be loaded";
-        return false;
-    }
-    m_width = picture->width();
-    m_height = picture->height();
-    m_picture = std::move(picture);
+    m_format = format;
+    m_header = header;
     m_error.clear();
     return true;
 }
 
 bool CPictureLoader::RenderToDib(CDib& dib) {
-    if (!m_picture || dib.IsCreated()) {
+    return RenderToDib(dib, {});
+}
+
+bool CPictureLoader::RenderToDib(CDib& dib, const std::vector<bool>& rowsFromTop) {
+    if (m_format == Format::None || dib.IsCreated()) {
         return false;
     }
-    // The decoded pixels become the bitmap in their own memory: each 32-bit row is put on
-    // white, packed into blue, green, red and moved up in place. A 24-bit row is never longer
-    // than its 32-bit source, so rows only ever move towards the start of the buffer.
-    auto picture = std::move(m_picture);
-    const bool alpha = picture->hasAlphaChannel();
-    const QImage::Format wanted = alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
-    if (picture->format() != wanted) {
-        picture->convertTo(wanted);
-        if (picture->isNull()) {
-            return false;
-        }
-    }
-    const int width = picture->width();
-    const int height = picture->height();
-    const std::int32_t stride = CDib::Stride(24, width);
-    std::uint8_t* base = picture->bits();  // detaches: the buffer is ours alone
-    if (base == nullptr) {
+    if (!rowsFromTop.empty() && rowsFromTop.size() != static_cast<std::size_t>(Height())) {
+        m_error = "asked for rows of a picture of another size";
         return false;
     }
-    const qsizetype sourceStride = picture->bytesPerLine();
-    for (int y = 0; y < height; ++y) {
-        const auto* in = reinterpret_cast<const std::uint32_t*>(base + sourceStride * y);
-        std::uint8_t* out = base + static_cast<std::ptrdiff_t>(stride) * y;
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = in[x];  // read before the packed row can overwrite it
-            std::uint32_t r = (p >> 16) & 0xFF;
-            std::uint32_t g = (p >> 8) & 0xFF;
-            std::uint32_t b = p & 0xFF;
-            if (alpha) {
-                const std::uint32_t a = p >> 24;
-                r = OverWhite(r, a);
-                g = OverWhite(g, a);
-                b = OverWhite(b, a);
-            }
-            out[3 * x + 0] = static_cast<std::uint8_t>(b);
-            out[3 * x + 1] = static_cast<std::uint8_t>(g);
-            out[3 * x + 2] = static_cast<std::uint8_t>(r);
-        }
-        for (std::int32_t pad = 3 * width; pad < stride; ++pad) {
-            out[pad] = 0;
-        }
+    std::error_code ec;
+    const std::uintmax_t fileSize = std::filesystem::file_size(m_path, ec);
+    const FileHandle file(std::fopen(m_path.c_str(), "rb"));
+    if (!file || ec) {
+        m_error = "cannot be read";
+        return false;
     }
-    std::shared_ptr<QImage> keeper(picture.release());
-    return dib.AdoptTopDown(width, height, 24, base, stride, keeper);
+    CPictureRows rows;
+    if (!rows.Allocate(m_header, rowsFromTop)) {
+        m_error = "out of memory";
+        return false;
+    }
+    bool decoded = false;
+    switch (m_format) {
+        case Format::Jpeg:
+            decoded = DecodeJpeg(file.get(), rows, m_error);
+            break;
+        case Format::Gif:
+            decoded = DecodeGif(file.get(), rows, m_error);
+            break;
+        case Format::Bmp:
+            decoded = DecodeBmp(file.get(), fileSize, rows, m_error);
+            break;
+        case Format::None:
+            break;
+    }
+    if (!decoded) {
+        return false;
+    }
+    if (!rows.MoveTo(dib)) {
+        m_error = "out of memory";
+        return false;
+    }
+    return true;
 }
 
 CPictureReading PictureReading() {
     CPictureReading reading;
-    reading.load = [](const std::string& path, const RowsWanted&, CDib& picture, std::string& reason) {
+    reading.load = [](const std::string& path, const RowsWanted& rows, CDib& picture,
+                      std::string& reason) {
         CPictureLoader loader;
         if (!loader.Open(path)) {
             reason = loader.Error();
             return false;
         }
-        if (!loader.RenderToDib(picture)) {
-            reason = "out of memory";
+        const std::vector<bool> wanted =
+            rows ? rows(loader.Width(), loader.Height()) : std::vector<bool>();
+        if (!loader.RenderToDib(picture, wanted)) {
+            reason = loader.Error();
             return false;
         }
+        return true;
+    };
+    reading.readSize = [](const std::string& path, std::int32_t& width, std::int32_t& height) {
+        CPictureLoader loader;
+        if (!loader.Open(path)) {
+            return false;
+        }
+        width = loader.Width();
+        height = loader.Height();
         return true;
     };
     return reading;

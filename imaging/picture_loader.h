@@ -1,49 +1,53 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "album/album_build.h"
 #include "imaging/dib.h"
+#include "imaging/picture_rows.h"
 
-class QImage;
-
-// Opens a JPEG, GIF (first frame) or BMP file with Qt's image readers and renders it into a
-// 24-bit CDib of its natural (decoded) size, transparent parts on white, upright as the
-// camera recorded it. Pictures over 32767 pixels a side, or over the reader's memory limit,
-// are refused before any large allocation.
+// Opens a JPEG, GIF (first frame) or BMP file, told apart by its content, and renders it into
+// a 24-bit CDib of its natural (decoded) size, transparent parts on white, upright as the
+// camera recorded it. Pictures over 32767 pixels a side, or over the memory limit, are refused
+// from the header; so are files cut short and damaged pictures, whatever the decoder could
+// have made of them. No decoder prints anything: every complaint becomes Error().
 class CPictureLoader {
 public:
     static constexpr std::int32_t kMaxSide = 32767;
     // Largest decoded picture accepted, in megabytes of 32-bit pixels (100 megapixels).
     static constexpr int kAllocationLimitMb = 400;
 
-    CPictureLoader();
-    ~CPictureLoader();
+    CPictureLoader() = default;
     CPictureLoader(const CPictureLoader&) = delete;
     CPictureLoader& operator=(const CPictureLoader&) = delete;
 
-    // Reads and decodes the file (the system's path). False for a missing, unreadable, empty or
-    // undecodable file, or a picture that is too large; Error() then says why.
+    // Reads the file's header (the system's path): enough to know the natural size, which is
+    // cheap. False for a missing, unreadable, empty or foreign file, a damaged header or a
+    // picture that is too large; Error() then says why.
     [[nodiscard]] bool Open(const std::string& path);
-    std::int32_t Width() const { return m_width; }
-    std::int32_t Height() const { return m_height; }
+    std::int32_t Width() const { return m_header.UprightWidth(); }
+    std::int32_t Height() const { return m_header.UprightHeight(); }
 
-    // Makes `dib` (empty) a 24-bit bitmap of the natural size holding the picture on white.
-    // The decoded pixels move into the bitmap without a copy, so a picture renders once per
-    // Open.
+    // Decodes the picture into `dib` (empty): a 24-bit bitmap of the natural size on white.
     [[nodiscard]] bool RenderToDib(CDib& dib);
+    // The same, decoding only the rows flagged in `rowsFromTop` (one flag per row, the top row
+    // first; empty: all rows). The other rows are white.
+    [[nodiscard]] bool RenderToDib(CDib& dib, const std::vector<bool>& rowsFromTop);
 
     // A short reason for the last failure, for messages.
     const std::string& Error() const { return m_error; }
 
 private:
-    std::int32_t m_width = 0;
-    std::int32_t m_height = 0;
-    std::unique_ptr<QImage> m_picture;
+    enum class Format { None, Jpeg, Gif, Bmp };
+
+    Format m_format = Format::None;
+    std::string m_path;
+    CPictureHeader m_header;
     std::string m_error;
 };
 
-// How the album build reads pictures: with a CPictureLoader each.
+// How the album build reads pictures: with a CPictureLoader each, decoding only the rows the
+// build uses.
 CPictureReading PictureReading();

@@ -17,6 +17,7 @@ gtest_discover_tests(tavelo_media_tests DISCOVERY_TIMEOUT 60
 
 add_executable(tavelo_cli_tests
   cli/test_cli.cpp
+  cli/test_cli_pictures.cpp
   cli/test_main.cpp)
 target_include_directories(tavelo_cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tavelo_cli_tests PRIVATE tavelo_cli_lib tavelo_warnings GTest::gtest)
