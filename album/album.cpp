@@ -1,5 +1,6 @@
 #include "album/album.h"
 
+#include <algorithm>
 #include <new>
 
 CAlbumImage* CAlbum::Append(std::unique_ptr<CAlbumImage> entry) {
@@ -19,6 +20,19 @@ bool CAlbum::RemoveAt(std::size_t index) {
         return false;
     }
     m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+    return true;
+}
+
+bool CAlbum::Move(std::size_t from, std::size_t to) {
+    if (from >= m_entries.size() || to >= m_entries.size()) {
+        return false;
+    }
+    const auto at = [this](std::size_t index) { return m_entries.begin() + static_cast<std::ptrdiff_t>(index); };
+    if (from < to) {
+        std::rotate(at(from), at(from + 1), at(to + 1));
+    } else if (to < from) {
+        std::rotate(at(to), at(from), at(from + 1));
+    }
     return true;
 }
 

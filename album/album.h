@@ -28,6 +28,9 @@ public:
     CAlbumImage* Append(std::unique_ptr<CAlbumImage> entry);
     // Removes and deletes the entry at `index`, closing the gap; false when there is none.
     bool RemoveAt(std::size_t index);
+    // Moves the entry at `from` so that it stands at `to`, the others closing up; false when
+    // either names no entry.
+    bool Move(std::size_t from, std::size_t to);
     // No pictures, title "untitled", no note, no icon.
     void Clear();
 

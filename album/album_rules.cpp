@@ -1,6 +1,8 @@
 #include "album/album_rules.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -39,4 +41,83 @@ bool HasPictureExtension(std::string_view path) {
 std::string PictureTitle(std::string_view path) {
     const std::size_t start = FileNameStart(path);
     return std::string(path.substr(start, ExtensionStart(path) - start));
+}
+
+bool NaturalLess(std::string_view a, std::string_view b) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            // Compare the two numbers by value: skip leading zeros, then the longer is larger.
+            std::size_t startA = i;
+            std::size_t startB = j;
+            while (startA < a.size() && a[startA] == '0') {
+                ++startA;
+            }
+            while (startB < b.size() && b[startB] == '0') {
+                ++startB;
+            }
+            std::size_t endA = startA;
+            std::size_t endB = startB;
+            while (endA < a.size() && digit(a[endA])) {
+                ++endA;
+            }
+            while (endB < b.size() && digit(b[endB])) {
+                ++endB;
+            }
+            const std::string_view numberA = a.substr(startA, endA - startA);
+            const std::string_view numberB = b.substr(startB, endB - startB);
+            if (numberA.size() != numberB.size()) {
+                return numberA.size() < numberB.size();
+            }
+            if (numberA != numberB) {
+                return numberA < numberB;
+            }
+            i = endA;
+            j = endB;
+            continue;
+        }
+        const char ca = AsciiLower(a[i]);
+        const char cb = AsciiLower(b[j]);
+        if (ca != cb) {
+            return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb);
+        }
+        ++i;
+        ++j;
+    }
+    if ((i < a.size()) != (j < b.size())) {
+        return j < b.size();
+    }
+    return a < b;
+}
+
+CFolderPictures ListFolderPictures(const std::string& folder, bool recursive) {
+    namespace fs = std::filesystem;
+    CFolderPictures found;
+    std::error_code ec;
+    const auto take = [&found](const fs::directory_entry& entry) {
+        std::error_code typeError;
+        if (!entry.is_regular_file(typeError)) {
+            return;
+        }
+        if (HasPictureExtension(entry.path().filename().string())) {
+            found.pictures.push_back(entry.path().string());
+        } else {
+            ++found.otherFiles;
+        }
+    };
+    if (recursive) {
+        for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
+             !ec && it != end; it.increment(ec)) {
+            take(*it);
+        }
+    } else {
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            take(*it);
+        }
+    }
+    std::sort(found.pictures.begin(), found.pictures.end(),
+              [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
+    return found;
 }

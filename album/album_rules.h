@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "imaging/dib.h"
 
@@ -48,3 +49,15 @@ std::string_view PathExtension(std::string_view path);
 bool HasPictureExtension(std::string_view path);
 // A new picture's title: its file name without folder and extension, in its own case.
 std::string PictureTitle(std::string_view path);
+
+// Names in the order people count: digits compare as numbers ("img2" before "img10"),
+// letters without regard to case, ties broken by the plain bytes.
+bool NaturalLess(std::string_view a, std::string_view b);
+
+// The picture files of a folder (and of its subfolders when `recursive`), in natural order of
+// their paths, and how many other files it holds.
+struct CFolderPictures {
+    std::vector<std::string> pictures;
+    std::size_t otherFiles = 0;
+};
+CFolderPictures ListFolderPictures(const std::string& folder, bool recursive);

@@ -10,8 +10,16 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QMenu>
+#include <QShortcut>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QCloseEvent>
+#include <fstream>
+#include <iterator>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -21,6 +29,8 @@
 #include "app/about_dlg.h"
 #include "app/help_pages.h"
 #include "app/picture_path.h"
+#include "album/album_project.h"
+#include "album/file_output.h"
 #include "app/save_progress_dlg.h"
 #include "imaging/picture_loader.h"
 #include "platform/registry.h"
@@ -40,8 +50,12 @@ constexpr int kCommandIdMask = 0xFFF0;
 
 // The save dialog's filter, written as description|patterns pairs.
 constexpr char kSaveFilter[] = "PalmPilot Files (*.pdb)|*.pdb|All Files|*.*||";
-// The settings value that keeps the folder albums were last saved in.
-constexpr char kAlbumFolderSetting[] = "album folder";
+// Album projects: the batch tool's ALBUM.json.
+constexpr char kProjectExtension[] = ".json";
+constexpr char kProjectFilter[] = "Album Projects (*.json)|*.json|All Files|*.*||";
+constexpr std::uintmax_t kLargestProject = 64u << 20;
+// How long after a change the window looks whether the album differs from the saved one.
+constexpr int kChangeCheckMs = 300;
 
 // Send To HotSync: the users' menu commands, and the room for names and folders.
 constexpr int kFirstUserCommand = 1000;
@@ -147,6 +161,28 @@ void CMainDlg::OnInitDialog() {
     connect(button(IDC_FAQ), &QPushButton::clicked, this, &CMainDlg::OnFaq);
     connect(button(IDC_FREE_REGISTRATION), &QPushButton::clicked, this,
             &CMainDlg::OnFreeRegistration);
+    const auto shortcut = [this](QKeySequence keys, void (CMainDlg::*handler)()) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &CMainDlg::OnSave);
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &CMainDlg::OnSaveAlbumProject);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &CMainDlg::OnOpenAlbumProject);
+
+    m_changeCheck.setSingleShot(true);
+    m_changeCheck.setInterval(kChangeCheckMs);
+    connect(&m_changeCheck, &QTimer::timeout, this, [this] { setWindowModified(HasUnsavedChanges()); });
+    MarkSaved();
+
+    // The window may grow: the picture list takes the room, what lies right of it and below it
+    // moves along.
+    m_templateSize = size();
+    setMinimumSize(m_templateSize);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_imageListFrame, m_imageList, button(IDC_RESET), m_saveButton,
+                                                           m_sendButton, button(IDC_USER_GUIDE), button(IDC_FAQ),
+                                                           button(IDC_FREE_REGISTRATION)}) {
+        m_anchored.emplace_back(widget, widget->geometry());
+    }
 }
 
 bool CMainDlg::AddImage(const QString& path) {
@@ -159,14 +195,17 @@ bool CMainDlg::AddImage(const QString& path) {
     entry->m_title = PictureTitle(path.toStdString());
     entry->m_sizeLimitWidth = m_preview->SizeLimitWidth();
     entry->m_sizeLimitHeight = m_preview->SizeLimitHeight();
+    entry->m_crop = m_preview->NewPictureCrop();
+    entry->m_colorDepth = m_preview->NewPictureDepth();
     if (m_album.Append(std::move(entry)) == nullptr) {
         return false;
     }
-    if (!m_imageList->AddItem(ListDisplayText(path))) {
+    if (!m_imageList->AddItem(ListDisplayText(path), QDir::toNativeSeparators(path))) {
         m_album.RemoveAt(m_album.Count() - 1);  // rows and entries stay one to one
         return false;
     }
     EnableEditing(true);
+    AlbumChanged();
     return true;
 }
 
@@ -177,6 +216,15 @@ bool CMainDlg::DeleteImage(std::int16_t index) {
     m_preview->ShowImage(nullptr);
     m_album.RemoveAt(static_cast<std::size_t>(index));
     m_imageList->DeleteItem(index);
+    AlbumChanged();
+    return true;
+}
+
+bool CMainDlg::MoveImage(std::int16_t from, std::int16_t to) {
+    if (from < 0 || to < 0 || !m_album.Move(static_cast<std::size_t>(from), static_cast<std::size_t>(to))) {
+        return false;
+    }
+    AlbumChanged();
     return true;
 }
 
@@ -200,6 +248,7 @@ bool CMainDlg::SetAlbumIcon(std::int16_t index) {
     // A picture that cannot be loaded keeps the icon as it is, without a word.
     if (m_albumInfo->SetIconFromFile(entry->m_sourcePath)) {
         m_album.SetIconSource(entry->m_sourcePath);
+        AlbumChanged();
     }
     return true;
 }
@@ -210,6 +259,7 @@ void CMainDlg::ResetAll() {
     m_imageList->DeleteAllItems();
     m_album.Clear();
     EnableEditing(false);
+    AlbumChanged();
 }
 
 void CMainDlg::ApplySizeLimitToAll(std::int16_t width, std::int16_t height) {
@@ -217,12 +267,14 @@ void CMainDlg::ApplySizeLimitToAll(std::int16_t width, std::int16_t height) {
         m_album.At(i)->m_sizeLimitWidth = width;
         m_album.At(i)->m_sizeLimitHeight = height;
     }
+    AlbumChanged();
 }
 
 void CMainDlg::ApplyCropToAll(std::uint8_t crop) {
     for (std::size_t i = 0; i < m_album.Count(); ++i) {
         m_album.At(i)->m_crop = crop;
     }
+    AlbumChanged();
 }
 
 void CMainDlg::ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness,
@@ -234,6 +286,7 @@ void CMainDlg::ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness,
         entry->m_contrast = contrast;
         entry->m_dither = dither;
     }
+    AlbumChanged();
 }
 
 bool CMainDlg::EnableEditing(bool enable) {
@@ -246,9 +299,25 @@ bool CMainDlg::EnableEditing(bool enable) {
 }
 
 void CMainDlg::OnDropFiles(const QStringList& paths) {
+    TakeDroppedFiles(paths, false);
+}
+
+void CMainDlg::TakeDroppedFiles(const QStringList& paths, bool recursive) {
+    QStringList pictures;
+    for (const QString& path : paths) {
+        if (QFileInfo(path).isDir()) {
+            AddFolder(path, recursive);
+        } else if (path.endsWith(QLatin1String(kProjectExtension), Qt::CaseInsensitive)) {
+            if (AskToKeepChanges()) {
+                (void)OpenAlbumProject(path);
+            }
+        } else {
+            pictures << path;
+        }
+    }
     const auto first = static_cast<std::int16_t>(m_album.Count());
     int added = 0;
-    for (const QString& path : paths) {
+    for (const QString& path : pictures) {
         if (AddImage(path)) {
             ++added;
         }
@@ -260,6 +329,265 @@ void CMainDlg::OnDropFiles(const QStringList& paths) {
         SetAlbumIcon(0);
     }
     SelectImage(first);
+}
+
+void CMainDlg::AddFolder(const QString& folder, bool recursive) {
+    const CFolderPictures found = ListFolderPictures(PathToSystem(folder), recursive);
+    const auto first = static_cast<std::int16_t>(m_album.Count());
+    std::size_t added = 0;
+    std::size_t overLimit = 0;
+    for (const std::string& picture : found.pictures) {
+        if (m_album.IsFull()) {
+            ++overLimit;
+        } else if (AddImage(PathFromSystem(picture))) {
+            ++added;
+        }
+    }
+    (void)WriteProgramSetting(kPictureFolderSetting, PathToSystem(folder));
+    QString text = QStringLiteral("Added %1 %2 from %3.")
+                       .arg(added)
+                       .arg(added == 1 ? QStringLiteral("picture") : QStringLiteral("pictures"),
+                            QDir::toNativeSeparators(folder));
+    QStringList leftOut;
+    if (found.otherFiles > 0) {
+        leftOut << QStringLiteral("%1 %2 not a picture this program reads")
+                       .arg(found.otherFiles)
+                       .arg(found.otherFiles == 1 ? QStringLiteral("file is") : QStringLiteral("files are"));
+    }
+    if (overLimit > 0) {
+        leftOut << QStringLiteral("%1 %2 over the album's limit of %3 pictures")
+                       .arg(overLimit)
+                       .arg(overLimit == 1 ? QStringLiteral("picture is") : QStringLiteral("pictures are"))
+                       .arg(kMaxPictures);
+    }
+    if (!leftOut.isEmpty()) {
+        text += QStringLiteral("\nLeft out: ") + leftOut.join(QStringLiteral("; ")) + u'.';
+    }
+    if (added > 0) {
+        if (m_imageList->GetSelectionMark() < 0) {
+            SetAlbumIcon(first);
+        }
+        SelectImage(first);
+    }
+    QMessageBox::information(this, LoadResString(IDS_CAPTION), text);
+}
+
+bool CMainDlg::OpenAlbumProject(const QString& path) {
+    const std::string file = PathToSystem(path);
+    std::string text;
+    std::string problem;
+    CAlbum opened;
+    {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(file, ec);
+        std::ifstream in(file, std::ios::binary);
+        if (ec || size > kLargestProject || !in) {
+            problem = ec ? "the file cannot be read" : size > kLargestProject ? "too large for an album project"
+                                                                             : "the file cannot be read";
+        } else {
+            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+    }
+    const std::string folder = std::filesystem::absolute(file).parent_path().string();
+    if (!problem.empty() || !ReadAlbumProject(text, folder, opened, problem)) {
+        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+                             QStringLiteral("The album project\n%1\ncannot be opened: %2")
+                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
+        return false;
+    }
+    ResetAll();
+    m_albumInfo->TitleBox()->setText(QString::fromStdString(opened.Title()));
+    m_albumInfo->NoteBox()->setPlainText(QString::fromStdString(opened.Note()));
+    QStringList missing;
+    for (std::size_t i = 0; i < opened.Count(); ++i) {
+        const CAlbumImage& entry = *opened.At(i);
+        const QString picture = PathFromSystem(entry.m_sourcePath);
+        if (m_album.Append(std::make_unique<CAlbumImage>(entry)) == nullptr ||
+            !m_imageList->AddItem(ListDisplayText(picture), picture)) {
+            break;
+        }
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(entry.m_sourcePath, ec)) {
+            m_imageList->MarkMissing(static_cast<int>(i), QStringLiteral("not found"));
+            missing << QDir::toNativeSeparators(picture);
+        }
+    }
+    if (!opened.IconSource().empty() && m_albumInfo->SetIconFromFile(opened.IconSource())) {
+        m_album.SetIconSource(opened.IconSource());
+    } else {
+        m_album.SetIconSource(opened.IconSource());  // saved as it was, even while it is missing
+    }
+    EnableEditing(!m_album.IsEmpty());
+    if (!m_album.IsEmpty()) {
+        SelectImage(0);
+    }
+    m_projectPath = path;
+    (void)WriteProgramSetting(kProjectFolderSetting, PathToSystem(QFileInfo(path).absolutePath()));
+    MarkSaved();
+    if (!missing.isEmpty()) {
+        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+                             QStringLiteral("These pictures of the album were not found; they are marked "
+                                            "in the list:\n\n%1")
+                                 .arg(missing.join(u'\n')));
+    }
+    return true;
+}
+
+bool CMainDlg::SaveAlbumProject(const QString& path) {
+    m_preview->StoreControls(nullptr);
+    const std::string file = PathToSystem(path);
+    const std::string folder = std::filesystem::absolute(file).parent_path().string();
+    const std::string text = WriteAlbumProject(m_album, folder);
+    std::string problem;
+    std::unique_ptr<CFileOutput> output = OpenFileOutput(file, problem);
+    if (output && (!output->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) ||
+                   !output->Commit())) {
+        problem = output->Error();
+        output.reset();
+    }
+    if (!problem.empty() || !output) {
+        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+                             QStringLiteral("The album project cannot be saved as\n%1\n\n%2")
+                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
+        return false;
+    }
+    m_projectPath = path;
+    (void)WriteProgramSetting(kProjectFolderSetting, PathToSystem(QFileInfo(path).absolutePath()));
+    MarkSaved();
+    return true;
+}
+
+void CMainDlg::OnAddFolder() {
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const QString folder = PathFromSystem(ReadProgramSetting(kPictureFolderSetting));
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        dialog.setDirectory(folder);
+    }
+    auto* subfolders = new QCheckBox(QStringLiteral("Include subfolders"), &dialog);
+    subfolders->setObjectName(QStringLiteral("subfolders"));
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        grid->addWidget(subfolders, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    AddFolder(dialog.selectedFiles().constFirst(), subfolders->isChecked());
+}
+
+void CMainDlg::OnOpenAlbumProject() {
+    if (!AskToKeepChanges()) {
+        return;
+    }
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kProjectFilter)));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QString folder = PathFromSystem(ReadProgramSetting(kProjectFolderSetting));
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        dialog.setDirectory(folder);
+    }
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        (void)OpenAlbumProject(dialog.selectedFiles().constFirst());
+    }
+}
+
+void CMainDlg::OnSaveAlbumProject() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kProjectFilter)));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QString folder = PathFromSystem(ReadProgramSetting(kProjectFolderSetting));
+    if (!m_projectPath.isEmpty()) {
+        dialog.selectFile(m_projectPath);
+    } else {
+        if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+            dialog.setDirectory(folder);
+        }
+        dialog.selectFile(QString::fromStdString(m_album.Title()) + QStringLiteral(".json"));
+    }
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        (void)SaveAlbumProject(dialog.selectedFiles().constFirst());
+    }
+}
+
+void CMainDlg::AlbumChanged() {
+    m_changeCheck.start();
+}
+
+std::string CMainDlg::Snapshot() {
+    if (m_preview != nullptr) {
+        m_preview->StoreControls(nullptr);
+    }
+    return WriteAlbumProject(m_album, "/");
+}
+
+bool CMainDlg::HasUnsavedChanges() {
+    return Snapshot() != m_savedSnapshot;
+}
+
+void CMainDlg::MarkSaved() {
+    m_savedSnapshot = Snapshot();
+    setWindowModified(false);
+    UpdateCaption();
+}
+
+void CMainDlg::UpdateCaption() {
+    const QString caption = LoadResString(IDS_CAPTION);
+    // The mark shows while the album differs from the one last saved or opened.
+    setWindowTitle(m_projectPath.isEmpty()
+                       ? caption + QStringLiteral("[*]")
+                       : QFileInfo(m_projectPath).fileName() + QStringLiteral("[*] - ") + caption);
+}
+
+bool CMainDlg::AskToKeepChanges() {
+    if (!HasUnsavedChanges()) {
+        return true;
+    }
+    const auto answer = QMessageBox::question(
+        this, LoadResString(IDS_CAPTION),
+        QStringLiteral("The album has changes that are not saved.\nSave them as an album project first?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Cancel) {
+        return false;
+    }
+    if (answer == QMessageBox::Save) {
+        OnSaveAlbumProject();
+        return !HasUnsavedChanges();
+    }
+    return true;
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+    if (!AskToKeepChanges()) {
+        event->ignore();
+        return;
+    }
+    CTemplateDialog::closeEvent(event);
+}
+
+void CMainDlg::resizeEvent(QResizeEvent* event) {
+    CTemplateDialog::resizeEvent(event);
+    if (m_templateSize.isEmpty()) {
+        return;
+    }
+    // The picture list takes the extra room; what lies right of it or below it moves along;
+    // everything else keeps its place and size.
+    const int dx = std::max(0, width() - m_templateSize.width());
+    const int dy = std::max(0, height() - m_templateSize.height());
+    for (const auto& [widget, place] : m_anchored) {
+        if (widget == m_imageListFrame || widget == m_imageList) {
+            widget->resize(place.width() + dx, place.height() + dy);
+        } else if (place.top() >= m_anchored.front().second.top()) {
+            widget->move(place.topLeft() + QPoint(dx, dy));
+        } else {
+            widget->move(place.topLeft() + QPoint(dx, 0));
+        }
+    }
 }
 
 void CMainDlg::BringToFront() {
@@ -300,6 +628,13 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     }
     QMenu menu(this);
     const QAction* about = menu.addAction(aboutText);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Add &Folder..."), this, &CMainDlg::OnAddFolder);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("&Open Album Project..."), QKeySequence(Qt::CTRL | Qt::Key_O), this,
+                   &CMainDlg::OnOpenAlbumProject);
+    menu.addAction(QStringLiteral("Save Album &Project..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                   this, &CMainDlg::OnSaveAlbumProject);
     if (menu.exec(event->globalPos()) == about) {
         OnSysCommand(kIdmAboutBox);
     }
@@ -317,7 +652,8 @@ void CMainDlg::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    OnDropFiles(paths);
+    // Shift takes a dropped folder's subfolders too.
+    TakeDroppedFiles(paths, (event->modifiers() & Qt::ShiftModifier) != 0);
 }
 
 void CMainDlg::OnSysCommand(int id) {
@@ -369,6 +705,7 @@ bool CMainDlg::SaveAlbum(const QString& path) {
     const CBuildResult& result = progress.Result();
     switch (result.outcome) {
         case BuildOutcome::Written:
+            MarkSaved();  // the user's work is on disk
             return true;
         case BuildOutcome::Cancelled:
         case BuildOutcome::PictureFailed:

@@ -6,6 +6,10 @@
 #include <QCursor>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "album/album.h"
 #include "panes/album_editor.h"
@@ -39,6 +43,7 @@ public:
     // nothing and give false.
     [[nodiscard]] bool AddImage(const QString& path) override;
     bool DeleteImage(std::int16_t index) override;
+    bool MoveImage(std::int16_t from, std::int16_t to) override;
     bool SelectImage(std::int16_t index) override;
     bool SetAlbumIcon(std::int16_t index) override;
     void ResetAll() override;
@@ -47,6 +52,26 @@ public:
     void ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
                          std::uint8_t dither) override;
     CAlbum& Album() override { return m_album; }
+    // Looks, a moment after a pane's change, whether the album differs from the one last
+    // saved or opened, and marks the caption.
+    void AlbumChanged() override;
+
+    // Adds the picture files of a folder (and its subfolders when `recursive`) in natural
+    // order, up to the album's limit, and says in one message how many were added and how
+    // many left out and why.
+    void AddFolder(const QString& folder, bool recursive);
+    // Replaces the album with the album project at `path`; pictures whose files are missing
+    // are marked in the list and named in a message. False, with a message, for a file that
+    // is not an album project.
+    bool OpenAlbumProject(const QString& path);
+    // Writes the album as an album project (the batch tool's ALBUM.json) with paths relative to
+    // it; false, with a message, when it cannot be written.
+    bool SaveAlbumProject(const QString& path);
+    // The project last opened or saved; empty when there is none.
+    const QString& ProjectPath() const { return m_projectPath; }
+    // Whether the album differs from the one last saved (as a project or an album file) or
+    // opened.
+    bool HasUnsavedChanges();
     // Switches the controls that need a picture; "Send To HotSync" also needs a handheld
     // user. Returns `enable`.
     bool EnableEditing(bool enable);
@@ -56,7 +81,8 @@ public:
 
     // Files dropped on the window, or named on the command line: each is added in turn, a
     // refused one not stopping the others; the first added is then shown, and it becomes
-    // the album icon when the list had no selection to keep.
+    // the album icon when the list had no selection to keep. A folder adds its pictures; an
+    // album project (.json) is opened instead.
     void OnDropFiles(const QStringList& paths);
     // Shows the window restored and in front of the others.
     void BringToFront();
@@ -79,8 +105,13 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
+    void OnAddFolder();
+    void OnOpenAlbumProject();
+    void OnSaveAlbumProject();
     void OnSave();
     void OnSendToHotSync();
     void OnReset();
@@ -89,6 +120,15 @@ private slots:
     void OnFreeRegistration();
 
 private:
+    // Pictures, folders and album projects dropped or named on the command line; folders are
+    // added with their subfolders when `recursive`.
+    void TakeDroppedFiles(const QStringList& paths, bool recursive);
+    // Asks whether to save unsaved changes as a project first; false when the user cancels.
+    bool AskToKeepChanges();
+    void UpdateCaption();
+    // The album as a text that changes with every value saved.
+    std::string Snapshot();
+    void MarkSaved();
     void OnSysCommand(int id);
     void OnSetCursor();
     void OnLButtonDown(const QPoint& position);
@@ -107,4 +147,12 @@ private:
     QFrame* m_previewFrame = nullptr;
     QFrame* m_imageListFrame = nullptr;
     QFrame* m_albumInfoFrame = nullptr;
+
+    QString m_projectPath;
+    std::string m_savedSnapshot;
+    QTimer m_changeCheck;
+    // The window's size as its template makes it, and the places of what moves or grows when
+    // the window is made larger.
+    QSize m_templateSize;
+    std::vector<std::pair<QWidget*, QRect>> m_anchored;
 };

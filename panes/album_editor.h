@@ -21,6 +21,9 @@ public:
     virtual bool DeleteImage(std::int16_t index) = 0;
     // Stores the pending edits of the shown picture, then shows entry `index`.
     virtual bool SelectImage(std::int16_t index) = 0;
+    // Moves entry `from` to stand at `to`, the others closing up; the icon and the shown
+    // picture follow their pictures. The list has moved its row already.
+    virtual bool MoveImage(std::int16_t from, std::int16_t to) = 0;
     // Makes the album icon from the picture of entry `index`.
     virtual bool SetAlbumIcon(std::int16_t index) = 0;
     // Empties the album and every pane at once.
@@ -33,4 +36,6 @@ public:
 
     // The album the panes show; its title and note are edited here directly.
     virtual CAlbum& Album() = 0;
+    // A pane changed the album itself (a text, a setting, an offset).
+    virtual void AlbumChanged() = 0;
 };

@@ -34,11 +34,13 @@ void CAlbumInfoPane::OnInitDialog() {
     connect(m_title, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (m_owner != nullptr) {
             m_owner->Album().SetTitle(text.toStdString());
+            m_owner->AlbumChanged();
         }
     });
     connect(m_note, &QPlainTextEdit::textChanged, this, [this] {
         if (m_owner != nullptr) {
             m_owner->Album().SetNote(m_note->toPlainText().toStdString());
+            m_owner->AlbumChanged();
         }
     });
     if (!m_icon.Create(kIconSide, kIconSide, kIconBits)) {

@@ -1,6 +1,8 @@
 #include "panes/color_page.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +11,7 @@
 
 #include "album/album_rules.h"
 #include "panes/preview_pane.h"
+#include "platform/registry.h"
 #include "res/resource.h"
 
 namespace {
@@ -35,6 +38,11 @@ void CColorPage::OnInitDialog() {
         slider->setRange(kSliderMin, kSliderMax);
         slider->setPageStep(kSliderPage);
         slider->setValue(kSliderMin);
+    }
+
+    const std::string depth = ReadProgramSetting(kNewPictureDepthSetting);
+    if (IsStoredDepth(std::atoi(depth.c_str()))) {
+        m_newDepth = static_cast<std::uint8_t>(std::atoi(depth.c_str()));
     }
 
     // Message map.
@@ -90,6 +98,9 @@ void CColorPage::OnSelChangeDepth() {
         m_owner->RefreshDepth();
     }
     EnableDitherFor(SelectedDepth());
+    // New pictures start at the depth last chosen, in this run and the next ones.
+    m_newDepth = SelectedDepth();
+    (void)WriteProgramSetting(kNewPictureDepthSetting, std::to_string(m_newDepth));
 }
 
 void CColorPage::OnDither() {

@@ -28,6 +28,8 @@ public:
     void ResetColor();
     // Dither only means something where colours are reduced: up to 8 bits.
     void EnableDitherFor(std::uint8_t depth);
+    // The depth new pictures start with: the one last chosen here (8 bits until then).
+    std::uint8_t NewPictureDepth() const { return m_newDepth; }
 
     QCheckBox* DitherBox() const { return m_dither; }
     QSlider* ContrastSlider() const { return m_contrast; }
@@ -54,4 +56,5 @@ private:
     QSlider* m_brightness = nullptr;
     QComboBox* m_depth = nullptr;
     int m_sliderAction = 0;  // what the user last did to a slider, until its value follows
+    std::uint8_t m_newDepth = 8;
 };

@@ -4,6 +4,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QListWidget>
 
 #include "panes/album_editor.h"
@@ -14,9 +15,6 @@
 #include "res/string_table.h"
 
 namespace {
-
-// The settings value that keeps the folder Add Files last showed.
-constexpr char kPictureFolderSetting[] = "picture folder";
 
 // Sets a flag for as long as it lives.
 class CFlagScope {
@@ -30,6 +28,20 @@ private:
     bool& m_flag;
     bool m_was;
 };
+
+// Where a row stands once the row at `from` has moved to `to`.
+int RowAfterMove(int row, int from, int to) {
+    if (row == from) {
+        return to;
+    }
+    if (from < row && row <= to) {
+        return row - 1;
+    }
+    if (to <= row && row < from) {
+        return row + 1;
+    }
+    return row;
+}
 
 }  // namespace
 
@@ -80,15 +92,88 @@ void CImageListPane::OnInitDialog() {
     connect(m_iconButton, &QPushButton::clicked, this, &CImageListPane::OnSetIcon);
     connect(m_list, &QListWidget::itemSelectionChanged, this, &CImageListPane::OnItemChanged);
     connect(m_list, &QListWidget::currentRowChanged, this, &CImageListPane::OnItemChanged);
+
+    // Rows are dragged to reorder the album; the keyboard moves and deletes too.
+    m_list->setDragDropMode(QAbstractItemView::InternalMove);
+    m_list->setDefaultDropAction(Qt::MoveAction);
+    connect(m_list->model(), &QAbstractItemModel::rowsMoved, this,
+            [this](const QModelIndex&, int start, int, const QModelIndex&, int row) {
+                OnRowsMoved(start, row > start ? row - 1 : row);
+            });
+    m_list->installEventFilter(this);
+    m_listMargin = QSize(width() - m_list->geometry().right(), height() - m_list->geometry().bottom());
 }
 
-bool CImageListPane::AddItem(const QString& text) {
+bool CImageListPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::AltModifier && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            MoveSelected(key->key() == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            OnDelete();
+            return true;
+        }
+    }
+    return CPaneDialog::eventFilter(watched, event);
+}
+
+void CImageListPane::resizeEvent(QResizeEvent* event) {
+    CPaneDialog::resizeEvent(event);
+    // The list takes whatever room the pane is given.
+    if (m_list != nullptr && !m_listMargin.isEmpty()) {
+        m_list->resize(width() - m_listMargin.width() - m_list->x() + 1,
+                       height() - m_listMargin.height() - m_list->y() + 1);
+    }
+}
+
+void CImageListPane::MoveSelected(int step) {
+    const int row = GetSelectedRow();
+    const int to = row + step;
+    if (row < 0 || to < 0 || to >= m_list->count() || m_owner == nullptr) {
+        return;
+    }
+    MoveRow(row, to);
+    (void)m_owner->MoveImage(static_cast<std::int16_t>(row), static_cast<std::int16_t>(to));
+}
+
+void CImageListPane::MoveRow(int from, int to) {
+    if (from == to || from < 0 || to < 0 || from >= m_list->count() || to >= m_list->count()) {
+        return;
+    }
+    CFlagScope changing(m_changingRows);
+    const bool selected = GetSelectedRow() == from;
+    QListWidgetItem* item = m_list->takeItem(from);
+    m_list->insertItem(to, item);
+    m_selectionMark = RowAfterMove(m_selectionMark, from, to);
+    m_reportedRow = RowAfterMove(m_reportedRow, from, to);
+    if (selected) {
+        m_list->setCurrentRow(to, QItemSelectionModel::ClearAndSelect);
+    }
+}
+
+void CImageListPane::OnRowsMoved(int from, int to) {
+    if (m_changingRows || m_owner == nullptr) {
+        return;
+    }
+    // The list moved the row itself (a drag); the marks follow it, then the album.
+    m_selectionMark = RowAfterMove(m_selectionMark, from, to);
+    m_reportedRow = RowAfterMove(m_reportedRow, from, to);
+    (void)m_owner->MoveImage(static_cast<std::int16_t>(from), static_cast<std::int16_t>(to));
+}
+
+bool CImageListPane::AddItem(const QString& text, const QString& path) {
     if (m_list->count() >= kMaxRows) {
         return false;
     }
     {
         CFlagScope changing(m_changingRows);
-        m_list->addItem(text);
+        auto* item = new QListWidgetItem(text);
+        // A path cut short in the row is whole in its tip.
+        item->setToolTip(path.isEmpty() ? text : path);
+        item->setData(Qt::UserRole, item->toolTip());
+        m_list->addItem(item);
     }
     EnableItems(true);
     return true;
@@ -98,6 +183,22 @@ void CImageListPane::EnableItems(bool enable) {
     m_list->setEnabled(enable);
     m_deleteButton->setEnabled(enable);
     m_iconButton->setEnabled(enable);
+}
+
+void CImageListPane::MarkMissing(int row, const QString& why) {
+    QListWidgetItem* item = m_list->item(row);
+    if (item == nullptr) {
+        return;
+    }
+    const QString path = item->data(Qt::UserRole).toString();
+    item->setForeground(why.isEmpty() ? QBrush() : QBrush(Qt::red));
+    item->setToolTip(why.isEmpty() ? path : path + QStringLiteral("\n") + why);
+    item->setData(Qt::UserRole + 1, !why.isEmpty());
+}
+
+bool CImageListPane::IsMarkedMissing(int row) const {
+    const QListWidgetItem* item = m_list->item(row);
+    return item != nullptr && item->data(Qt::UserRole + 1).toBool();
 }
 
 bool CImageListPane::DeleteItem(std::int16_t index) {

@@ -28,8 +28,14 @@ public:
 
     void SetOwner(CAlbumEditor* owner) { m_owner = owner; }
 
-    // Appends a row; false, changing nothing, when the list holds kMaxRows rows already.
-    [[nodiscard]] bool AddItem(const QString& text);
+    // Appends a row, with the whole path as its tip; false, changing nothing, when the list
+    // holds kMaxRows rows already.
+    [[nodiscard]] bool AddItem(const QString& text, const QString& path = {});
+    // Marks a row whose picture file is missing, with why as its tip; or unmarks it.
+    void MarkMissing(int row, const QString& why);
+    bool IsMarkedMissing(int row) const;
+    // Moves a row, as the album moves its entry.
+    void MoveRow(int from, int to);
     // Enables or disables the list, "Delete" and "Set Icon" together.
     void EnableItems(bool enable);
     bool DeleteItem(std::int16_t index);
@@ -56,17 +62,22 @@ protected:
     QWidget* CreateControl(const CControlTemplate& control) override;
     void DoDataExchange(CDataExchange& dx) override;
     void OnInitDialog() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
     void OnAddFiles();
     void OnItemChanged();
     void OnDelete();
     void OnSetIcon();
+    void OnRowsMoved(int from, int to);
 
 private:
     // The row Delete and Set Icon act on: the selection mark, else the selected row; -1 when
     // there is neither.
     int ActionRow() const;
+    // Alt+Up and Alt+Down: the selected picture one place up or down.
+    void MoveSelected(int step);
 
     CAlbumEditor* m_owner = nullptr;
     CToolTipButton* m_addButton = nullptr;
@@ -76,7 +87,8 @@ private:
     int m_selectionMark = -1;
     int m_reportedRow = -1;       // the row whose selection went to the main window last
     bool m_selectingRow = false;  // the pane selects a row itself
-    bool m_changingRows = false;  // rows are added or removed
+    bool m_changingRows = false;  // rows are added, removed or moved by the pane itself
+    QSize m_listMargin;           // room right of and below the list, kept when the pane grows
 };
 
 // A filter written as description|patterns pairs (patterns separated by ';') as file dialog

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -88,6 +89,16 @@ void CPreviewPane::OnInitDialog() {
 
     // Message map.
     connect(m_tab, &CTabCtrl::selChange, this, &CPreviewPane::OnSelChangeTab);
+    // Whatever the user changes on a page may make the album differ from the saved one.
+    connect(m_annotation->TitleBox(), &QLineEdit::textEdited, this, &CPreviewPane::NoteChange);
+    connect(m_annotation->NoteBox(), &QPlainTextEdit::textChanged, this, &CPreviewPane::NoteChange);
+    connect(m_color->BrightnessSlider(), &QSlider::sliderReleased, this, &CPreviewPane::NoteChange);
+    connect(m_color->ContrastSlider(), &QSlider::sliderReleased, this, &CPreviewPane::NoteChange);
+    connect(m_color->BrightnessSlider(), &QSlider::actionTriggered, this, &CPreviewPane::NoteChange);
+    connect(m_color->ContrastSlider(), &QSlider::actionTriggered, this, &CPreviewPane::NoteChange);
+    connect(m_color->DepthList(), &QComboBox::activated, this, &CPreviewPane::NoteChange);
+    connect(m_color->DitherBox(), &QCheckBox::clicked, this, &CPreviewPane::NoteChange);
+    connect(m_size->CropBox(), &QCheckBox::clicked, this, &CPreviewPane::NoteChange);
     connect(m_horizontal, &QScrollBar::valueChanged, this, &CPreviewPane::OnHScroll);
     connect(m_vertical, &QScrollBar::valueChanged, this, &CPreviewPane::OnVScroll);
 }
@@ -218,6 +229,20 @@ std::int16_t CPreviewPane::SizeLimitWidth() const {
 
 std::int16_t CPreviewPane::SizeLimitHeight() const {
     return m_size->LimitHeight();
+}
+
+std::uint8_t CPreviewPane::NewPictureCrop() const {
+    return m_size->NewPictureCrop();
+}
+
+std::uint8_t CPreviewPane::NewPictureDepth() const {
+    return m_color->NewPictureDepth();
+}
+
+void CPreviewPane::NoteChange() {
+    if (m_owner != nullptr && m_current != nullptr) {
+        m_owner->AlbumChanged();
+    }
 }
 
 bool CPreviewPane::TargetSize(std::int16_t& width, std::int16_t& height) {
@@ -402,6 +427,7 @@ void CPreviewPane::OnHScroll(int position) {
         m_current->m_horizontalOffset = position;
     }
     DrawPreview();
+    NoteChange();
 }
 
 void CPreviewPane::OnVScroll(int position) {
@@ -412,6 +438,7 @@ void CPreviewPane::OnVScroll(int position) {
         m_current->m_verticalOffset = position;
     }
     DrawPreview();
+    NoteChange();
 }
 
 void CPreviewPane::mousePressEvent(QMouseEvent* event) {
@@ -464,6 +491,7 @@ void CPreviewPane::OnMouseMove(const QPoint& point) {
     }
     if (maxX > 0 || maxY > 0) {
         DrawPreview();
+        NoteChange();
     }
 }
 

@@ -77,6 +77,9 @@ public:
     // The size limit new pictures get: the one last chosen on the Size page.
     std::int16_t SizeLimitWidth() const;
     std::int16_t SizeLimitHeight() const;
+    // The Crop and the depth new pictures start with, as last chosen on the pages.
+    std::uint8_t NewPictureCrop() const;
+    std::uint8_t NewPictureDepth() const;
     // True while the shown entry's picture is being decoded.
     bool IsLoading() const { return m_loading; }
     // What the view says instead of a picture ("Loading", why a file cannot be read); empty
@@ -111,6 +114,8 @@ private:
     void OnPictureReady(std::uint64_t ticket, std::shared_ptr<const CDib> picture,
                         const std::string& reason);
     void OnLoadingTooLong();
+    // Tells the album that the user changed something on a page or in the view.
+    void NoteChange();
     void FillPages(const CAlbumImage& entry);
     // The source's size fitted to the shown entry's limit and Crop, shown on the Size page.
     bool TargetSize(std::int16_t& width, std::int16_t& height);

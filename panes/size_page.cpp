@@ -1,11 +1,15 @@
 #include "panes/size_page.h"
 
+#include <cstdio>
+#include <string>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
 #include "panes/preview_pane.h"
+#include "platform/registry.h"
 #include "res/resource.h"
 
 CSizePage::CSizePage(QWidget* parent) : CPaneDialog(IDD_SIZE_PAGE, parent) {}
@@ -18,6 +22,20 @@ void CSizePage::DoDataExchange(CDataExchange& dx) {
 
 void CSizePage::OnInitDialog() {
     m_sizeList->setCurrentIndex(0);
+    // The limit and Crop chosen for new pictures in an earlier run.
+    int width = 0;
+    int height = 0;
+    const std::string limit = ReadProgramSetting(kNewPictureLimitSetting);
+    if (std::sscanf(limit.c_str(), "%dx%d", &width, &height) == 2) {
+        for (std::size_t i = 0; i < kSizeChoices.size(); ++i) {
+            if (kSizeChoices[i].width == width && kSizeChoices[i].height == height) {
+                m_limitWidth = kSizeChoices[i].width;
+                m_limitHeight = kSizeChoices[i].height;
+                m_sizeList->setCurrentIndex(static_cast<int>(i));
+            }
+        }
+    }
+    m_newCrop = ReadProgramSetting(kNewPictureCropSetting) == "0" ? 0 : 1;
     UpdateDimensionText();
 
     // Message map. Choosing a size has no handler of its own.
@@ -50,10 +68,18 @@ CSizePage::CSizeChoice CSizePage::ListedLimit() const {
     return kSizeChoices[static_cast<std::size_t>(selection)];
 }
 
+void CSizePage::RememberChoice() {
+    m_newCrop = m_crop->isChecked() ? 1 : 0;
+    (void)WriteProgramSetting(kNewPictureLimitSetting,
+                              std::to_string(m_limitWidth) + "x" + std::to_string(m_limitHeight));
+    (void)WriteProgramSetting(kNewPictureCropSetting, m_newCrop != 0 ? "1" : "0");
+}
+
 void CSizePage::OnUpdate() {
     const CSizeChoice limit = ListedLimit();
     m_limitWidth = limit.width;
     m_limitHeight = limit.height;
+    RememberChoice();
     if (m_owner != nullptr) {
         m_owner->ApplySize();
     }

@@ -41,6 +41,8 @@ public:
     std::int16_t LimitHeight() const { return m_limitHeight; }
     // The limit the list shows; 160 x 160 when it shows none.
     CSizeChoice ListedLimit() const;
+    // Whether new pictures start cropped: the Crop tick of the last Update or Apply to All.
+    std::uint8_t NewPictureCrop() const { return m_newCrop; }
 
     QCheckBox* CropBox() const { return m_crop; }
     QLabel* DimensionText() const { return m_dimension; }
@@ -56,11 +58,15 @@ private slots:
     void OnApplyToAll();
 
 private:
+    // Keeps the limit and Crop chosen for new pictures between runs.
+    void RememberChoice();
+
     CPreviewPane* m_owner = nullptr;
     std::int16_t m_dimensionWidth = 160;
     std::int16_t m_dimensionHeight = 160;
     std::int16_t m_limitWidth = 160;
     std::int16_t m_limitHeight = 160;
+    std::uint8_t m_newCrop = 1;
     QCheckBox* m_crop = nullptr;
     QLabel* m_dimension = nullptr;
     QComboBox* m_sizeList = nullptr;

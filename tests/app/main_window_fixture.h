@@ -11,7 +11,12 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <QTest>
@@ -67,6 +72,40 @@ inline std::vector<std::uint8_t> IconOf(const QString& path) {
                 icon.Create(24, 24, 24) && MakeIconFromPicture(picture, icon))
         << path.toStdString();
     return PixelRows(icon);
+}
+
+// Runs `answer` on the next window of type T that opens (a modal dialog, or a popup menu).
+template <class T>
+void WhenShown(std::function<void(T*)> answer) {
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        QWidget* shown = QApplication::activePopupWidget() != nullptr ? QApplication::activePopupWidget()
+                                                                      : QApplication::activeModalWidget();
+        if (auto* window = qobject_cast<T*>(shown); window != nullptr && window->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            answer(window);
+        }
+    });
+    poll->start();
+}
+
+// Answers the next message box, keeping its caption and text.
+inline void Answer(QMessageBox::StandardButton button, QString* caption = nullptr, QString* text = nullptr,
+            QMessageBox::Icon* icon = nullptr) {
+    WhenShown<QMessageBox>([=](QMessageBox* box) {
+        if (caption != nullptr) {
+            *caption = box->windowTitle();
+        }
+        if (text != nullptr) {
+            *text = box->text();
+        }
+        if (icon != nullptr) {
+            *icon = box->icon();
+        }
+        box->button(button)->click();
+    });
 }
 
 // A main window of its own for every test: settings, handheld users and data under a fresh

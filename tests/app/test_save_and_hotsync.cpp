@@ -22,40 +22,6 @@
 
 namespace {
 
-// Runs `answer` on the next window of type T that opens (a modal dialog, or a popup menu).
-template <class T>
-void WhenShown(std::function<void(T*)> answer) {
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        QWidget* shown = QApplication::activePopupWidget() != nullptr ? QApplication::activePopupWidget()
-                                                                      : QApplication::activeModalWidget();
-        if (auto* window = qobject_cast<T*>(shown); window != nullptr && window->isVisible()) {
-            poll->stop();
-            poll->deleteLater();
-            answer(window);
-        }
-    });
-    poll->start();
-}
-
-// Answers the next message box, keeping its caption and text.
-void Answer(QMessageBox::StandardButton button, QString* caption = nullptr, QString* text = nullptr,
-            QMessageBox::Icon* icon = nullptr) {
-    WhenShown<QMessageBox>([=](QMessageBox* box) {
-        if (caption != nullptr) {
-            *caption = box->windowTitle();
-        }
-        if (text != nullptr) {
-            *text = box->text();
-        }
-        if (icon != nullptr) {
-            *icon = box->icon();
-        }
-        box->button(button)->click();
-    });
-}
-
 std::string Text(const std::string& path) {
     const std::vector<std::uint8_t> bytes = ReadAll(path);
     return {bytes.begin(), bytes.end()};
