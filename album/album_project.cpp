@@ -317,6 +317,14 @@ private:
     std::string m_problem;
 };
 
+// A key as messages name it: in quotes.
+std::string KeyName(const char* key) {
+    std::string name = "\"";
+    name += key;
+    name += '"';
+    return name;
+}
+
 // The readers of the album's values: each refuses with a message naming the key.
 class CProjectReader {
 public:
@@ -347,7 +355,7 @@ public:
             return true;
         }
         if (value->kind != CJsonValue::Kind::String) {
-            return Fail(where, "\"" + std::string(key) + "\" must be a string");
+            return Fail(where, KeyName(key) + " must be a string");
         }
         out = value->text;
         return true;
@@ -359,7 +367,7 @@ public:
             return true;
         }
         if (value->kind != CJsonValue::Kind::Boolean) {
-            return Fail(where, "\"" + std::string(key) + "\" must be true or false");
+            return Fail(where, KeyName(key) + " must be true or false");
         }
         out = value->boolean ? 1 : 0;
         return true;
@@ -372,7 +380,7 @@ public:
             return true;
         }
         if (!WholeNumber(*value, number) || number < kSliderMin || number > kSliderMax) {
-            return Fail(where, "\"" + std::string(key) + "\" is out of range (" +
+            return Fail(where, KeyName(key) + " is out of range (" +
                                    std::to_string(kSliderMin) + " to " + std::to_string(kSliderMax) + ")");
         }
         out = static_cast<std::int16_t>(number);

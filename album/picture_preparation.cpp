@@ -88,27 +88,40 @@ std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry,
     }
     AdjustBrightnessContrast(working, working, static_cast<std::int16_t>(entry.m_brightness - 127),
                              entry.m_contrast);
+    return PrepareFromWorking(entry, working);
+}
 
-    auto picture = std::make_unique<CPreparedPicture>();
-    picture->m_text = HandheldText(entry.m_title, entry.m_note);
-    picture->m_dither = entry.m_dither;
-    picture->m_colorDepth = entry.m_colorDepth;
+}  // namespace
 
-    if (entry.m_crop == 0) {
-        return picture->SetImage(working) ? std::move(picture) : nullptr;
-    }
-    const std::int32_t cw = std::min<std::int32_t>(width, kScreenSide);
-    const std::int32_t ch = std::min<std::int32_t>(height, kScreenSide);
-    // The window the preview shows: an offset past the last position stops there.
-    const std::int32_t x = std::clamp<std::int32_t>(entry.m_horizontalOffset, 0, width - cw);
-    const std::int32_t y = std::clamp<std::int32_t>(entry.m_verticalOffset, 0, height - ch);
-    CDib window;
-    if (!window.Create(cw, ch, 24) || !ResampleDib(working, x, y, cw, ch, window, cw, ch)) {
+std::unique_ptr<CPreparedPicture> PrepareFromWorking(const CAlbumImage& entry, const CDib& working) {
+    if (!working.IsCreated() || !IsStoredDepth(entry.m_colorDepth)) {
         return nullptr;
     }
-    return picture->SetImage(window) ? std::move(picture) : nullptr;
+    const std::int32_t width = working.Width();
+    const std::int32_t height = working.Height();
+    try {
+        auto picture = std::make_unique<CPreparedPicture>();
+        picture->m_text = HandheldText(entry.m_title, entry.m_note);
+        picture->m_dither = entry.m_dither;
+        picture->m_colorDepth = entry.m_colorDepth;
+
+        if (entry.m_crop == 0) {
+            return picture->SetImage(working) ? std::move(picture) : nullptr;
+        }
+        const std::int32_t cw = std::min<std::int32_t>(width, kScreenSide);
+        const std::int32_t ch = std::min<std::int32_t>(height, kScreenSide);
+        // The window the preview shows: an offset past the last position stops there.
+        const std::int32_t x = std::clamp<std::int32_t>(entry.m_horizontalOffset, 0, width - cw);
+        const std::int32_t y = std::clamp<std::int32_t>(entry.m_verticalOffset, 0, height - ch);
+        CDib window;
+        if (!window.Create(cw, ch, 24) || !ResampleDib(working, x, y, cw, ch, window, cw, ch)) {
+            return nullptr;
+        }
+        return picture->SetImage(window) ? std::move(picture) : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
-}  // namespace
 
 std::unique_ptr<CPreparedPicture> PreparePicture(const CAlbumImage& entry, const CDib& loaded) {
     try {

@@ -17,6 +17,10 @@
 // depth other than 4, 8 or 16 or a size limit below one pixel.
 std::unique_ptr<CPreparedPicture> PreparePicture(const CAlbumImage& entry, const CDib& loaded);
 
+// The last step of PreparePicture: the prepared picture from the working bitmap (the loaded
+// picture already fitted, resampled and adjusted), with Crop the window at the entry's offsets.
+std::unique_ptr<CPreparedPicture> PrepareFromWorking(const CAlbumImage& entry, const CDib& working);
+
 // Puts the entry's crop window in the middle of the picture as fitted from a loaded size.
 void CenterCropWindow(CAlbumImage& entry, std::int32_t width, std::int32_t height);
 

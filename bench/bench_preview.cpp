@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QScrollBar>
@@ -79,8 +80,14 @@ void SliderStep(benchmark::State& state) {
     state.counters["width"] = shown.pane.SizedBitmap() ? shown.pane.SizedBitmap()->Width() : 0;
 }
 
+// A scroll step: drawing only, or with "Show as saved" the crop window prepared, converted and
+// stored again (8-bit, dithered: the slowest depth).
 void ScrollStep(benchmark::State& state) {
-    CShownPreview shown(8, false, true);
+    const bool asSaved = state.range(0) != 0;
+    CShownPreview shown(8, asSaved, !asSaved);
+    if (asSaved) {
+        shown.pane.ColorPage().ShowAsSavedBox()->click();
+    }
     QScrollBar* bar = shown.pane.HorizontalBar();
     int step = 0;
     for (auto _ : state) {
@@ -101,7 +108,7 @@ BENCHMARK(SliderStep)
     ->Args({8, 1, 0})
     ->Args({16, 0, 0})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(ScrollStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(ScrollStep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -28,6 +28,7 @@ void CColorPage::DoDataExchange(CDataExchange& dx) {
     DDX_Control(dx, IDC_CONTRAST, m_contrast);
     DDX_Control(dx, IDC_BRIGHTNESS, m_brightness);
     DDX_Control(dx, IDC_COLOR_DEPTH, m_depth);
+    DDX_Control(dx, IDC_SHOW_AS_SAVED, m_showAsSaved);
 }
 
 void CColorPage::OnInitDialog() {
@@ -40,6 +41,7 @@ void CColorPage::OnInitDialog() {
         slider->setValue(kSliderMin);
     }
 
+    m_showAsSaved->setChecked(ReadProgramSetting(kShowAsSavedSetting) == "1");
     const std::string depth = ReadProgramSetting(kNewPictureDepthSetting);
     if (IsStoredDepth(std::atoi(depth.c_str()))) {
         m_newDepth = static_cast<std::uint8_t>(std::atoi(depth.c_str()));
@@ -52,6 +54,7 @@ void CColorPage::OnInitDialog() {
     }
     connect(m_depth, &QComboBox::activated, this, &CColorPage::OnSelChangeDepth);
     connect(m_dither, &QCheckBox::clicked, this, &CColorPage::OnDither);
+    connect(m_showAsSaved, &QCheckBox::clicked, this, &CColorPage::OnShowAsSaved);
     const auto button = [this](int id) { return qobject_cast<QPushButton*>(GetDlgItem(id)); };
     connect(button(IDC_RESET_BRIGHTNESS), &QPushButton::clicked, this, &CColorPage::OnResetBrightness);
     connect(button(IDC_RESET_CONTRAST), &QPushButton::clicked, this, &CColorPage::OnResetContrast);
@@ -120,6 +123,13 @@ void CColorPage::OnResetContrast() {
     m_contrast->setValue(kSliderNeutral);
     if (m_owner != nullptr) {
         m_owner->RefreshAdjusted();
+    }
+}
+
+void CColorPage::OnShowAsSaved() {
+    (void)WriteProgramSetting(kShowAsSavedSetting, m_showAsSaved->isChecked() ? "1" : "0");
+    if (m_owner != nullptr) {
+        m_owner->RefreshView();
     }
 }
 

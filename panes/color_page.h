@@ -35,6 +35,9 @@ public:
     QSlider* ContrastSlider() const { return m_contrast; }
     QSlider* BrightnessSlider() const { return m_brightness; }
     QComboBox* DepthList() const { return m_depth; }
+    // Whether the view shows the picture exactly as it is stored: with Crop, the window
+    // converted on its own.
+    QCheckBox* ShowAsSavedBox() const { return m_showAsSaved; }
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -48,6 +51,7 @@ private slots:
     void OnResetBrightness();
     void OnResetContrast();
     void OnApplyToAll();
+    void OnShowAsSaved();
 
 private:
     CPreviewPane* m_owner = nullptr;
@@ -55,6 +59,7 @@ private:
     QSlider* m_contrast = nullptr;
     QSlider* m_brightness = nullptr;
     QComboBox* m_depth = nullptr;
+    QCheckBox* m_showAsSaved = nullptr;
     int m_sliderAction = 0;  // what the user last did to a slider, until its value follows
     std::uint8_t m_newDepth = 8;
 };

@@ -13,7 +13,10 @@
 #include <QScrollBar>
 #include <QSlider>
 
+#include "album/album_file_reader.h"
 #include "album/album_image.h"
+#include "album/palm_database.h"
+#include "album/picture_preparation.h"
 #include "convert/conversion.h"
 #include "imaging/dib_draw.h"
 #include "panes/album_editor.h"
@@ -382,8 +385,55 @@ void CPreviewPane::SetBarPosition(QScrollBar* bar, int position) {
     m_settingBars = false;
 }
 
+void CPreviewPane::RefreshView() {
+    DrawPreview();
+}
+
+bool CPreviewPane::DrawSavedWindow() {
+    CAlbumImage entry = *m_current;
+    entry.m_horizontalOffset = m_horizontal->value();
+    entry.m_verticalOffset = m_vertical->value();
+    std::unique_ptr<CPreparedPicture> picture = PrepareFromWorking(entry, *m_adjusted);
+    CPalmDatabase records;
+    if (!picture || !picture->WritePictureData(records)) {
+        return false;
+    }
+    std::vector<std::uint8_t> image;
+    for (std::size_t i = 0; i < records.RecordCount(); ++i) {
+        image.insert(image.end(), records.RecordData(i), records.RecordData(i) + records.RecordSize(i));
+    }
+    CRgbImage stored;
+    std::string error;
+    if (!DecodeStoredImage(image, stored, error)) {
+        return false;
+    }
+    const int inner = kViewSide - 2;
+    const int visibleWidth = std::min(inner, stored.width);
+    const int visibleHeight = std::min(inner, stored.height);
+    const int left = std::max(0, (kViewSide - visibleWidth) / 2);
+    const int top = std::max(0, (kViewSide - visibleHeight) / 2);
+    m_surface.Clear();
+    CDib& surface = m_surface.Bitmap();
+    for (int y = 0; y < visibleHeight; ++y) {
+        const std::uint8_t* in = stored.rgb.data() + static_cast<std::size_t>(y) * stored.width * 3;
+        std::uint8_t* out = surface.Row(kViewSide - 1 - (top + y)) + 3 * left;
+        for (int x = 0; x < visibleWidth; ++x, in += 3, out += 3) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+    }
+    PresentPreview();
+    return true;
+}
+
 void CPreviewPane::DrawPreview() {
     if (!m_sized || !m_device) {
+        return;
+    }
+    // The whole picture converted is already what is stored when it is not cropped.
+    if (m_color->ShowAsSavedBox()->isChecked() && m_current != nullptr && m_current->m_crop != 0 &&
+        DrawSavedWindow()) {
         return;
     }
     // Inside the view's one-pixel frame.

@@ -65,6 +65,8 @@ public:
     // a bitmap of the new depth and convert; give the shown entry the Size page's Crop and
     // limit and fit it again. Each stops with false at the first step that fails.
     bool RefreshAdjusted();
+    // Draws the view again, as "Show as saved" on the Color page asks.
+    void RefreshView();
     bool RefreshDepth();
     bool ApplySize();
     // The pages' Apply to All, passed on to the album.
@@ -124,6 +126,9 @@ private:
     bool ConvertPicture();
     void UpdateScrollBars();
     void DrawPreview();
+    // With Crop and "Show as saved": the crop window prepared, converted and stored as the
+    // save does it, and read back as the handheld reads it. False when it cannot be made.
+    bool DrawSavedWindow();
     void PresentPreview();
     void OnLButtonDown(const QPoint& point);
     void OnLButtonUp();

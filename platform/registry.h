@@ -33,6 +33,7 @@ inline constexpr char kProjectFolderSetting[] = "project folder";
 inline constexpr char kNewPictureLimitSetting[] = "new picture limit";
 inline constexpr char kNewPictureCropSetting[] = "new picture crop";
 inline constexpr char kNewPictureDepthSetting[] = "new picture depth";
+inline constexpr char kShowAsSavedSetting[] = "show as saved";
 
 // An open key: its root and its path below the root.
 struct CRegistryHandle {

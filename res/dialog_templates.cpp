@@ -44,7 +44,8 @@ constexpr std::array kPreviewControls = {
     CControlTemplate{K::ScrollBar, IDC_PREVIEW_VSCROLL, "", kVertical | kDisabled, 125, 5, 10, 100},
     CControlTemplate{K::ScrollBar, IDC_PREVIEW_HSCROLL, "", kDisabled, 10, 105, 115, 8},
     CControlTemplate{K::Frame, IDC_PREVIEW_AREA, "", 0, 10, 5, 115, 100},
-    CControlTemplate{K::TabControl, IDC_SETTINGS_TAB, "", kTabStop, 5, 110, 135, 80},
+    // Ten units taller than the pages need, for the Color page's "Show as saved".
+    CControlTemplate{K::TabControl, IDC_SETTINGS_TAB, "", kTabStop, 5, 110, 135, 90},
 };
 
 // The annotation page: the shown picture's title and note.
@@ -70,6 +71,7 @@ constexpr std::array kColorControls = {
     CControlTemplate{K::CheckBox, IDC_DITHER, "Dither", kTabStop, 5, 50, 35, 10},
     CControlTemplate{K::PushButton, IDC_RESET_BRIGHTNESS, "Reset", kTabStop, 100, 35, 25, 10},
     CControlTemplate{K::PushButton, IDC_APPLY_TO_ALL, "Apply to All", kTabStop, 80, 50, 45, 10},
+    CControlTemplate{K::CheckBox, IDC_SHOW_AS_SAVED, "Show as saved", kTabStop, 5, 59, 80, 8},
 };
 
 // The size page: the size limit and Crop of the shown picture.
@@ -123,7 +125,7 @@ const std::array kTemplates = {
     CDialogTemplate{IDD_TAVELO_DIALOG,
                     kPopupStyle | DialogStyle::kMinimizeBox | DialogStyle::kAppWindow, 347, 276, "",
                     "MS Sans Serif", 8, kMainControls},
-    CDialogTemplate{IDD_PREVIEW_PANE, DialogStyle::kChild, 151, 197, "", "Arial", 8,
+    CDialogTemplate{IDD_PREVIEW_PANE, DialogStyle::kChild, 151, 207, "", "Arial", 8,
                     kPreviewControls},
     CDialogTemplate{IDD_COLOR_PAGE, DialogStyle::kChild, 131, 67, "", "Arial", 8, kColorControls},
     CDialogTemplate{IDD_SIZE_PAGE, DialogStyle::kChild, 131, 67, "", "Arial", 8, kSizeControls},

@@ -80,6 +80,7 @@ inline constexpr int IDC_RESET_CONTRAST = 1050;
 inline constexpr int IDC_DITHER = 1042;
 inline constexpr int IDC_RESET_BRIGHTNESS = 1043;
 inline constexpr int IDC_APPLY_TO_ALL = 1038;
+inline constexpr int IDC_SHOW_AS_SAVED = 1054;
 inline constexpr int IDC_SIZE_LIMIT = 1018;
 inline constexpr int IDC_DIMENSION = 1040;
 inline constexpr int IDC_UPDATE_SIZE = 1044;

@@ -1,4 +1,6 @@
 #include <QCheckBox>
+#include <QProcess>
+#include <cstring>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -285,4 +287,33 @@ TEST_F(PreviewPaneTest, ANewerSelectionWinsAndTheLastPictureLeavesABlackViewWith
     EXPECT_FALSE(Preview().HorizontalBar()->isEnabled());
     EXPECT_EQ(Preview().HorizontalBar()->value(), 0);
     EXPECT_EQ(ShownView(Preview()), std::vector<std::uint8_t>(kView * kView * 3, 0));
+}
+
+TEST_F(PreviewPaneTest, ShowAsSavedShowsTheCropWindowAsTheBatchToolExtractsItFromTheFile) {
+    Drop({Sample(3)});
+    WaitForPicture();
+    ChooseDepth(1);
+    Preview().ColorPage().DitherBox()->click();
+    Drag(InsideView(), -30, 0);
+    const std::vector<std::uint8_t> whole = ShownView(Preview());
+    Preview().ColorPage().ShowAsSavedBox()->click();
+    // The crop window's own palette gives other colours than the whole picture's.
+    EXPECT_NE(ShownView(Preview()), whole);
+
+    const QString album = QString::fromStdString(dir_.File("album.pdb"));
+    const QString folder = QString::fromStdString(dir_.File("extracted"));
+    ASSERT_TRUE(Dialog().SaveAlbum(album));
+    QProcess cli;
+    cli.start(QStringLiteral(TAVELO_CLI_PATH), {"extract", album, "-d", folder});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QImage stored = QImage(folder + "/picture_001.png").convertToFormat(QImage::Format_RGB888);
+    ASSERT_EQ(stored.size(), QSize(160, 160));
+    const std::vector<std::uint8_t> view = ShownView(Preview());
+    for (int y = 0; y < kView - 2; ++y) {
+        ASSERT_EQ(std::memcmp(&view[3 * ((y + 1) * kView + 1)], stored.constScanLine(y), 3 * (kView - 2)), 0) << y;
+    }
+    // Moving the window converts it again, as the save would.
+    Drag(InsideView(), 20, 0);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 10);
+    EXPECT_NE(ShownView(Preview()), view);
 }
