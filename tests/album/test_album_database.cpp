@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -7,7 +8,6 @@
 #include "album/album_database.h"
 #include "album/album_file_reader.h"
 #include "album/clock.h"
-#include "album/crt_random.h"
 #include "convert/conversion.h"
 #include "support/temp_dir.h"
 
@@ -36,6 +36,14 @@ std::unique_ptr<CPreparedPicture> Picture(int w, int h, std::uint8_t depth, std:
     return picture;
 }
 
+bool Filled(const std::uint8_t* record, int from, int to, std::uint8_t value = 0) {
+    return std::all_of(record + from, record + to, [=](std::uint8_t b) { return b == value; });
+}
+
+std::string Text(const std::uint8_t* record, int at, int n) {
+    return {reinterpret_cast<const char*>(record + at), static_cast<std::size_t>(n)};
+}
+
 class AlbumDatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -59,41 +67,23 @@ protected:
 
 }  // namespace
 
-TEST_F(AlbumDatabaseTest, AnAlbumWithoutPicturesIsOneHeaderRecord) {
+TEST_F(AlbumDatabaseTest, AnAlbumWithoutPicturesIsOneHeaderRecordOfIconAndText) {
+    album_.m_text = "Trip\nDay 1";
     CPalmDatabase& db = Build();
     ASSERT_EQ(db.RecordCount(), 1u);
-    ASSERT_EQ(db.RecordSize(0), 8246u);  // empty title and note: the text is one line feed
+    ASSERT_EQ(db.RecordSize(0), 8255u);
     const std::uint8_t* r = Record(0);
     EXPECT_EQ(LoadBigEndian32(r), 0x01000000u);
     EXPECT_EQ(LoadBigEndian32(r + 4), static_cast<std::uint32_t>(kNewYear2001));
-    CrtSrand(static_cast<std::uint32_t>(kNewYear2001));
-    EXPECT_EQ(LoadBigEndian32(r + 8), static_cast<std::uint32_t>(CrtRand()));
-    EXPECT_EQ(LoadBigEndian32(r + 12), 0u);
-    for (int i = 16; i < 4240; ++i) {
-        ASSERT_EQ(r[i], 0) << i;
-    }
-    EXPECT_EQ(LoadBigEndian16(r + 4240), 24);  // the icon's 2-bit member
-    for (int i = 4240 + 1056; i < 8240; ++i) {
-        ASSERT_EQ(r[i], 0) << i;
-    }
-    EXPECT_EQ(r[8240], '\n');
-    for (int i = 8241; i < 8246; ++i) {
-        EXPECT_EQ(r[i], 0);
-    }
+    EXPECT_EQ(LoadBigEndian32(r + 8), 23545u);  // the generator's first value for the clock
+    EXPECT_TRUE(Filled(r, 12, 4240));           // no pictures in count and index
+    EXPECT_EQ(LoadBigEndian16(r + 4240), 24);   // the icon's 2-bit member
+    EXPECT_TRUE(Filled(r, 4240 + 1056, 8240));
+    EXPECT_EQ(Text(r, 8240, 15), "Trip\nDay 1" + std::string(5, '\0'));
     std::vector<std::uint8_t> image(db.GetFileSize());
     db.BuildImage(image.data());
     EXPECT_STREQ(reinterpret_cast<const char*>(image.data()), "tvl_album_978307200");
     EXPECT_EQ(std::string(image.begin() + 60, image.begin() + 68), "TVLITVL2");
-}
-
-TEST_F(AlbumDatabaseTest, AlbumTextSitsAtOffset8240WithItsTerminator) {
-    album_.m_text = "Trip\nDay 1";
-    Build();
-    ASSERT_EQ(db_.RecordSize(0), 8255u);
-    const std::uint8_t* r = Record(0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(r + 8240), 10), "Trip\nDay 1");
-    EXPECT_EQ(r[8250], 0);
-    EXPECT_EQ(LoadBigEndian32(r + 8251), 0u);
 }
 
 TEST_F(AlbumDatabaseTest, ImageSizeDecidesTheDataRecordsAndTheIndex) {
@@ -104,18 +94,14 @@ TEST_F(AlbumDatabaseTest, ImageSizeDecidesTheDataRecordsAndTheIndex) {
     ASSERT_EQ(db_.RecordCount(), 1u + 2 + 3 + 2);
     const std::uint8_t* r = Record(0);
     EXPECT_EQ(LoadBigEndian32(r + 12), 3u);
-    const int expected[3][2] = {{1, 2}, {3, 3}, {6, 2}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(LoadBigEndian16(r + 16 + 4 * i), expected[i][0]) << i;
-        EXPECT_EQ(LoadBigEndian16(r + 18 + 4 * i), expected[i][1]) << i;
+    // First record and record count of each picture; entries past the last stay zero.
+    EXPECT_EQ(std::vector<int>(r + 16, r + 32),
+              (std::vector<int>{0, 1, 0, 2, 0, 3, 0, 3, 0, 6, 0, 2, 0, 0, 0, 0}));
+    const std::pair<int, std::uint32_t> sizes[] = {{2, 26678}, {4, 51200}, {5, 1078}, {7, 38518}};
+    for (const auto& [record, size] : sizes) {
+        EXPECT_EQ(db_.RecordSize(record), size) << record;
     }
-    EXPECT_EQ(LoadBigEndian32(r + 16 + 12), 0u);  // entries past the last picture stay zero
-    EXPECT_EQ(db_.RecordSize(2), 26678u);
-    EXPECT_EQ(db_.RecordSize(4), 51200u);
-    EXPECT_EQ(db_.RecordSize(5), 1078u);
-    EXPECT_EQ(db_.RecordSize(7), 38518u);
-    // The second picture's header record is record 3, and it is a picture header.
-    EXPECT_EQ(LoadBigEndian32(Record(3)), 0x02000000u);
+    EXPECT_EQ(LoadBigEndian32(Record(3)), 0x02000000u);  // the second picture's header
 }
 
 TEST_F(AlbumDatabaseTest, PictureHeaderHoldsThumbnailAndText) {
@@ -124,22 +110,14 @@ TEST_F(AlbumDatabaseTest, PictureHeaderHoldsThumbnailAndText) {
     Build();
     ASSERT_EQ(db_.RecordSize(1), 4046u);
     const std::uint8_t* h = Record(1);
-    for (int i = 4; i < 40; ++i) {
-        ASSERT_EQ(h[i], 0);
-    }
+    EXPECT_TRUE(Filled(h, 4, 40));
     EXPECT_EQ(LoadBigEndian16(h + 40), 32);
     EXPECT_EQ(LoadBigEndian16(h + 40 + 272 + 10), 0);  // a 4-bit picture's family ends at 4 bits
-    for (int i = 40 + 800; i < 4040; ++i) {
-        ASSERT_EQ(h[i], 0) << i;
-    }
+    EXPECT_TRUE(Filled(h, 40 + 800, 4040));
     EXPECT_EQ(h[4040], '\n');
-    const std::uint8_t* h2 = Record(3);
     ASSERT_EQ(db_.RecordSize(3), 4045u + 12);
-    EXPECT_EQ(LoadBigEndian16(h2 + 40 + 272 + 10), 132);  // the 8-bit member follows
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(h2 + 4040), 12), "Beach\nSunset");
-    for (int i = 4052; i < 4057; ++i) {
-        EXPECT_EQ(h2[i], 0);
-    }
+    EXPECT_EQ(LoadBigEndian16(Record(3) + 40 + 272 + 10), 132);  // the 8-bit member follows
+    EXPECT_EQ(Text(Record(3), 4040, 17), "Beach\nSunset" + std::string(5, '\0'));
 }
 
 TEST_F(AlbumDatabaseTest, DataRecordsCarryTheConvertedBitmapFile) {
@@ -153,22 +131,17 @@ TEST_F(AlbumDatabaseTest, DataRecordsCarryTheConvertedBitmapFile) {
             const std::uint8_t* p = db.RecordData(2);
             const std::uint32_t colors = depth == 4 ? 16 : 256;
             ASSERT_EQ(db.RecordSize(2), CPreparedPicture::ImageSize(depth, 37, 21));
-            const auto le32 = [p](int at) {
-                std::uint32_t v;
-                std::memcpy(&v, p + at, 4);
-                return v;
-            };
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(p), 2), "BM");
+            EXPECT_EQ(Text(p, 0, 2), "BM");
             // file size, reserved, offset of the pixels, header size, width, height
             const std::uint32_t fields[] = {0, 0, 54 + 4 * colors, 40, 37, 21};
             for (int i = 0; i < 6; ++i) {
-                EXPECT_EQ(le32(2 + 4 * i), fields[i]) << i;
+                EXPECT_EQ(LoadLittleEndian32(p + 2 + 4 * i), fields[i]) << i;
             }
-            EXPECT_EQ(p[26], 1);
+            EXPECT_EQ(LoadLittleEndian16(p + 26), 1);  // planes
             EXPECT_EQ(p[28], depth);
-            EXPECT_EQ(le32(30), 0u);  // no compression
-            EXPECT_EQ(le32(46), colors);
-            EXPECT_EQ(le32(50), colors);
+            EXPECT_EQ(LoadLittleEndian32(p + 30), 0u);  // no compression
+            EXPECT_EQ(LoadLittleEndian32(p + 46), colors);
+            EXPECT_EQ(LoadLittleEndian32(p + 50), colors);
 
             // The same bytes ConvertDepth gives in the handheld's layout.
             CDib expected;
@@ -181,23 +154,16 @@ TEST_F(AlbumDatabaseTest, DataRecordsCarryTheConvertedBitmapFile) {
     }
 }
 
-TEST_F(AlbumDatabaseTest, AlbumIconIsTheIconsCentralSquareResampled) {
+TEST_F(AlbumDatabaseTest, AlbumIconIsTheIconsCentralSquareResampledAndBlackWithoutOne) {
     CDib wide;
     ASSERT_TRUE(wide.Create(48, 24, 24));
-    // Left and right quarters white, the central 24 x 24 black.
-    for (int y = 0; y < 24; ++y) {
-        for (int x = 0; x < 48; ++x) {
-            const std::uint8_t v = (x < 12 || x >= 36) ? 255 : 0;
-            std::memset(wide.Row(y) + 3 * x, v, 3);
-        }
+    for (int y = 0; y < 24; ++y) {  // left and right quarters white, the central square black
+        std::memset(wide.Row(y), 255, 36);
+        std::memset(wide.Row(y) + 108, 255, 36);
     }
     album_.m_icon = &wide;
     Build();
-    const std::uint8_t* r = Record(0);
-    for (int i = 4240 + 16; i < 4240 + 160; ++i) {
-        ASSERT_EQ(r[i], 0xFF) << i;  // all black at 2 bits
-    }
-    // Without an icon the handheld shows a black one.
+    EXPECT_TRUE(Filled(Record(0), 4240 + 16, 4240 + 160, 0xFF));  // all black at 2 bits
     CPalmDatabase db;
     album_.m_icon = nullptr;
     ASSERT_TRUE(BuildAlbumDatabase(album_, db));
@@ -205,57 +171,8 @@ TEST_F(AlbumDatabaseTest, AlbumIconIsTheIconsCentralSquareResampled) {
     EXPECT_EQ(db.RecordData(0)[4240 + 464 + 16], 230);
 }
 
-TEST_F(AlbumDatabaseTest, ReadsBackWhatItWrote) {
-    album_.m_text = "Trip\nDay 1";
-    album_.AddPicture(Picture(160, 160, 16, "a\nb"));
-    album_.AddPicture(Picture(50, 70, 4, "c\n"));
-    const TempDir dir;
-    const std::string path = dir.File("trip.pdb");
-    ASSERT_TRUE(WriteAlbumDatabase(path.c_str(), album_));
-    CAlbumFile file;
-    std::string error;
-    ASSERT_TRUE(ReadAlbumFile(ReadAll(path), file, error)) << error;
-    EXPECT_EQ(file.text, "Trip\nDay 1");
-    ASSERT_EQ(file.pictures.size(), 2u);
-    EXPECT_EQ(file.pictures[0].depth, 16);
-    EXPECT_EQ(file.pictures[0].image.size(), 52278u);
-    EXPECT_EQ(file.pictures[1].width, 50);
-    EXPECT_EQ(file.pictures[1].text, "c\n");
-    EXPECT_EQ(file.icon.size(), 3u);
-    EXPECT_EQ(file.pictures[1].thumbnails.size(), 2u);
-    CRgbImage image;
-    ASSERT_TRUE(DecodeStoredImage(file.pictures[0].image, image, error));
-    // 16 bits in the handheld's layout: the green channel keeps five bits.
-    const CDib& source = album_.Picture(0).m_bitmap;
-    const std::uint32_t top = source.ReadPixel(5, 159);
-    EXPECT_EQ(image.rgb[3 * 5 + 1], ((top >> 8 & 0xF8) >> 2) * 255 / 63);
-}
-
-TEST_F(AlbumDatabaseTest, RefusesMoreThanTheIndexHoldsWithoutWriting) {
-    for (int i = 0; i < 1057; ++i) {
-        album_.AddPicture(Picture(4, 4, 8));
-    }
-    const TempDir dir;
-    const std::string path = dir.File("big.pdb");
-    EXPECT_FALSE(WriteAlbumDatabase(path.c_str(), album_));
-    EXPECT_FALSE(std::filesystem::exists(path));
-}
-
-TEST_F(AlbumDatabaseTest, AFailingPictureLeavesAnExistingFileAlone) {
-    const TempDir dir;
-    const std::string path = dir.File("album.pdb");
-    WriteAll(path, "before");
-    auto picture = Picture(16, 16, 8);
-    picture->m_colorDepth = 5;  // no such depth: the picture cannot be written
-    album_.AddPicture(std::move(picture));
-    EXPECT_FALSE(WriteAlbumDatabase(path.c_str(), album_));
-    const auto bytes = ReadAll(path);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "before");
-}
-
 TEST_F(AlbumDatabaseTest, AnIconWhoseRowsRunTopDownGivesTheSameIcon) {
-    // The same 24 x 24 picture, once made here and once held in top-down rows as a loaded
-    // picture is.
+    // The same picture, once made here and once held in top-down rows as a loaded one is.
     CDib created;
     ASSERT_TRUE(created.Create(24, 24, 24));
     auto rows = std::make_shared<std::vector<std::uint8_t>>(24 * 72);
@@ -268,13 +185,60 @@ TEST_F(AlbumDatabaseTest, AnIconWhoseRowsRunTopDownGivesTheSameIcon) {
     }
     CDib adopted;
     ASSERT_TRUE(adopted.AdoptTopDown(24, 24, 24, rows->data(), 72, rows));
-    CPalmBitmapFamily a;
-    CPalmBitmapFamily b;
-    ASSERT_TRUE(MakeAlbumIcon(created, a));
-    ASSERT_TRUE(MakeAlbumIcon(adopted, b));
-    std::vector<std::uint8_t> bytesA(1056);
-    std::vector<std::uint8_t> bytesB(1056);
-    ASSERT_TRUE(a.CopyTo(bytesA.data()));
-    ASSERT_TRUE(b.CopyTo(bytesB.data()));
-    EXPECT_EQ(bytesA, bytesB);
+    std::vector<std::uint8_t> bytes[2] = {std::vector<std::uint8_t>(1056),
+                                          std::vector<std::uint8_t>(1056)};
+    for (int i = 0; i < 2; ++i) {
+        CPalmBitmapFamily family;
+        ASSERT_TRUE(MakeAlbumIcon(i == 0 ? created : adopted, family));
+        ASSERT_TRUE(family.CopyTo(bytes[i].data()));
+    }
+    EXPECT_EQ(bytes[0], bytes[1]);
+}
+
+TEST_F(AlbumDatabaseTest, ReadsBackWhatItWrote) {
+    album_.m_text = "Trip\nDay 1";
+    album_.AddPicture(Picture(160, 160, 16, "a\nb"));
+    album_.AddPicture(Picture(50, 70, 4, "c\n"));
+    const TempDir dir;
+    const std::string path = dir.File("trip.pdb");
+    ASSERT_TRUE(WriteAlbumDatabase(path.c_str(), album_));
+    CAlbumFile file;
+    std::string error;
+    ASSERT_TRUE(ReadAlbumFile(ReadAll(path), file, error)) << error;
+    EXPECT_EQ(file.database.records.size(), 1u + 3 + 2);
+    EXPECT_EQ(file.text, "Trip\nDay 1");
+    EXPECT_EQ(file.icon.size(), 3u);
+    ASSERT_EQ(file.pictures.size(), 2u);
+    EXPECT_EQ(file.pictures[0].depth, 16);
+    EXPECT_EQ(file.pictures[0].image.size(), 52278u);
+    EXPECT_EQ(file.pictures[1].firstRecord, 4);
+    EXPECT_EQ(file.pictures[1].width, 50);
+    EXPECT_EQ(file.pictures[1].text, "c\n");
+    ASSERT_EQ(file.pictures[1].thumbnails.size(), 2u);
+    EXPECT_EQ(file.pictures[1].thumbnails[1].pixelSize, 4);
+    CRgbImage image;
+    ASSERT_TRUE(DecodeStoredImage(file.pictures[0].image, image, error));
+    // 16 bits in the handheld's layout: the green channel keeps five bits.
+    const std::uint32_t top = album_.Picture(0).m_bitmap.ReadPixel(5, 159);
+    EXPECT_EQ(image.rgb[3 * 5 + 1], ((top >> 8 & 0xF8) >> 2) * 255 / 63);
+}
+
+TEST_F(AlbumDatabaseTest, AnAlbumThatCannotBeBuiltWritesNothing) {
+    const TempDir dir;
+    const std::string path = dir.File("album.pdb");
+    for (int i = 0; i < 1057; ++i) {  // one more than the index holds
+        album_.AddPicture(Picture(4, 4, 8));
+    }
+    EXPECT_FALSE(WriteAlbumDatabase(path.c_str(), album_));
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    WriteAll(path, "before");
+    CPreparedAlbum album;
+    album.m_icon = &icon_;
+    auto picture = Picture(16, 16, 8);
+    picture->m_colorDepth = 5;  // no such depth: the picture cannot be written
+    album.AddPicture(std::move(picture));
+    EXPECT_FALSE(WriteAlbumDatabase(path.c_str(), album));
+    const auto bytes = ReadAll(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "before");
 }

@@ -1,31 +1,38 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "album/palm_bitmap.h"
 #include "album/palm_database.h"
 #include "res/core/resource_table.h"
+#include "support/core_pictures.h"
 
 namespace {
 
-void Fill(CDib& dib, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    for (int y = 0; y < dib.Height(); ++y) {
-        for (int x = 0; x < dib.Width(); ++x) {
-            dib.Row(y)[3 * x] = b;
-            dib.Row(y)[3 * x + 1] = g;
-            dib.Row(y)[3 * x + 2] = r;
-        }
-    }
-}
-
 struct Header {
     int width, height, rowBytes, flags, pixelSize, version, next, transparent, compression;
+    bool operator==(const Header&) const = default;
 };
 
 Header ReadHeader(const std::uint8_t* p) {
-    return {LoadBigEndian16(p),     LoadBigEndian16(p + 2), LoadBigEndian16(p + 4),
-            LoadBigEndian16(p + 6), p[8],                   p[9],
-            LoadBigEndian16(p + 10), p[12],                 p[13]};
+    return {LoadBigEndian16(p),
+            LoadBigEndian16(p + 2),
+            LoadBigEndian16(p + 4),
+            LoadBigEndian16(p + 6),
+            p[8],
+            p[9],
+            LoadBigEndian16(p + 10),
+            p[12],
+            p[13]};
+}
+
+// A 24-bit source of one grey value.
+std::unique_ptr<CDib> Grey(int width, int height, std::uint8_t value) {
+    auto dib = NewDib(width, height, 24);
+    std::fill(dib->Pixels(), dib->Pixels() + dib->PixelBytes(), value);
+    return dib;
 }
 
 std::vector<std::uint8_t> Encoded(const CDib& source, std::uint8_t maxDepth) {
@@ -38,26 +45,26 @@ std::vector<std::uint8_t> Encoded(const CDib& source, std::uint8_t maxDepth) {
     return out;
 }
 
+bool Filled(const std::vector<std::uint8_t>& bytes, int from, int to, std::uint8_t value) {
+    return std::all_of(bytes.begin() + from, bytes.begin() + to,
+                       [=](std::uint8_t b) { return b == value; });
+}
+
 }  // namespace
 
-TEST(SystemPalette, HoldsTheHandheldColoursAtTheNamedEntries) {
+TEST(SystemPalette, HoldsTheHandheldColoursAtTheNamedEntriesAndLoadsFromTheResourceOnly) {
     const CResourceData resource = FindResource("PALETTE", 130);
     ASSERT_EQ(resource.size, 768u);
     auto rgb = [&](int i) {
-        return (resource.data[3 * i] << 16) | (resource.data[3 * i + 1] << 8) | resource.data[3 * i + 2];
+        return (resource.data[3 * i] << 16) | (resource.data[3 * i + 1] << 8) |
+               resource.data[3 * i + 2];
     };
-    EXPECT_EQ(rgb(0), 0xFFFFFF);
-    EXPECT_EQ(rgb(1), 0xFFCCFF);
-    EXPECT_EQ(rgb(6), 0xFFFFCC);
-    EXPECT_EQ(rgb(18), 0xCCFFFF);
-    EXPECT_EQ(rgb(108), 0xFFFF66);
-    EXPECT_EQ(rgb(125), 0xFF0000);
-    EXPECT_EQ(rgb(214), 0x003300);
-    EXPECT_EQ(rgb(215), 0x111111);
-    EXPECT_EQ(rgb(224), 0xEEEEEE);
-    EXPECT_EQ(rgb(225), 0xC0C0C0);
-    EXPECT_EQ(rgb(226), 0x800000);
-    EXPECT_EQ(rgb(229), 0x008080);
+    // The greys and colours after the cube, then black.
+    const std::pair<int, int> named[] = {
+        {215, 0x111111}, {224, 0xEEEEEE}, {225, 0xC0C0C0}, {226, 0x800000}, {229, 0x008080}};
+    for (const auto& [index, colour] : named) {
+        EXPECT_EQ(rgb(index), colour) << index;
+    }
     for (int i = 230; i < 256; ++i) {
         EXPECT_EQ(rgb(i), 0) << i;
     }
@@ -71,9 +78,7 @@ TEST(SystemPalette, HoldsTheHandheldColoursAtTheNamedEntries) {
         ASSERT_EQ(rgb(i), (red << 16) | (green << 8) | blue) << i;
     }
     EXPECT_EQ(FindResource("PALETTE", 131).size, 0u);
-}
 
-TEST(SystemPalette, LoadsFromTheResourceOnly) {
     CSystemPalette palette;
     ASSERT_TRUE(palette.LoadFromResource(130));
     EXPECT_EQ(palette.Count(), 256);
@@ -84,66 +89,30 @@ TEST(SystemPalette, LoadsFromTheResourceOnly) {
     EXPECT_FALSE(missing.SetFromLogPalette(CLogPalette{}));
 }
 
-TEST(PalmBitmapFamily, AlbumIconOfWhiteIsLightGreyAtEveryDepthWithChainedHeaders) {
-    CDib white;
-    ASSERT_TRUE(white.Create(24, 24, 24));
-    Fill(white, 255, 255, 255);
-    const auto bytes = Encoded(white, 8);
-    ASSERT_EQ(bytes.size(), 1056u + 8);
-
-    const Header h2 = ReadHeader(&bytes[0]);
-    EXPECT_EQ(h2.width, 24);
-    EXPECT_EQ(h2.height, 24);
-    EXPECT_EQ(h2.rowBytes, 6);
-    EXPECT_EQ(h2.flags, 0);
-    EXPECT_EQ(h2.pixelSize, 2);
-    EXPECT_EQ(h2.version, 1);
-    EXPECT_EQ(h2.next, 40);
-    const Header h4 = ReadHeader(&bytes[160]);
-    EXPECT_EQ(h4.rowBytes, 12);
-    EXPECT_EQ(h4.pixelSize, 4);
-    EXPECT_EQ(h4.version, 1);
-    EXPECT_EQ(h4.next, 76);
-    const Header h8 = ReadHeader(&bytes[464]);
-    EXPECT_EQ(h8.rowBytes, 24);
-    EXPECT_EQ(h8.pixelSize, 8);
-    EXPECT_EQ(h8.version, 2);
-    EXPECT_EQ(h8.next, 0);
-    EXPECT_EQ(h8.transparent, 0);
-    EXPECT_EQ(h8.compression, 0);
-
-    for (int i = 16; i < 160; ++i) {
-        ASSERT_EQ(bytes[i], 0x00) << i;  // grey 221 at 2 bits: complement of 0xFF
+TEST(PalmBitmapFamily, AlbumIconHasChainedHeadersAndWhiteIsLightGreyAndBlackTheDarkest) {
+    // {grey, 2-bit bytes, 4-bit bytes, 8-bit indices}: white is grey 221, the second-lightest
+    // grey complemented, and palette entry 0; black the darkest values and entry 230.
+    for (const auto& [grey, two, four, eight] :
+         {std::array{255, 0x00, 0x22, 0}, std::array{0, 0xFF, 0xFF, 230}}) {
+        const auto bytes = Encoded(*Grey(24, 24, static_cast<std::uint8_t>(grey)), 8);
+        ASSERT_EQ(bytes.size(), 1056u + 8);
+        EXPECT_EQ(ReadHeader(&bytes[0]), (Header{24, 24, 6, 0, 2, 1, 40, 0, 0}));
+        EXPECT_EQ(ReadHeader(&bytes[160]), (Header{24, 24, 12, 0, 4, 1, 76, 0, 0}));
+        EXPECT_EQ(ReadHeader(&bytes[464]), (Header{24, 24, 24, 0, 8, 2, 0, 0, 0}));
+        EXPECT_TRUE(Filled(bytes, 16, 160, static_cast<std::uint8_t>(two))) << grey;
+        EXPECT_TRUE(Filled(bytes, 176, 464, static_cast<std::uint8_t>(four))) << grey;
+        EXPECT_TRUE(Filled(bytes, 480, 1056, static_cast<std::uint8_t>(eight))) << grey;
+        EXPECT_EQ(bytes[1056], 0xEE);  // nothing written past the family
     }
-    for (int i = 176; i < 464; ++i) {
-        ASSERT_EQ(bytes[i], 0x22) << i;  // complement of 0xDD: the second-lightest grey
-    }
-    for (int i = 480; i < 1056; ++i) {
-        ASSERT_EQ(bytes[i], 0) << i;  // palette entry 0 is white
-    }
-    EXPECT_EQ(bytes[1056], 0xEE);  // nothing written past the family
-}
-
-TEST(PalmBitmapFamily, BlackEncodesAsTheDarkestValues) {
-    CDib black;
-    ASSERT_TRUE(black.Create(24, 24, 24));
-    const auto bytes = Encoded(black, 8);
-    EXPECT_EQ(bytes[16], 0xFF);
-    EXPECT_EQ(bytes[159], 0xFF);
-    EXPECT_EQ(bytes[176], 0xFF);
-    EXPECT_EQ(bytes[480], 230);
-    EXPECT_EQ(bytes[1055], 230);
 }
 
 TEST(PalmBitmapFamily, PacksPixelsLeftmostHighAndRowsTopFirst) {
     // Top row: white, black, white, black ...; other rows black.
-    CDib source;
-    ASSERT_TRUE(source.Create(32, 32, 24));
+    const auto source = Grey(32, 32, 0);
     for (int x = 0; x < 32; x += 2) {
-        std::uint8_t* p = source.Row(31) + 3 * x;  // storage row 31 is the top row
-        p[0] = p[1] = p[2] = 255;
+        std::fill_n(source->Row(31) + 3 * x, 3, 255);  // storage row 31 is the top row
     }
-    const auto bytes = Encoded(source, 8);
+    const auto bytes = Encoded(*source, 8);
     // 2 bits: white 221 -> 11 -> complemented 00; black -> 11: 00 11 00 11.
     EXPECT_EQ(bytes[16], 0x33);
     EXPECT_EQ(bytes[16 + 8], 0xFF);  // second row
@@ -154,39 +123,25 @@ TEST(PalmBitmapFamily, PacksPixelsLeftmostHighAndRowsTopFirst) {
     EXPECT_EQ(bytes[272 + 528 + 17], 230);
 }
 
-TEST(PalmBitmapFamily, ThumbnailOfAFourBitPictureHoldsTwoMembers) {
-    CDib source;
-    ASSERT_TRUE(source.Create(32, 32, 24));
-    Fill(source, 10, 200, 30);
+TEST(PalmBitmapFamily, AThumbnailWritesItsMembersUpToThePicturesDepthPaddedToFourBytes) {
+    const auto source = Grey(32, 32, 90);
     CPalmBitmapFamily family;
-    family.m_source = &source;
+    family.m_source = source.get();
     family.m_maxDepth = 4;
     ASSERT_TRUE(family.Encode());
-    EXPECT_EQ(family.WrittenSize(), 800u);
     EXPECT_EQ(family.TotalSize(), 1840u);  // the 8-bit member is built, not written
-    std::vector<std::uint8_t> bytes(800);
-    ASSERT_TRUE(family.CopyTo(bytes.data()));
+    auto bytes = Encoded(*source, 4);
+    ASSERT_EQ(bytes.size(), 800u + 8);
     EXPECT_EQ(ReadHeader(&bytes[0]).next, 68);
     EXPECT_EQ(ReadHeader(&bytes[272]).next, 0);
+    bytes = Encoded(*source, 2);
+    ASSERT_EQ(bytes.size(), 272u + 8);
+    EXPECT_EQ(ReadHeader(&bytes[0]).next, 0);
 
-    CPalmBitmapFamily two;
-    two.m_source = &source;
-    two.m_maxDepth = 2;
-    ASSERT_TRUE(two.Encode());
-    EXPECT_EQ(two.WrittenSize(), 272u);
-    std::vector<std::uint8_t> only(272);
-    ASSERT_TRUE(two.CopyTo(only.data()));
-    EXPECT_EQ(ReadHeader(&only[0]).next, 0);
-}
-
-TEST(PalmBitmapFamily, PadsEachMemberWithZerosToFourBytes) {
-    // 4 x 3 pixels at 2 bits: rowBytes 2, 16 + 6 = 22 bytes, padded to 24.
-    CDib source;
-    ASSERT_TRUE(source.Create(4, 3, 24));
-    const auto bytes = Encoded(source, 8);
-    const Header h2 = ReadHeader(&bytes[0]);
-    EXPECT_EQ(h2.rowBytes, 2);
-    EXPECT_EQ(h2.next, 6);
+    // 4 x 3 pixels at 2 bits: rowBytes 2, 16 + 6 = 22 bytes, padded with zeros to 24.
+    bytes = Encoded(*Grey(4, 3, 0), 8);
+    EXPECT_EQ(ReadHeader(&bytes[0]).rowBytes, 2);
+    EXPECT_EQ(ReadHeader(&bytes[0]).next, 6);
     EXPECT_EQ(bytes[22], 0);
     EXPECT_EQ(bytes[23], 0);
     EXPECT_EQ(ReadHeader(&bytes[24]).rowBytes, 2);  // 4 bits: 16 bits a row
@@ -195,19 +150,17 @@ TEST(PalmBitmapFamily, PadsEachMemberWithZerosToFourBytes) {
 }
 
 TEST(PalmBitmapFamily, AddsItselfAsOneRecordAndRefusesBadSources) {
-    CDib source;
-    ASSERT_TRUE(source.Create(24, 24, 24));
+    const auto source = Grey(24, 24, 0);
     CPalmBitmapFamily family;
-    family.m_source = &source;
+    family.m_source = source.get();
     ASSERT_TRUE(family.Encode());
     CPalmDatabase db;
     ASSERT_TRUE(family.AddAsRecord(db));
     EXPECT_EQ(db.RecordSize(0), 1056u);
 
-    CDib odd;
-    ASSERT_TRUE(odd.Create(6, 4, 24));
+    const auto odd = Grey(6, 4, 0);
     CPalmBitmapFamily refused;
-    refused.m_source = &odd;
+    refused.m_source = odd.get();
     EXPECT_FALSE(refused.Encode());
     CPalmBitmapFamily none;
     EXPECT_FALSE(none.Encode());

@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <tuple>
 #include <vector>
 
+#include "convert/color_palette.h"
 #include "convert/conversion.h"
+#include "convert/octree_quantizer.h"
 #include "support/core_allocation_failure.h"
 #include "support/core_pictures.h"
 
@@ -23,6 +29,22 @@ std::uint8_t AdjustOne(std::uint8_t channel, int brightness, int contrast) {
     AdjustBrightnessContrast(*source, *source, static_cast<std::int16_t>(brightness),
                              static_cast<std::int16_t>(contrast));
     return Get(*source, 0, 0).g;
+}
+
+constexpr int kPixels = 320 * 180;
+
+// The bundled sample: a plain bottom-up 24-bit file, its pixels right after the 54 bytes of
+// headers.
+std::unique_ptr<CDib> Photograph() {
+    std::ifstream in(std::filesystem::path(TAVELO_SAMPLES_DIR) / "dandelions_320x180.bmp",
+                     std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+    auto photo = NewDib(320, 180, 24);
+    if (bytes.size() != 54 + photo->PixelBytes() || bytes[0] != 'B' || bytes[28] != 24) {
+        return nullptr;
+    }
+    std::memcpy(photo->Pixels(), bytes.data() + 54, photo->PixelBytes());
+    return photo;
 }
 
 }  // namespace
@@ -48,9 +70,7 @@ TEST(AdjustBrightnessContrast, ScalesAroundTheMiddleInSinglePrecisionAndClampsTo
         EXPECT_EQ(AdjustOne(static_cast<std::uint8_t>(channel), brightness, contrast), result)
             << channel << " at " << brightness << ", " << contrast;
     }
-}
-
-TEST(AdjustBrightnessContrast, WritesEachChannelIntoTheDestinationAndNeutralSettingsChangeNothing) {
+    // Each channel into the destination, the source left alone; neutral settings change nothing.
     auto source = NewDib(256, 2, 24);
     for (int i = 0; i < 512; ++i) {
         Put(*source, i % 256, i / 256,
@@ -68,18 +88,6 @@ TEST(AdjustBrightnessContrast, WritesEachChannelIntoTheDestinationAndNeutralSett
     }
     AdjustBrightnessContrast(*source, *source, 0, 127);
     EXPECT_EQ(PixelBytes(*source), original);
-}
-
-TEST(ConvertDepth, GreyDepthsGetARampFromBlackToWhite) {
-    auto source = NewDib(5, 3, 24);
-    for (const auto& [depth, step] : {std::pair{4, 17}, std::pair{2, 85}}) {
-        auto grey = NewDib(5, 3, depth, 1 << depth);
-        ASSERT_TRUE(ConvertDepth(*source, *grey, 1, 0));
-        for (int i = 0; i < 1 << depth; ++i) {
-            const auto v = static_cast<std::uint8_t>(step * i);
-            EXPECT_EQ(TableEntry(*grey, i), (Rgb{v, v, v})) << depth;
-        }
-    }
 }
 
 TEST(ConvertDepth, APictureOfFewColourGroupsGetsOneEntryPerGroupHoldingItsMean) {
@@ -214,5 +222,76 @@ TEST(ConvertDepth, ARefusedAllocationFailsWithoutTouchingThePixels) {
         EXPECT_GT(refusals, 0) << depth;
         EXPECT_EQ(PixelBytes(*destination), PixelBytes(*expected)) << depth;
         EXPECT_EQ(InfoBytes(*destination), InfoBytes(*expected)) << depth;
+    }
+}
+
+TEST(ConvertDepth, APhotographMapsPixelsToTheirLeafsMeanAndDitheringSpreadsEachChannelsError) {
+    const auto photo = Photograph();
+    ASSERT_TRUE(photo) << "cannot read the sample photograph";
+    auto plain = NewDib(320, 180, 8, 256);
+    auto dithered = NewDib(320, 180, 8, 256);
+    ASSERT_TRUE(ConvertDepth(*photo, *plain, 1, 0));
+    ASSERT_TRUE(ConvertDepth(*photo, *dithered, 1, 1));
+    // The quantiser the sample grid builds, and the samples each undithered index was given.
+    COctreeQuantizer q;
+    q.SetColorBudget(240);
+    std::array<ColorSum, 256> sums{};
+    for (int y : GridPositions(180)) {
+        for (int x : GridPositions(320)) {
+            const Rgb c = Get(*photo, x, y);
+            ASSERT_TRUE(q.AddColor(c.r, c.g, c.b));
+            sums[plain->Row(y)[x]].Add(c);
+        }
+    }
+    CColorPalette palette;
+    ASSERT_TRUE(q.BuildPalette(palette));
+    int leaves = 0;
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_EQ(TableEntry(*plain, i), TableEntry(*dithered, i));
+        if (sums[i].n != 0) {
+            ++leaves;
+            EXPECT_LT(i, 240);
+            EXPECT_EQ(TableEntry(*plain, i), sums[i].Mean()) << i;
+        }
+    }
+    EXPECT_GT(leaves, 200);  // a photograph fills the budget nearly to the top
+    // Every pixel takes its leaf undithered; dithered, the diffusion written out plainly, with
+    // the errors carried into this row and the next and a spare cell on the right.
+    std::vector<std::array<int, 3>> current(321), next(321);
+    std::array<double, 3> wanted{}, shown{};
+    int changed = 0;
+    for (int y = 0; y < 180; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            const Rgb c = Get(*photo, x, y);
+            ASSERT_EQ(plain->Row(y)[x], q.MapColorByDescent(c.r, c.g, c.b)) << x << "," << y;
+            const std::array<int, 3> source{c.r, c.g, c.b};
+            const std::array<int, 3> v{c.r + current[x][0], c.g + current[x][1],
+                                       c.b + current[x][2]};
+            auto clamped = [&](int ch) {
+                return static_cast<std::uint8_t>(std::clamp(v[ch], 0, 255));
+            };
+            const int index = dithered->Row(y)[x];
+            ASSERT_EQ(index, q.MapColorByDescent(clamped(0), clamped(1), clamped(2)))
+                << x << "," << y;
+            changed += index != plain->Row(y)[x];
+            const Rgb p = TableEntry(*dithered, index);
+            const std::array<int, 3> chosen{p.r, p.g, p.b};
+            for (int ch = 0; ch < 3; ++ch) {
+                const int e = v[ch] - chosen[ch];
+                current[x + 1][ch] += e / 2;
+                if (x > 0) {
+                    next[x - 1][ch] += e / 4;
+                }
+                next[x][ch] += e - e / 2 - e / 4;
+                wanted[ch] += source[ch];
+                shown[ch] += chosen[ch];
+            }
+        }
+        current = next;
+        next.assign(321, {});
+    }
+    EXPECT_GT(changed, kPixels / 10);
+    for (int ch = 0; ch < 3; ++ch) {
+        EXPECT_NEAR(shown[ch] / kPixels, wanted[ch] / kPixels, 1.0) << ch;
     }
 }

@@ -105,29 +105,6 @@ TEST_F(RegistryTest, ValuesOutliveTheKeyObjectAndNamesIgnoreCase) {
     EXPECT_FALSE(key.ReadValueDirect(dword, size, "run count"));
 }
 
-// A key whose QueryValue is its own: ReadValue goes through it, ReadValueDirect does not.
-class CFixedKey : public CRegistryKey {
-public:
-    using CRegistryKey::CRegistryKey;
-    bool QueryValue(void* buffer, std::uint32_t& size, const char*) override {
-        static_cast<char*>(buffer)[0] = 'Q';
-        size = 1;
-        return true;
-    }
-};
-
-TEST_F(RegistryTest, ReadValueUsesTheRedefinedQueryButReadValueDirectDoesNot) {
-    CFixedKey key(kRootCurrentUser, kKey, true);
-    ASSERT_TRUE(key.SetString("abc", "name"));
-    char buffer[8] = {};
-    std::uint32_t size = sizeof buffer;
-    ASSERT_TRUE(key.ReadValue(buffer, size, "name"));
-    EXPECT_EQ(buffer[0], 'Q');
-    size = sizeof buffer;
-    ASSERT_TRUE(key.ReadValueDirect(buffer, size, "name"));
-    EXPECT_STREQ(buffer, "abc");
-}
-
 // Damaged lines are skipped, and the next write keeps the good values.
 TEST_F(RegistryTest, DamagedLinesOfTheFileAreSkipped) {
     std::filesystem::create_directories(dir_.path() / "tavelo");

@@ -50,6 +50,24 @@ inline Rgb TableEntry(const CDib& dib, int index) {
     return Unpack(dib.GetColor(static_cast<std::uint16_t>(index)));
 }
 
+// Pixel x of image row y, counted from the top, as 0x00RRGGBB.
+inline std::uint32_t PixelAt(const CDib& dib, int x, int imageRow) {
+    return dib.ReadPixel(x, dib.Height() - 1 - imageRow);
+}
+
+// A picture whose every pixel is distinct: blue = column, green = image row from the top,
+// red = `tag`.
+inline std::unique_ptr<CDib> Indexed(int width, int height, std::uint8_t tag = 7) {
+    auto dib = NewDib(width, height, 24);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            Put(*dib, x, height - 1 - y,
+                {tag, static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x)});
+        }
+    }
+    return dib;
+}
+
 // Every byte of a created bitmap's rows, padding included.
 inline std::vector<std::uint8_t> PixelBytes(const CDib& dib) {
     return {dib.Pixels(), dib.Pixels() + dib.PixelBytes()};
