@@ -40,8 +40,8 @@ constexpr bool IsValidSizeLimit(int width, int height) {
 }
 
 // The picture files an album takes, by the extension of their name, in any case.
-inline constexpr std::array<std::string_view, 4> kPictureExtensions = {".jpg", ".jpeg", ".bmp",
-                                                                       ".gif"};
+inline constexpr std::array<std::string_view, 8> kPictureExtensions = {
+    ".jpg", ".jpeg", ".bmp", ".gif", ".png", ".webp", ".heic", ".heif"};
 
 // The extension of a path's file name: from its last dot on; empty when it has none.
 std::string_view PathExtension(std::string_view path);

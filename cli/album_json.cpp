@@ -85,7 +85,7 @@ bool CheckPictureFiles(const CAlbum& album, CInputError& error) {
         const std::string& path = album.At(i)->m_sourcePath;
         const QString name = PathFromSystem(path);
         if (!HasPictureExtension(path)) {
-            return Refuse(error, name, QStringLiteral("not a .jpg, .jpeg, .bmp or .gif file"));
+            return Refuse(error, name, QStringLiteral("not a .jpg, .jpeg, .bmp, .gif, .png, .webp, .heic or .heif file"));
         }
         std::error_code ec;
         const fs::file_status status = fs::status(path, ec);

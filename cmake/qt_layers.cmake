@@ -11,10 +11,14 @@ set(TAVELO_MEDIA_SOURCES
   imaging/dib_draw.cpp imaging/dib_draw.h
   imaging/exif_orientation.cpp imaging/exif_orientation.h
   imaging/gif_decoder.cpp imaging/gif_decoder.h
+  imaging/heif_decoder.cpp imaging/heif_decoder.h
   imaging/jpeg_decoder.cpp imaging/jpeg_decoder.h
   imaging/memory_bitmap.cpp imaging/memory_bitmap.h
+  imaging/over_white.h
   imaging/picture_loader.cpp imaging/picture_loader.h
   imaging/picture_rows.cpp imaging/picture_rows.h
+  imaging/png_decoder.cpp imaging/png_decoder.h
+  imaging/webp_decoder.cpp imaging/webp_decoder.h
   platform/file_output.cpp platform/file_output.h
   platform/install_library.cpp platform/install_library.h
   platform/registry.cpp platform/registry.h
@@ -23,7 +27,12 @@ set(TAVELO_MEDIA_SOURCES
 add_library(tavelo_media STATIC ${TAVELO_MEDIA_SOURCES})
 find_package(JPEG REQUIRED)
 find_package(GIF REQUIRED)
-target_link_libraries(tavelo_media PUBLIC tavelo_core Qt6::Core Qt6::Gui PRIVATE JPEG::JPEG GIF::GIF tavelo_warnings)
+find_package(PNG REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpdemux)
+pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif)
+target_link_libraries(tavelo_media PUBLIC tavelo_core Qt6::Core Qt6::Gui
+  PRIVATE JPEG::JPEG GIF::GIF PNG::PNG PkgConfig::WEBP PkgConfig::HEIF tavelo_warnings)
 # Where an installed program finds its help pages, seen from its own folder.
 file(RELATIVE_PATH TAVELO_INSTALLED_HELP ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_DATADIR}/tavelo/help)

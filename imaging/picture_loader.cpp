@@ -9,14 +9,22 @@
 
 #include "imaging/bmp_reader.h"
 #include "imaging/gif_decoder.h"
+#include "imaging/heif_decoder.h"
 #include "imaging/jpeg_decoder.h"
+#include "imaging/png_decoder.h"
+#include "imaging/webp_decoder.h"
 
 namespace {
 
 constexpr std::int64_t kBytesPerDecodedPixel = 4;
 constexpr std::size_t kSignatureBytes = 12;
 
-const char* const kNotAPicture = "not a picture this program can read (JPEG, GIF or BMP)";
+const char* const kNotAPicture =
+    "not a picture this program can read (JPEG, PNG, GIF, BMP, WebP or HEIC)";
+const char* const kFormatsRead = "only JPEG, PNG, GIF, BMP, WebP and HEIC pictures can be read";
+// The brands a HEIF file names first when it holds HEVC pictures, or pictures of any coding.
+constexpr std::string_view kHeifBrands[] = {"heic", "heix", "heim", "heis", "hevc",
+                                            "hevx", "hevm", "hevs", "mif1", "msf1"};
 
 struct CFileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -31,9 +39,6 @@ const char* ForeignKind(std::string_view start) {
     };
     const bool pnm = start.size() > 2 && start[0] == 'P' && start[1] >= '1' && start[1] <= '7' &&
                      start[2] != '\0' && std::strchr(" \t\r\n", start[2]) != nullptr;
-    if (is("\x89PNG\r\n\x1A\n")) {
-        return "PNG";
-    }
     if (is({"II*\0", 4}) || is({"MM\0*", 4})) {
         return "TIFF";
     }
@@ -43,8 +48,9 @@ const char* ForeignKind(std::string_view start) {
     if (is("/* XPM */") || is("! XPM2")) {
         return "XPM";
     }
-    if (is("RIFF") && start.substr(8, 4) == "WEBP") {
-        return "WebP";
+    if (start.substr(4, 4) == "ftyp" &&
+        (start.substr(8, 4) == "avif" || start.substr(8, 4) == "avis")) {
+        return "AVIF";
     }
     if (pnm) {
         constexpr const char* kPnmKinds[] = {"PBM", "PGM", "PPM", "PBM", "PGM", "PPM", "PAM"};
@@ -59,6 +65,20 @@ std::string SizeText(std::int64_t w, std::int64_t h) {
 
 bool StartsWith(std::string_view bytes, std::string_view signature) {
     return bytes.substr(0, signature.size()) == signature;
+}
+
+// A HEIF file starts with its file-type box, which names the file's main brand.
+bool IsHeif(std::string_view start) {
+    if (start.size() < kSignatureBytes || start.substr(4, 4) != "ftyp") {
+        return false;
+    }
+    const std::string_view brand = start.substr(8, 4);
+    for (const std::string_view heif : kHeifBrands) {
+        if (brand == heif) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -96,11 +116,16 @@ bool CPictureLoader::Open(const std::string& path) {
         format = Format::Gif;
     } else if (StartsWith(signature, "BM")) {
         format = Format::Bmp;
+    } else if (StartsWith(signature, "\x89PNG\r\n\x1A\n")) {
+        format = Format::Png;
+    } else if (StartsWith(signature, "RIFF") && signature.substr(8, 4) == "WEBP") {
+        format = Format::Webp;
+    } else if (IsHeif(signature)) {
+        format = Format::Heif;
     } else {
         const char* kind = ForeignKind(signature);
         m_error = kind == nullptr ? kNotAPicture
-                                  : std::string("the picture is ") + kind +
-                                        "; only JPEG, GIF and BMP pictures can be read";
+                                  : std::string("the picture is ") + kind + "; " + kFormatsRead;
         return false;
     }
     std::rewind(file.get());
@@ -115,6 +140,15 @@ bool CPictureLoader::Open(const std::string& path) {
             break;
         case Format::Bmp:
             read = ReadBmpHeader(file.get(), header, m_error);
+            break;
+        case Format::Png:
+            read = ReadPngHeader(file.get(), header, m_error);
+            break;
+        case Format::Webp:
+            read = ReadWebpHeader(file.get(), fileSize, header, m_error);
+            break;
+        case Format::Heif:
+            read = ReadHeifHeader(file.get(), fileSize, header, m_error);
             break;
         case Format::None:
             break;
@@ -180,6 +214,15 @@ bool CPictureLoader::RenderToDib(CDib& dib, const std::vector<bool>& rowsFromTop
             break;
         case Format::Bmp:
             decoded = DecodeBmp(file.get(), fileSize, rows, m_error);
+            break;
+        case Format::Png:
+            decoded = DecodePng(file.get(), rows, m_error);
+            break;
+        case Format::Webp:
+            decoded = DecodeWebp(file.get(), fileSize, rows, m_error);
+            break;
+        case Format::Heif:
+            decoded = DecodeHeif(file.get(), fileSize, rows, m_error);
             break;
         case Format::None:
             break;

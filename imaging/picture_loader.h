@@ -8,11 +8,12 @@
 #include "imaging/dib.h"
 #include "imaging/picture_rows.h"
 
-// Opens a JPEG, GIF (first frame) or BMP file, told apart by its content, and renders it into
-// a 24-bit CDib of its natural (decoded) size, transparent parts on white, upright as the
-// camera recorded it. Pictures over 32767 pixels a side, or over the memory limit, are refused
-// from the header; so are files cut short and damaged pictures, whatever the decoder could
-// have made of them. No decoder prints anything: every complaint becomes Error().
+// Opens a JPEG, PNG, GIF (first frame), BMP, WebP (first frame) or HEIF (HEIC) file, told
+// apart by its content, and renders it into a 24-bit CDib of its natural (decoded) size,
+// transparent parts on white, upright as the camera recorded it. Pictures over 32767 pixels a
+// side, or over the memory limit, are refused from the header; so are files cut short and
+// damaged pictures, whatever the decoder could have made of them. No decoder prints anything:
+// every complaint becomes Error().
 class CPictureLoader {
 public:
     static constexpr std::int32_t kMaxSide = 32767;
@@ -40,7 +41,7 @@ public:
     const std::string& Error() const { return m_error; }
 
 private:
-    enum class Format { None, Jpeg, Gif, Bmp };
+    enum class Format { None, Jpeg, Png, Gif, Bmp, Webp, Heif };
 
     Format m_format = Format::None;
     std::string m_path;

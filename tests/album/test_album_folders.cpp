@@ -39,7 +39,7 @@ TEST(AlbumOrder, NamesSortAsPeopleCount) {
 
 TEST(AlbumOrder, AFolderGivesItsPicturesInOrderAndCountsTheRest) {
     TempDir dir;
-    for (const char* name : {"p10.jpg", "p9.GIF", "p1.bmp", "notes.txt", "p2.jpeg", "raw.png"}) {
+    for (const char* name : {"p10.jpg", "p9.GIF", "p1.bmp", "notes.txt", "p2.jpeg", "raw.tif"}) {
         WriteAll(dir.File(name), "x");
     }
     std::filesystem::create_directories(dir.path() / "deeper");

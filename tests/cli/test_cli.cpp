@@ -214,7 +214,7 @@ TEST_F(CliTest, ExtractWritesWhatTheHandheldShows) {
 TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
     Write(File(QStringLiteral("text.jpg")), "not a picture");
     Write(File(QStringLiteral("empty.gif")), "");
-    Write(File(QStringLiteral("photo.png")), "whatever");
+    Write(File(QStringLiteral("photo.tif")), "whatever");
     QDir(dir_.path()).mkdir(QStringLiteral("folder.jpg"));
     QByteArray wide(54, '\0');
     wide[0] = 'B';
@@ -251,7 +251,7 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
     } cases[] = {
         {{File(QStringLiteral("missing.jpg"))}, QStringLiteral("missing.jpg: file not found")},
         {{File(QStringLiteral("folder.jpg"))}, QStringLiteral("folder.jpg: not a regular file")},
-        {{File(QStringLiteral("photo.png"))}, QStringLiteral("photo.png: not a .jpg")},
+        {{File(QStringLiteral("photo.tif"))}, QStringLiteral("photo.tif: not a .jpg")},
         {{good, File(QStringLiteral("text.jpg"))}, QStringLiteral("text.jpg: not a picture")},
         {{File(QStringLiteral("empty.gif"))}, QStringLiteral("empty.gif: the file is empty")},
         {{File(QStringLiteral("wide.bmp"))}, QStringLiteral("32767")},
