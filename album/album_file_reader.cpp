@@ -1,6 +1,9 @@
 #include "album/album_file_reader.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 #include <new>
 
 #include "album/album_database.h"
@@ -274,5 +277,36 @@ bool ReadAlbumFile(const std::vector<std::uint8_t>& bytes, CAlbumFile& out, std:
         return true;
     } catch (const std::bad_alloc&) {
         return Fail(error, "out of memory");
+    }
+}
+
+bool LoadAlbumFile(const std::string& path, CAlbumFile& out, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found) {
+        error = "file not found";
+        return false;
+    }
+    if (status.type() != fs::file_type::regular) {
+        error = "not a regular file";
+        return false;
+    }
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec || size > album_layout::kMaxAlbumFileSize) {
+        error = ec ? "cannot be read" : "too large for an album file";
+        return false;
+    }
+    try {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+        if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
+            error = "cannot be read";
+            return false;
+        }
+        return ReadAlbumFile(bytes, out, error);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return false;
     }
 }

@@ -77,3 +77,7 @@ struct CAlbumFile {
 // layout).
 [[nodiscard]] bool DecodeStoredImage(const std::vector<std::uint8_t>& image, CRgbImage& out,
                                      std::string& error);
+
+// Reads an album file from disk: a regular file no larger than the largest album file, read
+// whole and then checked as ReadAlbumFile checks it. False, with `error`, for anything else.
+[[nodiscard]] bool LoadAlbumFile(const std::string& path, CAlbumFile& out, std::string& error);

@@ -31,6 +31,7 @@
 #include "app/picture_path.h"
 #include "album/album_project.h"
 #include "album/file_output.h"
+#include "app/album_viewer_dlg.h"
 #include "app/save_progress_dlg.h"
 #include "imaging/picture_loader.h"
 #include "platform/registry.h"
@@ -54,6 +55,14 @@ constexpr char kSaveFilter[] = "PalmPilot Files (*.pdb)|*.pdb|All Files|*.*||";
 constexpr char kProjectExtension[] = ".json";
 constexpr char kProjectFilter[] = "Album Projects (*.json)|*.json|All Files|*.*||";
 constexpr std::uintmax_t kLargestProject = 64u << 20;
+// Album files the viewer opens: what Save writes, under either extension.
+constexpr char kAlbumFileFilter[] = "PalmPilot Files (*.pdb; *.prc)|*.pdb;*.prc|All Files|*.*||";
+
+bool IsAlbumFileName(const QString& path) {
+    return path.endsWith(QLatin1String(".pdb"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".prc"), Qt::CaseInsensitive);
+}
+
 // How long after a change the window looks whether the album differs from the saved one.
 constexpr int kChangeCheckMs = 300;
 
@@ -307,6 +316,8 @@ void CMainDlg::TakeDroppedFiles(const QStringList& paths, bool recursive) {
     for (const QString& path : paths) {
         if (QFileInfo(path).isDir()) {
             AddFolder(path, recursive);
+        } else if (IsAlbumFileName(path)) {
+            (void)OpenAlbumFile(path);
         } else if (path.endsWith(QLatin1String(kProjectExtension), Qt::CaseInsensitive)) {
             if (AskToKeepChanges()) {
                 (void)OpenAlbumProject(path);
@@ -455,6 +466,41 @@ bool CMainDlg::SaveAlbumProject(const QString& path) {
     (void)WriteProgramSetting(kProjectFolderSetting, PathToSystem(QFileInfo(path).absolutePath()));
     MarkSaved();
     return true;
+}
+
+bool CMainDlg::OpenAlbumFile(const QString& path) {
+    auto* viewer = new CAlbumViewerDlg(this);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    if (!viewer->Open(path)) {
+        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+                             QStringLiteral("The album file\n%1\ncannot be shown: %2")
+                                 .arg(QDir::toNativeSeparators(path), viewer->Error()));
+        delete viewer;
+        return false;
+    }
+    viewer->show();
+    return true;
+}
+
+void CMainDlg::OnOpenAlbumFile() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kAlbumFileFilter)));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QString folder = PathFromSystem(ReadProgramSetting(kAlbumFolderSetting));
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        dialog.setDirectory(folder);
+    }
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        (void)OpenAlbumFile(dialog.selectedFiles().constFirst());
+    }
+}
+
+void CMainDlg::OnViewSavedAlbum() {
+    if (!m_savedAlbum.isEmpty()) {
+        (void)OpenAlbumFile(m_savedAlbum);
+    }
 }
 
 void CMainDlg::OnAddFolder() {
@@ -635,6 +681,10 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
                    &CMainDlg::OnOpenAlbumProject);
     menu.addAction(QStringLiteral("Save Album &Project..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
                    this, &CMainDlg::OnSaveAlbumProject);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Open Album &File..."), this, &CMainDlg::OnOpenAlbumFile);
+    menu.addAction(QStringLiteral("&View the Saved Album"), this, &CMainDlg::OnViewSavedAlbum)
+        ->setEnabled(!m_savedAlbum.isEmpty());
     if (menu.exec(event->globalPos()) == about) {
         OnSysCommand(kIdmAboutBox);
     }
@@ -706,6 +756,7 @@ bool CMainDlg::SaveAlbum(const QString& path) {
     switch (result.outcome) {
         case BuildOutcome::Written:
             MarkSaved();  // the user's work is on disk
+            m_savedAlbum = path;
             return true;
         case BuildOutcome::Cancelled:
         case BuildOutcome::PictureFailed:

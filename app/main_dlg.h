@@ -67,6 +67,9 @@ public:
     // Writes the album as an album project (the batch tool's ALBUM.json) with paths relative to
     // it; false, with a message, when it cannot be written.
     bool SaveAlbumProject(const QString& path);
+    // Shows an album file in a viewer of its own, as the handheld shows it; false, with a
+    // message, for a file that is damaged or not an album.
+    bool OpenAlbumFile(const QString& path);
     // The project last opened or saved; empty when there is none.
     const QString& ProjectPath() const { return m_projectPath; }
     // Whether the album differs from the one last saved (as a project or an album file) or
@@ -112,6 +115,8 @@ private slots:
     void OnAddFolder();
     void OnOpenAlbumProject();
     void OnSaveAlbumProject();
+    void OnOpenAlbumFile();
+    void OnViewSavedAlbum();
     void OnSave();
     void OnSendToHotSync();
     void OnReset();
@@ -149,6 +154,7 @@ private:
     QFrame* m_albumInfoFrame = nullptr;
 
     QString m_projectPath;
+    QString m_savedAlbum;  // the album file written last, for "View the Saved Album"
     std::string m_savedSnapshot;
     QTimer m_changeCheck;
     // The window's size as its template makes it, and the places of what moves or grows when

@@ -66,6 +66,7 @@ add_library(tavelo_desktop STATIC
   panes/size_page.cpp panes/size_page.h
   app/about_dlg.cpp app/about_dlg.h
   app/album_app.cpp app/album_app.h
+  app/album_viewer_dlg.cpp app/album_viewer_dlg.h
   app/help_pages.cpp app/help_pages.h
   app/main_dlg.cpp app/main_dlg.h
   app/picture_path.cpp app/picture_path.h

@@ -246,7 +246,8 @@ TEST_F(MainDlgTest, ContextMenuOverTheWindowAndItsPanesOffersTheAboutBox) {
         const char* where = target->metaObject()->className();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !about.isEmpty(); }, 3000)) << where;
         EXPECT_EQ(menu, (QStringList{"&About Tavelo Desktop...", "", "Add &Folder...", "",
-                                     "&Open Album Project...", "Save Album &Project..."}))
+                                     "&Open Album Project...", "Save Album &Project...", "",
+                                     "Open Album &File...", "&View the Saved Album"}))
             << where;
         EXPECT_EQ(about.first(), "About Tavelo Desktop 2.0") << where;
         EXPECT_TRUE(about.contains("Tavelo Desktop v2.0")) << where;
