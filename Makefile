@@ -4,7 +4,9 @@ RELEASE_DIR ?= build-release
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN   := -G Ninja
 
-.PHONY: all deps configure build test bench run clean
+PACKAGE_DIR ?= build-package
+
+.PHONY: all deps configure build test bench run package clean
 
 all: build
 
@@ -31,5 +33,14 @@ bench: deps
 run: deps
 	@bash scripts/run.sh
 
+package: deps
+	@bash scripts/install-deps.sh package
+	@cmake -S . -B $(PACKAGE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DTAVELO_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	@rm -f $(PACKAGE_DIR)/tavelo_*.deb
+	@cd $(PACKAGE_DIR) && cpack -G DEB >/dev/null
+	@bash scripts/check-package.sh $(PACKAGE_DIR)/tavelo_*.deb
+
 clean:
-	rm -rf $(BUILD_DIR) $(RELEASE_DIR)
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(PACKAGE_DIR)

@@ -16,6 +16,7 @@
 #include "cli/album_report.h"
 #include "imaging/picture_loader.h"
 #include "platform/system_path.h"
+#include "tavelo_version.h"
 
 namespace fs = std::filesystem;
 
@@ -250,7 +251,7 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
     parser.addOptions({options.output, options.albumJson, options.title, options.note, options.icon,
                        options.depth, options.brightness, options.contrast, options.dither,
                        options.noCrop, options.limit, options.offset, options.center});
-    parser.addPositionalArgument(QStringLiteral("PICTURE"), QStringLiteral("JPEG, GIF or BMP files."),
+    parser.addPositionalArgument(QStringLiteral("PICTURE"), QStringLiteral("Picture files: JPEG, PNG, GIF, BMP, WebP or HEIC."),
                                  QStringLiteral("PICTURE..."));
     if (const auto finished = Parse(parser, arguments, out, err)) {
         return *finished;
@@ -401,7 +402,7 @@ int RunCli(const QStringList& arguments, QTextStream& out, QTextStream& err, boo
         return kExitOk;
     }
     if (command == QLatin1String("--version")) {
-        out << "tavelo-cli 2.0" << Qt::endl;
+        out << "tavelo-cli " << kTaveloVersion << Qt::endl;
         return kExitOk;
     }
     err << "tavelo-cli: unknown command '" << command << "'\n" << kUsage;

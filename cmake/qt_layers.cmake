@@ -43,7 +43,7 @@ add_library(tavelo_cli_lib STATIC
   cli/album_json.cpp cli/album_json.h
   cli/album_report.cpp cli/album_report.h
   cli/cli.cpp cli/cli.h)
-target_link_libraries(tavelo_cli_lib PUBLIC tavelo_media Qt6::Core Qt6::Gui PRIVATE tavelo_warnings)
+target_link_libraries(tavelo_cli_lib PUBLIC tavelo_media tavelo_version Qt6::Core Qt6::Gui PRIVATE tavelo_warnings)
 add_executable(tavelo-cli cli/main.cpp)
 target_link_libraries(tavelo-cli PRIVATE tavelo_cli_lib tavelo_warnings)
 install(TARGETS tavelo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -77,10 +77,12 @@ add_library(tavelo_desktop STATIC
   res/resource.h
   res/string_table.cpp res/string_table.h
   res/tavelo.qrc)
-target_link_libraries(tavelo_desktop PUBLIC tavelo_media Qt6::Widgets Qt6::Network PRIVATE tavelo_warnings)
+target_link_libraries(tavelo_desktop PUBLIC tavelo_media tavelo_version Qt6::Widgets Qt6::Network PRIVATE tavelo_warnings)
 add_executable(tavelo app/main.cpp)
 target_link_libraries(tavelo PRIVATE tavelo_desktop tavelo_warnings)
 install(TARGETS tavelo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Installation and build-tree layout of the desktop program (help pages, desktop entry, icon).
+# Installation and build-tree layout of the desktop program (help pages, desktop entry, icon),
+# and the Debian package.
 include(${CMAKE_SOURCE_DIR}/cmake/desktop_install.cmake)
+include(${CMAKE_SOURCE_DIR}/cmake/package.cmake)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing, benchmarking and running need.
+# Installs the Debian 12 packages that building, testing, benchmarking and running need;
+# with the argument "package", those that making and checking the Debian package need.
 # Packages already present are skipped, so a second run costs a few dpkg queries.
 set -euo pipefail
 
@@ -11,6 +12,9 @@ packages=(
   libpalm-perl
   xvfb xauth fonts-dejavu-core
 )
+if [ "${1:-}" = "package" ]; then
+  packages=(dpkg-dev file lintian appstream gzip)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
