@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 
 #include "album/album_database.h"
@@ -112,6 +113,20 @@ CBuildResult Outcome(BuildOutcome outcome, std::string reason = {}) {
     result.outcome = outcome;
     result.reason = std::move(reason);
     return result;
+}
+
+// Asks whether to try a picture that failed again; the build's result when it is given up or
+// cancelled instead.
+std::optional<CBuildResult> GiveUp(const CAlbumBuildOptions& options, const CPictureFailure& failure) {
+    if (!options.retry || !options.retry(failure)) {
+        CBuildResult result = Outcome(BuildOutcome::PictureFailed);
+        result.picture = failure;
+        return result;
+    }
+    if (Cancelled(options)) {
+        return Outcome(BuildOutcome::Cancelled);
+    }
+    return std::nullopt;
 }
 
 // What the album breaks of the file's limits, before any work; empty when nothing.
@@ -306,14 +321,8 @@ CBuildResult BuildAlbumFile(const CAlbum& album, const std::string& path,
             return Outcome(BuildOutcome::Cancelled);
         }
         while (!run.Slot(i).reason.empty()) {
-            const CPictureFailure failure{i, album.At(i)->m_sourcePath, run.Slot(i).reason};
-            if (!options.retry || !options.retry(failure)) {
-                CBuildResult result = Outcome(BuildOutcome::PictureFailed);
-                result.picture = failure;
-                return result;
-            }
-            if (Cancelled(options)) {
-                return Outcome(BuildOutcome::Cancelled);
+            if (auto stop = GiveUp(options, {i, album.At(i)->m_sourcePath, run.Slot(i).reason})) {
+                return *stop;
             }
             run.Retry(i);
         }
@@ -326,11 +335,8 @@ CBuildResult BuildAlbumFile(const CAlbum& album, const std::string& path,
     if (!album.IconSource().empty() && iconEntry == total) {
         std::string reason;
         while (!LoadIcon(album.IconSource(), reading, icon, reason)) {
-            const CPictureFailure failure{total, album.IconSource(), reason};
-            if (!options.retry || !options.retry(failure)) {
-                CBuildResult result = Outcome(BuildOutcome::PictureFailed);
-                result.picture = failure;
-                return result;
+            if (auto stop = GiveUp(options, {total, album.IconSource(), reason})) {
+                return *stop;
             }
         }
     }

@@ -36,6 +36,7 @@
 #include "imaging/picture_loader.h"
 #include "platform/registry.h"
 #include "platform/system_path.h"
+#include "ui/file_dialogs.h"
 #include "app/run_counter.h"
 #include "panes/album_info_pane.h"
 #include "panes/image_list_pane.h"
@@ -354,7 +355,7 @@ void CMainDlg::AddFolder(const QString& folder, bool recursive) {
             ++added;
         }
     }
-    (void)WriteProgramSetting(kPictureFolderSetting, PathToSystem(folder));
+    KeepFolder(folder, kPictureFolderSetting);
     QString text = QStringLiteral("Added %1 %2 from %3.")
                        .arg(added)
                        .arg(added == 1 ? QStringLiteral("picture") : QStringLiteral("pictures"),
@@ -433,7 +434,7 @@ bool CMainDlg::OpenAlbumProject(const QString& path) {
         SelectImage(0);
     }
     m_projectPath = path;
-    (void)WriteProgramSetting(kProjectFolderSetting, PathToSystem(QFileInfo(path).absolutePath()));
+    KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);
     MarkSaved();
     if (!missing.isEmpty()) {
         QMessageBox::warning(this, LoadResString(IDS_CAPTION),
@@ -463,7 +464,7 @@ bool CMainDlg::SaveAlbumProject(const QString& path) {
         return false;
     }
     m_projectPath = path;
-    (void)WriteProgramSetting(kProjectFolderSetting, PathToSystem(QFileInfo(path).absolutePath()));
+    KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);
     MarkSaved();
     return true;
 }
@@ -486,12 +487,7 @@ void CMainDlg::OnOpenAlbumFile() {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kAlbumFileFilter)));
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    const QString folder = PathFromSystem(ReadProgramSetting(kAlbumFolderSetting));
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
-        dialog.setDirectory(folder);
-    }
+    PrepareFileDialog(dialog, kAlbumFileFilter, kAlbumFolderSetting);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         (void)OpenAlbumFile(dialog.selectedFiles().constFirst());
     }
@@ -508,10 +504,7 @@ void CMainDlg::OnAddFolder() {
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    const QString folder = PathFromSystem(ReadProgramSetting(kPictureFolderSetting));
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
-        dialog.setDirectory(folder);
-    }
+    PrepareFileDialog(dialog, nullptr, kPictureFolderSetting);
     auto* subfolders = new QCheckBox(QStringLiteral("Include subfolders"), &dialog);
     subfolders->setObjectName(QStringLiteral("subfolders"));
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
@@ -530,12 +523,7 @@ void CMainDlg::OnOpenAlbumProject() {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kProjectFilter)));
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    const QString folder = PathFromSystem(ReadProgramSetting(kProjectFolderSetting));
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
-        dialog.setDirectory(folder);
-    }
+    PrepareFileDialog(dialog, kProjectFilter, kProjectFolderSetting);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         (void)OpenAlbumProject(dialog.selectedFiles().constFirst());
     }
@@ -545,17 +533,10 @@ void CMainDlg::OnSaveAlbumProject() {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("json"));
-    dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kProjectFilter)));
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    const QString folder = PathFromSystem(ReadProgramSetting(kProjectFolderSetting));
-    if (!m_projectPath.isEmpty()) {
-        dialog.selectFile(m_projectPath);
-    } else {
-        if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
-            dialog.setDirectory(folder);
-        }
-        dialog.selectFile(QString::fromStdString(m_album.Title()) + QStringLiteral(".json"));
-    }
+    PrepareFileDialog(dialog, kProjectFilter, kProjectFolderSetting);
+    dialog.selectFile(!m_projectPath.isEmpty()
+                          ? m_projectPath
+                          : QString::fromStdString(m_album.Title()) + QLatin1String(kProjectExtension));
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         (void)SaveAlbumProject(dialog.selectedFiles().constFirst());
     }
@@ -734,17 +715,12 @@ void CMainDlg::OnSave() {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("prc"));
-    dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kSaveFilter)));
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    const QString folder = PathFromSystem(ReadProgramSetting(kAlbumFolderSetting));
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
-        dialog.setDirectory(folder);
-    }
+    PrepareFileDialog(dialog, kSaveFilter, kAlbumFolderSetting);
     dialog.selectFile(LoadResString(IDS_UNTITLED));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
-    (void)WriteProgramSetting(kAlbumFolderSetting, PathToSystem(dialog.directory().absolutePath()));
+    KeepFolder(dialog.directory().absolutePath(), kAlbumFolderSetting);
     (void)SaveAlbum(dialog.selectedFiles().constFirst());
 }
 

@@ -50,6 +50,7 @@ install(TARGETS tavelo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # ---- desktop program ----
 add_library(tavelo_desktop STATIC
+  ui/file_dialogs.cpp ui/file_dialogs.h
   ui/resources.cpp ui/resources.h
   ui/scroll_bar.cpp ui/scroll_bar.h
   ui/tab_ctrl.cpp ui/tab_ctrl.h

@@ -9,7 +9,7 @@
 
 #include "panes/album_editor.h"
 #include "platform/registry.h"
-#include "platform/system_path.h"
+#include "ui/file_dialogs.h"
 #include "ui/tool_tip_button.h"
 #include "res/resource.h"
 #include "res/string_table.h"
@@ -45,21 +45,6 @@ int RowAfterMove(int row, int from, int to) {
 
 }  // namespace
 
-QStringList FileDialogFilters(const QString& filter) {
-    const QStringList parts = filter.split(u'|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty()) {
-            break;  // the closing "||"
-        }
-        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
-        for (QString& pattern : patterns) {
-            pattern = pattern.trimmed();
-        }
-        filters << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
-    }
-    return filters;
-}
 
 CImageListPane::CImageListPane(QWidget* parent) : CPaneDialog(IDD_IMAGE_LIST_PANE, parent) {}
 
@@ -266,20 +251,14 @@ int CImageListPane::ActionRow() const {
 
 void CImageListPane::OnAddFiles() {
     QFileDialog dialog(this);
-    const QString folder = PathFromSystem(ReadProgramSetting(kPictureFolderSetting));
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
-        dialog.setDirectory(folder);
-    }
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters(FileDialogFilters(QString::fromLatin1(kAddFilesFilter)));
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    PrepareFileDialog(dialog, kAddFilesFilter, kPictureFolderSetting);
     if (dialog.exec() != QDialog::Accepted || m_owner == nullptr) {
         return;
     }
     // The next Add Files opens where this one ended, in this run and the next ones.
-    (void)WriteProgramSetting(kPictureFolderSetting,
-                              PathToSystem(dialog.directory().absolutePath()));
+    KeepFolder(dialog.directory().absolutePath(), kPictureFolderSetting);
     const int first = m_list->count();
     for (const QString& path : dialog.selectedFiles()) {
         // A refused file ends the batch; the files before it stay in the album.

@@ -92,7 +92,3 @@ private:
     bool m_changingRows = false;  // rows are added, removed or moved by the pane itself
     QSize m_listMargin;           // room right of and below the list, kept when the pane grows
 };
-
-// A filter written as description|patterns pairs (patterns separated by ';') as file dialog
-// name filters: "description (patterns)".
-QStringList FileDialogFilters(const QString& filter);
