@@ -1,12 +1,16 @@
-# Tavelo Desktop — the two commands of the README, and the benchmarks.
+# Tavelo Desktop — the two commands of the README, the benchmarks and the fuzzers.
 BUILD_DIR   ?= build
 RELEASE_DIR ?= build-release
+FUZZ_DIR    ?= build-fuzz
+# Seconds each fuzz target runs for; the corpus replay of `make test` takes none of this.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := picture album_json album_file
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN   := -G Ninja
 
 PACKAGE_DIR ?= build-package
 
-.PHONY: all deps configure build test bench run package clean
+.PHONY: all deps configure build test bench fuzz run package clean
 
 all: build
 
@@ -30,6 +34,15 @@ bench: deps
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
 	@for b in $(RELEASE_DIR)/bench/tavelo_*_bench; do echo "== $$b"; $$b; done
 
+# libFuzzer needs clang: its own build folder, every library instrumented for coverage.
+fuzz: deps
+	@bash scripts/install-deps.sh fuzz
+	@cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+	  -DTAVELO_SANITIZE=ON -DTAVELO_BUILD_TESTS=ON -DTAVELO_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(addprefix tavelo_fuzz_,$(FUZZ_TARGETS))
+	@bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 run: deps
 	@bash scripts/run.sh
 
@@ -43,4 +56,4 @@ package: deps
 	@bash scripts/check-package.sh $(PACKAGE_DIR)/tavelo_*.deb
 
 clean:
-	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(PACKAGE_DIR)
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(PACKAGE_DIR) $(FUZZ_DIR)

@@ -1,12 +1,10 @@
 #include "album/album_file_reader.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 #include <new>
 
 #include "album/album_database.h"
+#include "album/album_rules.h"
 #include "album/palm_bitmap.h"
 #include "album/palm_database.h"
 #include "imaging/byte_order.h"
@@ -16,9 +14,19 @@ using namespace album_layout;
 
 namespace {
 
-std::uint16_t Le16(const std::uint8_t* p) { return LoadLittleEndian16(p); }
-std::uint32_t Le32(const std::uint8_t* p) { return LoadLittleEndian32(p); }
-std::int32_t LeS32(const std::uint8_t* p) { return static_cast<std::int32_t>(LoadLittleEndian32(p)); }
+// 2, 4 and 8 bits per pixel, in that order.
+constexpr int kMaxFamilyMembers = 3;
+constexpr char kOutOfMemory[] = "not enough memory to read it";
+
+std::uint16_t Le16(const std::uint8_t* p) {
+    return LoadLittleEndian16(p);
+}
+std::uint32_t Le32(const std::uint8_t* p) {
+    return LoadLittleEndian32(p);
+}
+std::int32_t LeS32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(LoadLittleEndian32(p));
+}
 
 bool Fail(std::string& error, const std::string& why) {
     error = why;
@@ -29,12 +37,48 @@ void Grey(CRgbImage& image, std::size_t pixel, std::uint8_t level) {
     image.rgb[3 * pixel] = image.rgb[3 * pixel + 1] = image.rgb[3 * pixel + 2] = level;
 }
 
-}  // namespace
+// The header of a stored picture's bitmap-file image, checked against the bytes there are.
+struct CStoredImageHeader {
+    std::uint32_t pixelOffset = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t depth = 0;
+    std::uint32_t colors = 0;
+    std::uint64_t stride = 0;
+};
 
-bool ReadPdbFile(const std::vector<std::uint8_t>& bytes, CPdbFile& out, std::string& error) {
+// Only what the build can write is accepted: a stored depth and a picture within the largest
+// size limit, so that decoding one never takes more than a few megabytes.
+bool ReadStoredImageHeader(const std::uint8_t* p, std::size_t size, CStoredImageHeader& header,
+                           std::string& error) {
+    if (size < kBitmapFileHeader || p[0] != 'B' || p[1] != 'M') {
+        return Fail(error, "the picture data is not a bitmap-file image");
+    }
+    header.pixelOffset = Le32(p + 10);
+    header.width = LeS32(p + 18);
+    header.height = LeS32(p + 22);
+    header.depth = Le16(p + 28);
+    header.colors = Le32(p + 46);
+    if (header.width <= 0 || header.height <= 0 || header.width > kMaxLimitWidth ||
+        header.height > kMaxLimitHeight || !IsStoredDepth(header.depth) || header.colors > 256) {
+        return Fail(error, "the picture data has an unusable bitmap header");
+    }
+    header.stride = static_cast<std::uint64_t>((header.depth * header.width + 31) / 32) * 4;
+    if (header.pixelOffset < kBitmapFileHeader + 4ull * header.colors ||
+        size < header.pixelOffset + header.stride * static_cast<std::uint64_t>(header.height)) {
+        return Fail(error, "the picture data is cut short");
+    }
+    return true;
+}
+
+bool ReadPdbFileUnguarded(const std::vector<std::uint8_t>& bytes, CPdbFile& out,
+                          std::string& error) {
     if (bytes.size() < CPalmDatabase::kHeaderSize + 2) {
-        return Fail(error, "too short for a Palm database (" + std::to_string(bytes.size()) +
-                               " bytes)");
+        return Fail(error,
+                    "too short for a Palm database (" + std::to_string(bytes.size()) + " bytes)");
+    }
+    if (bytes.size() > kMaxAlbumFileSize) {
+        return Fail(error, "larger than any album file");
     }
     const std::uint8_t* p = bytes.data();
     const auto nameEnd = std::find(p, p + CPalmDatabase::kNameSize, std::uint8_t{0});
@@ -80,12 +124,12 @@ bool ReadPdbFile(const std::vector<std::uint8_t>& bytes, CPdbFile& out, std::str
     return true;
 }
 
-bool ReadPalmBitmapFamily(const std::uint8_t* data, std::size_t size,
-                          std::vector<CPalmBitmapInfo>& out, std::string& error) {
+bool ReadPalmBitmapFamilyUnguarded(const std::uint8_t* data, std::size_t size,
+                                   std::vector<CPalmBitmapInfo>& out, std::string& error) {
     out.clear();
     CSystemPalette palette;
     std::size_t at = 0;
-    for (int member = 0; member < 8; ++member) {
+    for (int member = 0; member < kMaxFamilyMembers; ++member) {
         if (size - at < CPalmBitmapFamily::kHeaderSize) {
             return Fail(error, "a Palm bitmap header runs past its area");
         }
@@ -105,10 +149,20 @@ bool ReadPalmBitmapFamily(const std::uint8_t* data, std::size_t size,
         if (depth != 2 && depth != 4 && depth != 8) {
             return Fail(error, "a Palm bitmap of " + std::to_string(depth) + " bits per pixel");
         }
+        // Each member is deeper than the one before, so no depth comes twice.
+        if (!out.empty() && depth <= out.back().pixelSize) {
+            return Fail(error, "a Palm bitmap family whose depths do not increase");
+        }
+        const std::size_t memberBytes =
+            CPalmBitmapFamily::kHeaderSize + static_cast<std::size_t>(info.rowBytes) * info.height;
         if (info.rowBytes * 8u < static_cast<unsigned>(depth) * info.width ||
-            size - at - CPalmBitmapFamily::kHeaderSize <
-                static_cast<std::size_t>(info.rowBytes) * info.height) {
+            size - at < memberBytes) {
             return Fail(error, "a Palm bitmap's rows run past its area");
+        }
+        // Members follow one another; overlapping ones would let a small area decode to many
+        // large pictures.
+        if (info.nextDepthOffset != 0 && 4u * info.nextDepthOffset < memberBytes) {
+            return Fail(error, "a Palm bitmap's next-depth offset points into its own rows");
         }
         if (depth == 8 && !palette.IsAllocated() &&
             !palette.LoadFromResource(CSystemPalette::kResourceId)) {
@@ -148,35 +202,26 @@ bool ReadPalmBitmapFamily(const std::uint8_t* data, std::size_t size,
         }
         at += 4u * next;
     }
-    return Fail(error, "a Palm bitmap family with more than eight members");
+    return Fail(error, "a Palm bitmap family with more than three members");
 }
 
-bool DecodeStoredImage(const std::vector<std::uint8_t>& image, CRgbImage& out,
-                       std::string& error) {
-    if (image.size() < kBitmapFileHeader || image[0] != 'B' || image[1] != 'M') {
-        return Fail(error, "the picture data is not a bitmap-file image");
+bool DecodeStoredImageUnguarded(const std::vector<std::uint8_t>& image, CRgbImage& out,
+                                std::string& error) {
+    CStoredImageHeader header;
+    if (!ReadStoredImageHeader(image.data(), image.size(), header, error)) {
+        return false;
     }
     const std::uint8_t* p = image.data();
-    const std::uint32_t pixelOffset = Le32(p + 10);
-    const std::int32_t width = LeS32(p + 18);
-    const std::int32_t height = LeS32(p + 22);
-    const std::uint16_t depth = Le16(p + 28);
-    const std::uint32_t colors = Le32(p + 46);
-    if (width <= 0 || height <= 0 || width > CDib::kMaxSide || height > CDib::kMaxSide ||
-        (depth != 2 && depth != 4 && depth != 8 && depth != 16) || colors > 256) {
-        return Fail(error, "the picture data has an unusable bitmap header");
-    }
-    const std::uint64_t stride = static_cast<std::uint64_t>((depth * width + 31) / 32) * 4;
-    if (pixelOffset < kBitmapFileHeader + 4ull * colors ||
-        image.size() < pixelOffset + stride * height) {
-        return Fail(error, "the picture data is shorter than its header says");
-    }
     const std::uint8_t* table = p + kBitmapFileHeader;
+    const std::int32_t width = header.width;
+    const std::int32_t height = header.height;
+    const std::uint16_t depth = header.depth;
     out.width = width;
     out.height = height;
     out.rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
     for (std::int32_t y = 0; y < height; ++y) {
-        const std::uint8_t* row = p + pixelOffset + stride * (height - 1 - y);  // bottom-up
+        const std::uint8_t* row =
+            p + header.pixelOffset + header.stride * (height - 1 - y);  // bottom-up
         for (std::int32_t x = 0; x < width; ++x) {
             std::uint8_t r = 0, g = 0, b = 0;
             if (depth == 16) {
@@ -188,7 +233,7 @@ bool DecodeStoredImage(const std::vector<std::uint8_t>& image, CRgbImage& out,
                 const int perByte = 8 / depth;
                 const int shift = 8 - depth * (1 + x % perByte);
                 const unsigned index = (row[x / perByte] >> shift) & ((1u << depth) - 1);
-                if (index < colors) {
+                if (index < header.colors) {
                     b = table[4 * index];
                     g = table[4 * index + 1];
                     r = table[4 * index + 2];
@@ -203,110 +248,127 @@ bool DecodeStoredImage(const std::vector<std::uint8_t>& image, CRgbImage& out,
     return true;
 }
 
-bool ReadAlbumFile(const std::vector<std::uint8_t>& bytes, CAlbumFile& out, std::string& error) {
+bool ReadAlbumFileUnguarded(const std::vector<std::uint8_t>& bytes, CAlbumFile& out,
+                            std::string& error) {
+    if (!ReadPdbFileUnguarded(bytes, out.database, error)) {
+        return false;
+    }
+    const CPdbFile& db = out.database;
+    if (db.type != kType || db.creator != kCreator) {
+        return Fail(error, "not an album file (type and creator are not TVLI/TVL2)");
+    }
+    if (db.records.empty() || db.records[0].size < kAlbumHeaderFixed) {
+        return Fail(error, "the album header record is missing or too short");
+    }
+    const std::uint8_t* r0 = bytes.data() + db.records[0].offset;
+    const std::size_t r0size = db.records[0].size;
+    if (LoadBigEndian32(r0) != kAlbumRecordTag) {
+        return Fail(error, "record 0 is not an album header record");
+    }
+    out.created = LoadBigEndian32(r0 + 4);
+    out.random = LoadBigEndian32(r0 + 8);
+    const std::uint32_t count = LoadBigEndian32(r0 + 12);
+    if (count > kIndexEntries) {
+        return Fail(error, "the album claims " + std::to_string(count) + " pictures");
+    }
+    const std::size_t textLength = r0size - kAlbumHeaderFixed;
+    out.text.assign(reinterpret_cast<const char*>(r0 + kAlbumTextOffset), textLength);
+    if (!ReadPalmBitmapFamilyUnguarded(r0 + kIconOffset, kIconArea, out.icon, error)) {
+        error = "album icon: " + error;
+        return false;
+    }
+    // Which picture each record belongs to (0: none yet). Every record is read for one
+    // picture at most, so what the pictures hold is never more than the file itself.
+    std::vector<std::uint16_t> owner(db.records.size(), 0);
+    out.pictures.clear();
+    out.pictures.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        CAlbumPicture picture;
+        picture.firstRecord = LoadBigEndian16(r0 + kIndexOffset + 4 * i);
+        picture.recordCount = LoadBigEndian16(r0 + kIndexOffset + 4 * i + 2);
+        const std::string which = "picture " + std::to_string(i + 1);
+        if (picture.firstRecord == 0 || picture.recordCount < 2 ||
+            picture.firstRecord + std::size_t{picture.recordCount} > db.records.size()) {
+            return Fail(error, which + ": its records are not in the file");
+        }
+        std::size_t imageSize = 0;
+        for (std::size_t k = 0; k < picture.recordCount; ++k) {
+            std::uint16_t& claimed = owner[picture.firstRecord + k];
+            if (claimed != 0) {
+                return Fail(
+                    error, which + ": its records are those of picture " + std::to_string(claimed));
+            }
+            claimed = static_cast<std::uint16_t>(i + 1);
+            imageSize += k == 0 ? 0 : db.records[picture.firstRecord + k].size;
+        }
+        const CPdbRecord& header = db.records[picture.firstRecord];
+        const std::uint8_t* h = bytes.data() + header.offset;
+        if (header.size < kPictureHeaderFixed || LoadBigEndian32(h) != kPictureRecordTag) {
+            return Fail(error, which + ": its header record is damaged");
+        }
+        picture.text.assign(reinterpret_cast<const char*>(h + kPictureTextOffset),
+                            header.size - kPictureHeaderFixed);
+        if (!ReadPalmBitmapFamilyUnguarded(h + kThumbnailOffset, kIconArea, picture.thumbnails,
+                                           error)) {
+            error = which + " thumbnail: " + error;
+            return false;
+        }
+        picture.image.reserve(imageSize);
+        for (std::uint32_t k = 1; k < picture.recordCount; ++k) {
+            const CPdbRecord& data = db.records[picture.firstRecord + k];
+            picture.image.insert(picture.image.end(), bytes.begin() + data.offset,
+                                 bytes.begin() + data.offset + data.size);
+        }
+        // Checked here, so that a file that reads can be shown whole.
+        CStoredImageHeader stored;
+        if (!ReadStoredImageHeader(picture.image.data(), picture.image.size(), stored, error)) {
+            error = which + ": " + error;
+            return false;
+        }
+        picture.width = stored.width;
+        picture.height = stored.height;
+        picture.depth = stored.depth;
+        out.pictures.push_back(std::move(picture));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadPdbFile(const std::vector<std::uint8_t>& bytes, CPdbFile& out, std::string& error) {
     try {
-        if (!ReadPdbFile(bytes, out.database, error)) {
-            return false;
-        }
-        const CPdbFile& db = out.database;
-        if (db.type != kType || db.creator != kCreator) {
-            return Fail(error, "not an album file (type and creator are not TVLI/TVL2)");
-        }
-        if (db.records.empty() || db.records[0].size < kAlbumHeaderFixed) {
-            return Fail(error, "the album header record is missing or too short");
-        }
-        const std::uint8_t* r0 = bytes.data() + db.records[0].offset;
-        const std::size_t r0size = db.records[0].size;
-        if (LoadBigEndian32(r0) != kAlbumRecordTag) {
-            return Fail(error, "record 0 is not an album header record");
-        }
-        out.created = LoadBigEndian32(r0 + 4);
-        out.random = LoadBigEndian32(r0 + 8);
-        const std::uint32_t count = LoadBigEndian32(r0 + 12);
-        if (count > kIndexEntries) {
-            return Fail(error, "the album claims " + std::to_string(count) + " pictures");
-        }
-        const std::size_t textLength = r0size - kAlbumHeaderFixed;
-        out.text.assign(reinterpret_cast<const char*>(r0 + kAlbumTextOffset), textLength);
-        if (!ReadPalmBitmapFamily(r0 + kIconOffset, kIconArea, out.icon, error)) {
-            error = "album icon: " + error;
-            return false;
-        }
-        out.pictures.clear();
-        for (std::uint32_t i = 0; i < count; ++i) {
-            CAlbumPicture picture;
-            picture.firstRecord = LoadBigEndian16(r0 + kIndexOffset + 4 * i);
-            picture.recordCount = LoadBigEndian16(r0 + kIndexOffset + 4 * i + 2);
-            const std::string which = "picture " + std::to_string(i + 1);
-            if (picture.recordCount < 2 ||
-                picture.firstRecord + std::size_t{picture.recordCount} > db.records.size()) {
-                return Fail(error, which + ": its records are not in the file");
-            }
-            const CPdbRecord& header = db.records[picture.firstRecord];
-            const std::uint8_t* h = bytes.data() + header.offset;
-            if (header.size < kPictureHeaderFixed || LoadBigEndian32(h) != kPictureRecordTag) {
-                return Fail(error, which + ": its header record is damaged");
-            }
-            picture.text.assign(reinterpret_cast<const char*>(h + kPictureTextOffset),
-                                header.size - kPictureHeaderFixed);
-            if (!ReadPalmBitmapFamily(h + kThumbnailOffset, kIconArea, picture.thumbnails, error)) {
-                error = which + " thumbnail: " + error;
-                return false;
-            }
-            for (std::uint32_t k = 1; k < picture.recordCount; ++k) {
-                const CPdbRecord& data = db.records[picture.firstRecord + k];
-                picture.image.insert(picture.image.end(), bytes.begin() + data.offset,
-                                     bytes.begin() + data.offset + data.size);
-            }
-            if (picture.image.size() < kBitmapFileHeader || picture.image[0] != 'B' ||
-                picture.image[1] != 'M') {
-                return Fail(error, which + ": its data is not a bitmap-file image");
-            }
-            picture.width = LeS32(&picture.image[18]);
-            picture.height = LeS32(&picture.image[22]);
-            picture.depth = Le16(&picture.image[28]);
-            const std::uint64_t stride =
-                (static_cast<std::uint64_t>(picture.depth) * std::max(picture.width, 0) + 31) / 32 * 4;
-            const std::uint64_t expected = std::uint64_t{Le32(&picture.image[10])} +
-                                           stride * static_cast<std::uint64_t>(std::max(picture.height, 0));
-            if (picture.image.size() < expected) {
-                return Fail(error, which + ": its data is cut short");
-            }
-            out.pictures.push_back(std::move(picture));
-        }
-        return true;
+        return ReadPdbFileUnguarded(bytes, out, error);
     } catch (const std::bad_alloc&) {
-        return Fail(error, "out of memory");
+        return Fail(error, kOutOfMemory);
     }
 }
 
-bool LoadAlbumFile(const std::string& path, CAlbumFile& out, std::string& error) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (status.type() == fs::file_type::not_found) {
-        error = "file not found";
-        return false;
-    }
-    if (status.type() != fs::file_type::regular) {
-        error = "not a regular file";
-        return false;
-    }
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > album_layout::kMaxAlbumFileSize) {
-        error = ec ? "cannot be read" : "too large for an album file";
-        return false;
-    }
+bool ReadPalmBitmapFamily(const std::uint8_t* data, std::size_t size,
+                          std::vector<CPalmBitmapInfo>& out, std::string& error) {
     try {
-        std::ifstream in(path, std::ios::binary);
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-        if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
-            error = "cannot be read";
-            return false;
-        }
-        return ReadAlbumFile(bytes, out, error);
+        return ReadPalmBitmapFamilyUnguarded(data, size, out, error);
     } catch (const std::bad_alloc&) {
-        error = "out of memory";
-        return false;
+        return Fail(error, kOutOfMemory);
+    }
+}
+
+bool DecodeStoredImage(const std::vector<std::uint8_t>& image, CRgbImage& out, std::string& error) {
+    try {
+        return DecodeStoredImageUnguarded(image, out, error);
+    } catch (const std::bad_alloc&) {
+        return Fail(error, kOutOfMemory);
+    }
+}
+
+bool CheckStoredImage(const std::vector<std::uint8_t>& image, std::string& error) {
+    CStoredImageHeader header;
+    return ReadStoredImageHeader(image.data(), image.size(), header, error);
+}
+
+bool ReadAlbumFile(const std::vector<std::uint8_t>& bytes, CAlbumFile& out, std::string& error) {
+    try {
+        return ReadAlbumFileUnguarded(bytes, out, error);
+    } catch (const std::bad_alloc&) {
+        return Fail(error, kOutOfMemory);
     }
 }

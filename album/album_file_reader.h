@@ -6,6 +6,10 @@
 
 // Reads album files back: the Palm database container, the album's records, and the pictures
 // and Palm bitmaps they hold, checking every offset and length against the bytes there are.
+// What a read holds stays within a small multiple of the file's size: each record belongs to
+// one picture at most, the members of a Palm bitmap family do not overlap, and a picture is
+// no larger than the largest size limit. Running out of memory is a failed read, never an
+// exception.
 
 struct CPdbRecord {
     std::uint32_t offset = 0;
@@ -67,17 +71,16 @@ struct CAlbumFile {
 
 [[nodiscard]] bool ReadPdbFile(const std::vector<std::uint8_t>& bytes, CPdbFile& out,
                                std::string& error);
-// The whole album; `error` says what is damaged or foreign when it returns false.
+// The whole album, every picture's bitmap header checked, so that each picture of an album
+// that reads can be decoded; `error` says what is damaged or foreign when it returns false.
 [[nodiscard]] bool ReadAlbumFile(const std::vector<std::uint8_t>& bytes, CAlbumFile& out,
                                  std::string& error);
 // One chain of Palm bitmaps starting at `data` (at most `size` bytes).
 [[nodiscard]] bool ReadPalmBitmapFamily(const std::uint8_t* data, std::size_t size,
                                         std::vector<CPalmBitmapInfo>& out, std::string& error);
-// A stored picture's bitmap-file image as the handheld shows it (16-bit words in its 5-6-5
-// layout).
+// A stored picture's bitmap-file image (4, 8 or 16 bits, at most 1280 x 1024) as the handheld
+// shows it (16-bit words in its 5-6-5 layout).
 [[nodiscard]] bool DecodeStoredImage(const std::vector<std::uint8_t>& image, CRgbImage& out,
                                      std::string& error);
-
-// Reads an album file from disk: a regular file no larger than the largest album file, read
-// whole and then checked as ReadAlbumFile checks it. False, with `error`, for anything else.
-[[nodiscard]] bool LoadAlbumFile(const std::string& path, CAlbumFile& out, std::string& error);
+// Checks a stored picture's bitmap-file image as DecodeStoredImage reads it, decoding nothing.
+[[nodiscard]] bool CheckStoredImage(const std::vector<std::uint8_t>& image, std::string& error);

@@ -1,27 +1,35 @@
 #include "album/clock.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
 std::atomic<bool> g_overridden{false};
 std::atomic<std::int64_t> g_override{0};
 
-std::optional<std::int64_t> SourceDateEpoch() {
+struct CEpochSetting {
+    bool set = false;
+    std::optional<std::int64_t> seconds;  // none when set but malformed
+};
+
+// An empty value counts as unset, as most tools that honour the variable take it.
+CEpochSetting ReadSourceDateEpoch() {
     const char* text = std::getenv("SOURCE_DATE_EPOCH");
     if (text == nullptr || *text == '\0') {
-        return std::nullopt;
+        return {};
     }
-    char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < 0) {
-        return std::nullopt;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    std::int64_t value = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9' || value > (kMax - (*c - '0')) / 10) {
+            return {true, std::nullopt};
+        }
+        value = value * 10 + (*c - '0');
     }
-    return value;
+    return {true, value};
 }
 
 }  // namespace
@@ -30,12 +38,17 @@ std::int64_t CurrentTime() {
     if (g_overridden.load()) {
         return g_override.load();
     }
-    if (const auto epoch = SourceDateEpoch()) {
+    if (const auto epoch = ReadSourceDateEpoch().seconds) {
         return *epoch;
     }
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
+}
+
+bool SourceDateEpochIsMalformed() {
+    const CEpochSetting setting = ReadSourceDateEpoch();
+    return setting.set && !setting.seconds;
 }
 
 void SetClockOverride(std::optional<std::int64_t> seconds) {

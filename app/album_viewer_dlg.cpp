@@ -1,6 +1,5 @@
 #include "app/album_viewer_dlg.h"
 
-#include <cstring>
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -16,6 +15,8 @@
 
 #include "album/album_rules.h"
 #include "album/ansi_text.h"
+#include "imaging/dib_draw.h"
+#include "platform/album_file_input.h"
 #include "platform/system_path.h"
 #include "res/resource.h"
 #include "res/string_table.h"
@@ -26,17 +27,6 @@ namespace {
 // The thumbnails' side, shown 1:1 in the list.
 constexpr int kThumbnailSide = 32;
 
-QImage ToImage(const CRgbImage& image) {
-    QImage out(image.width, image.height, QImage::Format_RGB888);
-    if (out.isNull()) {
-        return out;
-    }
-    for (int y = 0; y < image.height; ++y) {
-        std::memcpy(out.scanLine(y), image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3,
-                    static_cast<std::size_t>(image.width) * 3);
-    }
-    return out;
-}
 
 // The bitmap of a family a handheld shows on a screen of `depth` bits: the deepest that is
 // not deeper than the screen, else the shallowest.
@@ -151,10 +141,10 @@ void CAlbumViewerDlg::SetScreenDepth(int depth) {
         m_depths->setCurrentIndex(m_depths->findData(depth));
     }
     const CPalmBitmapInfo* icon = MemberFor(m_album.icon, depth);
-    m_icon->setPixmap(icon != nullptr ? QPixmap::fromImage(ToImage(icon->image)) : QPixmap());
+    m_icon->setPixmap(icon != nullptr ? QPixmap::fromImage(RgbImageToQImage(icon->image)) : QPixmap());
     for (int row = 0; row < m_list->count() && row < static_cast<int>(m_album.pictures.size()); ++row) {
         const CPalmBitmapInfo* thumbnail = MemberFor(m_album.pictures[static_cast<std::size_t>(row)].thumbnails, depth);
-        m_list->item(row)->setIcon(thumbnail != nullptr ? QIcon(QPixmap::fromImage(ToImage(thumbnail->image))) : QIcon());
+        m_list->item(row)->setIcon(thumbnail != nullptr ? QIcon(QPixmap::fromImage(RgbImageToQImage(thumbnail->image))) : QIcon());
     }
 }
 
@@ -181,7 +171,7 @@ void CAlbumViewerDlg::ShowPicture(int index) {
         m_picture->setText(QString::fromStdString(error));
         return;
     }
-    m_picture->setPixmap(QPixmap::fromImage(ToImage(image)));
+    m_picture->setPixmap(QPixmap::fromImage(RgbImageToQImage(image)));
     m_picture->resize(std::max(image.width, kScreenSide), std::max(image.height, kScreenSide));
     const auto [title, note] = SplitText(picture.text);
     m_pictureText->setText(note.isEmpty() ? title : title + QStringLiteral("\n") + note);

@@ -1,19 +1,32 @@
 #include "cli/album_report.h"
 
+#include <QBuffer>
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QJsonArray>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "album/album_database.h"
 #include "album/ansi_text.h"
+#include "album/file_output.h"
 #include "album/palm_database.h"
+#include "imaging/dib_draw.h"
+#include "platform/album_file_input.h"
+#include "platform/system_path.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-constexpr qint64 kMaxAlbumFileBytes = 1ll << 31;
+constexpr char kOutOfMemory[] = "not enough memory";
 
 QString FourChars(std::uint32_t code) {
     QString s;
@@ -25,7 +38,8 @@ QString FourChars(std::uint32_t code) {
 }
 
 QString PalmDate(std::uint32_t secondsSince1904) {
-    const qint64 unix = static_cast<qint64>(secondsSince1904) - CPalmDatabase::kSecondsFrom1904To1970;
+    const qint64 unix =
+        static_cast<qint64>(secondsSince1904) - CPalmDatabase::kSecondsFrom1904To1970;
     return QDateTime::fromSecsSinceEpoch(unix, Qt::UTC).toString(Qt::ISODate);
 }
 
@@ -43,46 +57,227 @@ std::pair<QString, QString> SplitText(const std::string& stored) {
     return {text.left(lf), text.mid(lf + 1)};
 }
 
-QImage ToQImage(const CRgbImage& image) {
-    QImage out(image.width, image.height, QImage::Format_RGB888);
-    if (out.isNull()) {
-        return out;
-    }
-    for (int y = 0; y < image.height; ++y) {
-        std::memcpy(out.scanLine(y), image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3,
-                    static_cast<std::size_t>(image.width) * 3);
-    }
-    return out;
+QString Hex(unsigned value, int digits) {
+    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0'));
 }
 
-bool SavePng(const CRgbImage& image, const QString& path) {
-    if (image.width <= 0 || image.height <= 0) {
+// The files and folders one extract made, removed again unless it finishes.
+class CMadeFiles {
+public:
+    CMadeFiles() = default;
+    CMadeFiles(const CMadeFiles&) = delete;
+    CMadeFiles& operator=(const CMadeFiles&) = delete;
+    ~CMadeFiles() {
+        if (m_kept) {
+            return;
+        }
+        for (auto file = m_files.rbegin(); file != m_files.rend(); ++file) {
+            ::unlink(file->c_str());
+        }
+        for (auto folder = m_folders.rbegin(); folder != m_folders.rend(); ++folder) {
+            ::rmdir(folder->c_str());
+        }
+    }
+
+    void AddFile(std::string path) { m_files.push_back(std::move(path)); }
+    void AddFolder(std::string path) { m_folders.push_back(std::move(path)); }
+    int FileCount() const { return static_cast<int>(m_files.size()); }
+    void Keep() { m_kept = true; }
+
+private:
+    std::vector<std::string> m_files;
+    std::vector<std::string> m_folders;
+    bool m_kept = false;
+};
+
+// Makes `folder` and the folders above it that are missing.
+bool MakeFolder(const std::string& folder, CMadeFiles& made, std::string& reason) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(folder, ec);
+    if (fs::is_directory(status)) {
+        return true;
+    }
+    if (fs::exists(status)) {
+        reason = "not a folder";
         return false;
     }
-    const QImage picture = ToQImage(image);
-    return !picture.isNull() && picture.save(path, "PNG");
+    fs::path partial;
+    for (const fs::path& part : fs::path(folder)) {
+        partial /= part;
+        if (fs::is_directory(partial, ec)) {
+            continue;
+        }
+        if (::mkdir(partial.c_str(), 0777) != 0 &&
+            !(errno == EEXIST && fs::is_directory(partial, ec))) {
+            reason = "the folder cannot be made: " + SystemErrorText(errno);
+            return false;
+        }
+        made.AddFolder(partial.native());
+    }
+    return true;
+}
+
+bool IsWholeImage(const CRgbImage& image) {
+    return image.width > 0 && image.height > 0 &&
+           image.rgb.size() == static_cast<std::size_t>(image.width) * image.height * 3;
+}
+
+// A family's members as the reader gives them: whole pictures, each deeper than the one
+// before, so that no two share a file name.
+bool IsWholeFamily(const std::vector<CPalmBitmapInfo>& family) {
+    for (std::size_t i = 0; i < family.size(); ++i) {
+        if (!IsWholeImage(family[i].image) ||
+            (i > 0 && family[i].pixelSize <= family[i - 1].pixelSize)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool EncodePng(const CRgbImage& image, QByteArray& png) {
+    const QImage picture = RgbImageToQImage(image);
+    if (picture.isNull()) {
+        return false;
+    }
+    QBuffer buffer(&png);
+    return buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG");
+}
+
+// One extract: the files go into `m_folder`, each whole or not at all.
+class CExtraction {
+public:
+    CExtraction(std::string folder, QString folderName)
+        : m_folder(std::move(folder)), m_folderName(std::move(folderName)) {}
+
+    bool Begin(CInputError& error) {
+        std::string reason;
+        if (!MakeFolder(m_folder, m_made, reason)) {
+            error = {m_folderName, QString::fromStdString(reason)};
+            return false;
+        }
+        return true;
+    }
+
+    bool Write(const QString& name, const char* data, std::size_t size, CInputError& error) {
+        const std::string path = (fs::path(m_folder) / name.toStdString()).native();
+        std::string reason;
+        std::unique_ptr<CFileOutput> output = OpenFileOutput(path, reason);
+        const bool written = output != nullptr &&
+                             output->Write(reinterpret_cast<const std::uint8_t*>(data), size) &&
+                             output->Commit();
+        if (!written) {
+            if (output != nullptr) {
+                reason = output->Error();
+            }
+            error = {PathFromSystem(path),
+                     QStringLiteral("cannot be written: %1").arg(QString::fromStdString(reason))};
+            return false;
+        }
+        m_made.AddFile(path);
+        return true;
+    }
+
+    bool WritePng(const QString& name, const CRgbImage& image, CInputError& error) {
+        QByteArray png;
+        if (!EncodePng(image, png)) {
+            error = {PathFromSystem((fs::path(m_folder) / name.toStdString()).native()),
+                     QStringLiteral("cannot be written: the picture cannot be encoded")};
+            return false;
+        }
+        return Write(name, png.constData(), static_cast<std::size_t>(png.size()), error);
+    }
+
+    int Finish() {
+        m_made.Keep();
+        return m_made.FileCount();
+    }
+
+private:
+    std::string m_folder;
+    QString m_folderName;
+    CMadeFiles m_made;
+};
+
+bool ExtractChecked(const CAlbumFile& album, const QString& folder, int& written,
+                    CInputError& error) {
+    CExtraction extraction(PathToSystem(folder), folder);
+    if (!extraction.Begin(error)) {
+        return false;
+    }
+    for (const CPalmBitmapInfo& member : album.icon) {
+        if (!extraction.WritePng(QStringLiteral("icon_%1bit.png").arg(member.pixelSize),
+                                 member.image, error)) {
+            return false;
+        }
+    }
+    int number = 0;
+    for (const CAlbumPicture& p : album.pictures) {
+        const QString stem = QStringLiteral("picture_%1").arg(++number, 3, 10, QLatin1Char('0'));
+        CRgbImage image;
+        std::string why;
+        if (!DecodeStoredImage(p.image, image, why)) {
+            error = {{},
+                     QStringLiteral("picture %1: %2").arg(number).arg(QString::fromStdString(why))};
+            return false;
+        }
+        if (!extraction.WritePng(stem + QStringLiteral(".png"), image, error) ||
+            !extraction.Write(stem + QStringLiteral(".bmp"),
+                              reinterpret_cast<const char*>(p.image.data()), p.image.size(),
+                              error)) {
+            return false;
+        }
+        for (const CPalmBitmapInfo& member : p.thumbnails) {
+            const QString name =
+                stem + QStringLiteral("_thumbnail_%1bit.png").arg(member.pixelSize);
+            if (!extraction.WritePng(name, member.image, error)) {
+                return false;
+            }
+        }
+    }
+    written = extraction.Finish();
+    return true;
 }
 
 }  // namespace
 
+QString VisibleText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const char16_t u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += text.at(++i);
+        } else if (c.isSurrogate()) {
+            // A byte of a file name that is not UTF-8, as PathFromSystem carries it.
+            const std::string bytes = PathToSystem(QString(c));
+            out += bytes.size() == 1
+                       ? QStringLiteral("\\x") + Hex(static_cast<unsigned char>(bytes[0]), 2)
+                       : QStringLiteral("\\u") + Hex(u, 4);
+        } else if (u == u'\n') {
+            out += QStringLiteral("\\n");
+        } else if (u == u'\r') {
+            out += QStringLiteral("\\r");
+        } else if (u == u'\t') {
+            out += QStringLiteral("\\t");
+        } else if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) {
+            out += QStringLiteral("\\x") + Hex(u, 2);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString MessageName(const QString& path) {
+    const QString visible = VisibleText(path);
+    return visible == path ? path : QLatin1Char('\'') + visible + QLatin1Char('\'');
+}
+
 bool LoadAlbumFile(const QString& path, CAlbumFile& album, CInputError& error) {
-    QFile file(path);
-    if (!file.exists()) {
-        error = {path, QStringLiteral("file not found")};
-        return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = {path, QStringLiteral("cannot be read")};
-        return false;
-    }
-    if (file.size() > kMaxAlbumFileBytes) {
-        error = {path, QStringLiteral("too large for an album file")};
-        return false;
-    }
-    const QByteArray data = file.readAll();
-    const std::vector<std::uint8_t> bytes(data.begin(), data.end());
     std::string why;
-    if (!ReadAlbumFile(bytes, album, why)) {
+    if (!LoadAlbumFile(PathToSystem(path), album, why)) {
         error = {path, QString::fromStdString(why)};
         return false;
     }
@@ -136,20 +331,24 @@ QJsonObject AlbumToJson(const QString& path, const CAlbumFile& album) {
 QString DescribeAlbum(const QString& path, const CAlbumFile& album) {
     const CPdbFile& db = album.database;
     QString out;
-    out += QStringLiteral("File:      %1\n").arg(path);
+    out += QStringLiteral("File:      %1\n").arg(VisibleText(path));
     out += QStringLiteral("Database:  %1 (type %2, creator %3), %4 records\n")
-               .arg(QString::fromLatin1(db.name.c_str()), FourChars(db.type), FourChars(db.creator))
+               .arg(VisibleText(QString::fromLatin1(db.name.c_str())), FourChars(db.type),
+                    FourChars(db.creator))
                .arg(db.records.size());
-    out += QStringLiteral("Dates:     created %1, modified %2, backed up %3\n")
-               .arg(PalmDate(db.creationDate), PalmDate(db.modificationDate), PalmDate(db.backupDate));
+    out +=
+        QStringLiteral("Dates:     created %1, modified %2, backed up %3\n")
+            .arg(PalmDate(db.creationDate), PalmDate(db.modificationDate), PalmDate(db.backupDate));
     const auto [title, note] = SplitText(album.text);
-    out += QStringLiteral("Album:     \"%1\", note \"%2\"\n").arg(title, note);
+    out += QStringLiteral("Album:     \"%1\", note \"%2\"\n")
+               .arg(VisibleText(title), VisibleText(note));
     out += QStringLiteral("Pictures:  %1\n").arg(album.pictures.size());
     QStringList index;
     for (const CAlbumPicture& p : album.pictures) {
         index << QStringLiteral("%1+%2").arg(p.firstRecord).arg(p.recordCount);
     }
-    out += QStringLiteral("Index:     %1\n").arg(index.isEmpty() ? QStringLiteral("(empty)") : index.join(u' '));
+    out += QStringLiteral("Index:     %1\n")
+               .arg(index.isEmpty() ? QStringLiteral("(empty)") : index.join(u' '));
     int number = 1;
     for (const CAlbumPicture& p : album.pictures) {
         const auto [pictureTitle, pictureNote] = SplitText(p.text);
@@ -157,9 +356,10 @@ QString DescribeAlbum(const QString& path, const CAlbumFile& album) {
         for (int k = 0; k < p.recordCount; ++k) {
             sizes << QString::number(db.records[p.firstRecord + k].size);
         }
-        out += QStringLiteral("Picture %1: \"%2\", note \"%3\", %4-bit, %5 x %6, records %7-%8 (%9 bytes)\n")
+        out += QStringLiteral(
+                   "Picture %1: \"%2\", note \"%3\", %4-bit, %5 x %6, records %7-%8 (%9 bytes)\n")
                    .arg(number++)
-                   .arg(pictureTitle, pictureNote)
+                   .arg(VisibleText(pictureTitle), VisibleText(pictureNote))
                    .arg(p.depth)
                    .arg(p.width)
                    .arg(p.height)
@@ -170,51 +370,31 @@ QString DescribeAlbum(const QString& path, const CAlbumFile& album) {
     return out;
 }
 
-bool ExtractAlbum(const CAlbumFile& album, const QString& folder, int& written, CInputError& error) {
+bool ExtractAlbum(const CAlbumFile& album, const QString& folder, int& written,
+                  CInputError& error) {
     written = 0;
-    QDir dir(folder);
-    if (!dir.exists() && !QDir().mkpath(folder)) {
-        error = {folder, QStringLiteral("the folder cannot be made")};
+    // Everything is checked first: a damaged picture must not leave half an extract behind.
+    if (!IsWholeFamily(album.icon)) {
+        error = {{}, QStringLiteral("the album icon is damaged")};
         return false;
-    }
-    auto fail = [&](const QString& file) {
-        error = {dir.filePath(file), QStringLiteral("cannot be written")};
-        return false;
-    };
-    for (const CPalmBitmapInfo& member : album.icon) {
-        const QString name = QStringLiteral("icon_%1bit.png").arg(member.pixelSize);
-        if (!SavePng(member.image, dir.filePath(name))) {
-            return fail(name);
-        }
-        ++written;
     }
     int number = 1;
     for (const CAlbumPicture& p : album.pictures) {
-        const QString stem = QStringLiteral("picture_%1").arg(number++, 3, 10, QLatin1Char('0'));
-        CRgbImage image;
         std::string why;
-        if (!DecodeStoredImage(p.image, image, why)) {
-            error = {stem, QString::fromStdString(why)};
+        if (!IsWholeFamily(p.thumbnails)) {
+            why = "its thumbnail is damaged";
+        }
+        if (!why.empty() || !CheckStoredImage(p.image, why)) {
+            error = {{},
+                     QStringLiteral("picture %1: %2").arg(number).arg(QString::fromStdString(why))};
             return false;
         }
-        if (!SavePng(image, dir.filePath(stem + QStringLiteral(".png")))) {
-            return fail(stem + QStringLiteral(".png"));
-        }
-        QSaveFile bmp(dir.filePath(stem + QStringLiteral(".bmp")));
-        if (!bmp.open(QIODevice::WriteOnly) ||
-            bmp.write(reinterpret_cast<const char*>(p.image.data()),
-                      static_cast<qint64>(p.image.size())) != static_cast<qint64>(p.image.size()) ||
-            !bmp.commit()) {
-            return fail(stem + QStringLiteral(".bmp"));
-        }
-        written += 2;
-        for (const CPalmBitmapInfo& member : p.thumbnails) {
-            const QString name = stem + QStringLiteral("_thumbnail_%1bit.png").arg(member.pixelSize);
-            if (!SavePng(member.image, dir.filePath(name))) {
-                return fail(name);
-            }
-            ++written;
-        }
+        ++number;
     }
-    return true;
+    try {
+        return ExtractChecked(album, folder, written, error);
+    } catch (const std::bad_alloc&) {
+        error = {{}, QLatin1String(kOutOfMemory)};
+        return false;
+    }
 }

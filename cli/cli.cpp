@@ -1,15 +1,19 @@
 #include "cli/cli.h"
 
 #include <QCommandLineParser>
+#include <QFileDevice>
 #include <QJsonDocument>
 #include <array>
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <system_error>
 
 #include <unistd.h>
 
 #include "album/album_build.h"
+#include "album/clock.h"
 #include "album/file_output.h"
 #include "album/picture_preparation.h"
 #include "cli/album_json.h"
@@ -36,11 +40,12 @@ const char* const kUsage =
     "Run 'tavelo-cli COMMAND --help' for the options of a command.\n";
 
 int Refused(QTextStream& err, const CInputError& error) {
+    // One line, whatever the file name or the reason holds.
     err << "tavelo-cli: ";
     if (!error.file.isEmpty()) {
-        err << error.file << ": ";
+        err << MessageName(error.file) << ": ";
     }
-    err << error.reason << Qt::endl;
+    err << VisibleText(error.reason) << Qt::endl;
     return kExitRefused;
 }
 
@@ -363,48 +368,77 @@ int Extract(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     if (parser.positionalArguments().size() != 1 || !parser.isSet(dir)) {
         return Refused(err, QStringLiteral("extract takes one album file and -d DIR"));
     }
+    const QString path = parser.positionalArguments().constFirst();
     CAlbumFile album;
     CInputError error;
-    if (!LoadAlbumFile(parser.positionalArguments().constFirst(), album, error)) {
+    if (!LoadAlbumFile(path, album, error)) {
         return Refused(err, error);
     }
     int written = 0;
     if (!ExtractAlbum(album, parser.value(dir), written, error)) {
+        if (error.file.isEmpty()) {
+            error.file = path;  // a damaged part of the album
+        }
         return Refused(err, error);
     }
-    out << "Wrote " << written << " files to " << parser.value(dir) << Qt::endl;
+    out << "Wrote " << written << " files to " << MessageName(parser.value(dir)) << Qt::endl;
     return kExitOk;
 }
 
 }  // namespace
 
 int RunCli(const QStringList& arguments, QTextStream& out, QTextStream& err, bool terminal) {
-    if (arguments.size() < 2) {
-        err << kUsage;
+    const auto run = [&]() -> int {
+        if (arguments.size() < 2) {
+            err << kUsage;
+            return kExitRefused;
+        }
+        const QString command = arguments[1];
+        // The command's own parser sees the program name and the command's arguments.
+        QStringList rest = arguments.mid(2);
+        rest.prepend(arguments[0] + QLatin1Char(' ') + command);
+        if (command == QLatin1String("build")) {
+            if (SourceDateEpochIsMalformed()) {
+                err << "tavelo-cli: SOURCE_DATE_EPOCH '"
+                    << VisibleText(PathFromSystem(qgetenv("SOURCE_DATE_EPOCH").toStdString()))
+                    << "' is not a whole number of seconds; the album takes the current time"
+                    << Qt::endl;
+            }
+            return Build(rest, out, err, terminal);
+        }
+        if (command == QLatin1String("inspect")) {
+            return Inspect(rest, out, err);
+        }
+        if (command == QLatin1String("extract")) {
+            return Extract(rest, out, err);
+        }
+        if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+            command == QLatin1String("help")) {
+            out << kUsage;
+            return kExitOk;
+        }
+        if (command == QLatin1String("--version")) {
+            out << "tavelo-cli " << kTaveloVersion << Qt::endl;
+            return kExitOk;
+        }
+        err << "tavelo-cli: unknown command '" << VisibleText(command) << "'\n" << kUsage;
         return kExitRefused;
+    };
+    int status = kExitRefused;
+    try {
+        status = run();
+    } catch (const std::bad_alloc&) {
+        status = Refused(err, QStringLiteral("out of memory"));
+    } catch (const std::exception& e) {
+        status = Refused(err, QString::fromLocal8Bit(e.what()));
     }
-    const QString command = arguments[1];
-    // The command's own parser sees the program name and the command's arguments.
-    QStringList rest = arguments.mid(2);
-    rest.prepend(arguments[0] + QLatin1Char(' ') + command);
-    if (command == QLatin1String("build")) {
-        return Build(rest, out, err, terminal);
+    // Output that never arrived (a full disk, a closed pipe) is a failure too.
+    out.flush();
+    if (out.status() != QTextStream::Ok) {
+        const auto* file = qobject_cast<const QFileDevice*>(out.device());
+        return Refused(err, QStringLiteral("standard output cannot be written%1")
+                                .arg(file != nullptr ? QStringLiteral(": ") + file->errorString()
+                                                     : QString()));
     }
-    if (command == QLatin1String("inspect")) {
-        return Inspect(rest, out, err);
-    }
-    if (command == QLatin1String("extract")) {
-        return Extract(rest, out, err);
-    }
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
-        command == QLatin1String("help")) {
-        out << kUsage;
-        return kExitOk;
-    }
-    if (command == QLatin1String("--version")) {
-        out << "tavelo-cli " << kTaveloVersion << Qt::endl;
-        return kExitOk;
-    }
-    err << "tavelo-cli: unknown command '" << command << "'\n" << kUsage;
-    return kExitRefused;
+    return status;
 }

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -10,6 +11,9 @@
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    // A file-size limit then makes a write fail with a message instead of ending the program
+    // with a half-written file.
+    std::signal(SIGXFSZ, SIG_IGN);
     InstallFileOutput();
     QCoreApplication::setApplicationName(QStringLiteral("tavelo-cli"));
     // File names pass through as the system's bytes, valid UTF-8 or not.

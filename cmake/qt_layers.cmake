@@ -19,6 +19,7 @@ set(TAVELO_MEDIA_SOURCES
   imaging/picture_rows.cpp imaging/picture_rows.h
   imaging/png_decoder.cpp imaging/png_decoder.h
   imaging/webp_decoder.cpp imaging/webp_decoder.h
+  platform/album_file_input.cpp platform/album_file_input.h
   platform/file_output.cpp platform/file_output.h
   platform/install_library.cpp platform/install_library.h
   platform/registry.cpp platform/registry.h

@@ -93,3 +93,15 @@ QImage DibToImage(const CDib& dib) {
     }
     return image;
 }
+
+QImage RgbImageToQImage(const CRgbImage& image) {
+    QImage out(image.width, image.height, QImage::Format_RGB888);
+    if (out.isNull() || image.rgb.size() < static_cast<std::size_t>(image.width) * image.height * 3) {
+        return {};
+    }
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(out.scanLine(y), image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3,
+                    static_cast<std::size_t>(image.width) * 3);
+    }
+    return out;
+}

@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include "album/album_file_reader.h"
 #include "imaging/dib.h"
 
 // Bitmaps reach the screen 1:1: a rectangle of a bitmap of any depth the program makes
@@ -19,3 +20,7 @@ void DrawDib(const CDib& bitmap, std::int32_t sx, std::int32_t sy, std::int32_t 
 // A 24-bit bitmap as an image to paint 1:1, top row first; a null image for bitmaps of other
 // depths or none.
 QImage DibToImage(const CDib& dib);
+
+// An image read from an album file (red, green, blue, top row first) as a Qt image; a null
+// image when it cannot be made.
+QImage RgbImageToQImage(const CRgbImage& image);

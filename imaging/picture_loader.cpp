@@ -16,6 +16,11 @@
 
 namespace {
 
+// `count` bytes from `at` on; fewer, or none, where the bytes end first (a file cut short).
+std::string_view Part(std::string_view bytes, std::size_t at, std::size_t count) {
+    return at <= bytes.size() ? bytes.substr(at, count) : std::string_view();
+}
+
 constexpr std::int64_t kBytesPerDecodedPixel = 4;
 constexpr std::size_t kSignatureBytes = 12;
 
@@ -48,8 +53,8 @@ const char* ForeignKind(std::string_view start) {
     if (is("/* XPM */") || is("! XPM2")) {
         return "XPM";
     }
-    if (start.substr(4, 4) == "ftyp" &&
-        (start.substr(8, 4) == "avif" || start.substr(8, 4) == "avis")) {
+    if (Part(start, 4, 4) == "ftyp" &&
+        (Part(start, 8, 4) == "avif" || Part(start, 8, 4) == "avis")) {
         return "AVIF";
     }
     if (pnm) {
@@ -118,7 +123,7 @@ bool CPictureLoader::Open(const std::string& path) {
         format = Format::Bmp;
     } else if (StartsWith(signature, "\x89PNG\r\n\x1A\n")) {
         format = Format::Png;
-    } else if (StartsWith(signature, "RIFF") && signature.substr(8, 4) == "WEBP") {
+    } else if (StartsWith(signature, "RIFF") && Part(signature, 8, 4) == "WEBP") {
         format = Format::Webp;
     } else if (IsHeif(signature)) {
         format = Format::Heif;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, testing, benchmarking and running need;
-# with the argument "package", those that making and checking the Debian package need.
+# with the argument "package", those that making and checking the Debian package need; with
+# "fuzz", clang and its libFuzzer runtime for `make fuzz` (kept apart so that `make test` does
+# not pull in a second compiler).
 # Packages already present are skipped, so a second run costs a few dpkg queries.
 set -euo pipefail
 
@@ -12,9 +14,10 @@ packages=(
   libpalm-perl
   xvfb xauth fonts-dejavu-core
 )
-if [ "${1:-}" = "package" ]; then
-  packages=(dpkg-dev file lintian appstream gzip)
-fi
+case "${1:-}" in
+  package) packages=(dpkg-dev file lintian appstream gzip) ;;
+  fuzz) packages=(clang libclang-rt-14-dev) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -16,6 +16,7 @@ gtest_discover_tests(tavelo_media_tests DISCOVERY_TIMEOUT 60
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_PLATFORMTHEME=")
 
 add_executable(tavelo_cli_tests
+  cli/test_album_report.cpp
   cli/test_cli.cpp
   cli/test_cli_pictures.cpp
   cli/test_main.cpp)

@@ -294,27 +294,3 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
     EXPECT_EQ(unwritable.status, 2);
     EXPECT_TRUE(unwritable.err.contains(QStringLiteral("cannot be written"))) << unwritable.err.toStdString();
 }
-
-TEST_F(CliTest, InspectReportsDamagedAndForeignFiles) {
-    Write(File(QStringLiteral("notes.pdb")), "just some text, not a database at all, really");
-    const CliRun text = Cli({QStringLiteral("inspect"), File(QStringLiteral("notes.pdb"))});
-    EXPECT_EQ(text.status, 2);
-    EXPECT_TRUE(text.err.contains(QStringLiteral("notes.pdb: "))) << text.err.toStdString();
-
-    const QString pdb = File(QStringLiteral("a.pdb"));
-    ASSERT_EQ(Cli({QStringLiteral("build"), QStringLiteral("-o"), pdb, Sample(kSampleFiles[3])}).status, 0);
-    QByteArray bytes = Bytes(pdb);
-    Write(File(QStringLiteral("cut.pdb")), bytes.left(bytes.size() - 100));
-    const CliRun cut = Cli({QStringLiteral("inspect"), File(QStringLiteral("cut.pdb"))});
-    EXPECT_EQ(cut.status, 2);
-    EXPECT_TRUE(cut.err.contains(QStringLiteral("cut short"))) << cut.err.toStdString();
-    bytes[61] = 'Z';
-    Write(File(QStringLiteral("foreign.pdb")), bytes);
-    const CliRun foreign = Cli({QStringLiteral("inspect"), File(QStringLiteral("foreign.pdb"))});
-    EXPECT_EQ(foreign.status, 2);
-    EXPECT_TRUE(foreign.err.contains(QStringLiteral("not an album"))) << foreign.err.toStdString();
-    EXPECT_EQ(Cli({QStringLiteral("extract"), File(QStringLiteral("foreign.pdb")), QStringLiteral("-d"),
-                   File(QStringLiteral("x"))})
-                  .status,
-              2);
-}

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "album/album_database.h"
+#include "cli/album_report.h"
+#include "cli/cli.h"
+#include "platform/environment_scope.h"
+#include "platform/system_path.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kData = QStringLiteral(TAVELO_TEST_DATA_DIR "/");
+const QString kSamples = QStringLiteral(TAVELO_SAMPLES_DIR "/");
+
+struct CRun {
+    int status = -1;  // also when killed, crashed or not done within ten seconds
+    QString out;
+    QString err;
+};
+
+// Runs tavelo-cli; `fileSizeLimit` makes a full file system without mounting one.
+CRun RunTool(const QStringList& arguments, std::optional<rlim_t> fileSizeLimit = std::nullopt,
+             const QString& outputFile = {}) {
+    QProcess process;
+    if (fileSizeLimit) {
+        process.setChildProcessModifier([limit = *fileSizeLimit] {
+            const rlimit files{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &files);
+        });
+    }
+    if (!outputFile.isEmpty()) {
+        process.setStandardOutputFile(outputFile);
+    }
+    process.start(QStringLiteral(TAVELO_CLI_PATH), arguments);
+    const bool done =
+        process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit;
+    return {done ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// The command in this process, for names a child process cannot be given (bytes not UTF-8).
+CRun RunInProcess(const QStringList& arguments) {
+    CRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = RunCli(QStringList{u"tavelo-cli"_s} + arguments, out, err, false);
+    return run;
+}
+
+// How far this process's peak resident memory rises while `work` runs, in kilobytes; none
+// where the kernel's high-water mark cannot be reset.
+std::optional<long> PeakGrowthKb(const std::function<void()>& work) {
+    const auto statusKb = [](const std::string& field) {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line) && line.rfind(field, 0) != 0) {
+        }
+        return std::stol(line.substr(field.size()));
+    };
+    std::ofstream reset("/proc/self/clear_refs");
+    reset << "5";
+    reset.close();
+    if (!reset) {
+        return std::nullopt;
+    }
+    const long before = statusKb("VmRSS:");
+    work();
+    return statusKb("VmHWM:") - before;
+}
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+}  // namespace
+
+TEST(AlbumReport, HostileInputIsRefusedQuicklyOnOneLineWithNothingWritten) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(u"pipe.pdb"_s);
+    const QString huge = dir.filePath(u"huge.pdb"_s);
+    ASSERT_EQ(::mkfifo(fifo.toUtf8().constData(), 0600), 0);
+    ASSERT_TRUE(QFile(huge).open(QIODevice::WriteOnly));
+    ASSERT_EQ(::truncate(huge.toUtf8().constData(), album_layout::kMaxAlbumFileSize + 1), 0);
+    const std::pair<QString, QString> cases[] = {
+        {kData + u"album_index_entries_sharing_one_record.pdb"_s,
+         u"picture 2: its records are those of picture 1"_s},
+        {kData + u"album_third_picture_damaged.pdb"_s,
+         u"picture 3: the picture data has an unusable bitmap header"_s},
+        {fifo, u"pipe.pdb: not a regular file"_s},
+        {u"/dev/zero"_s, u"/dev/zero: not a regular file"_s},
+        {dir.path(), u": not a regular file"_s},
+        {huge, u"huge.pdb: larger than any album file"_s},
+        {dir.filePath(u"a\nb\x1b.pdb"_s), u"/a\\nb\\x1b.pdb': file not found"_s},
+    };
+    const QString out = dir.filePath(u"out"_s);
+    for (const auto& [file, mention] : cases) {
+        for (const QStringList& command :
+             {QStringList{u"inspect"_s, file}, QStringList{u"extract"_s, file, u"-d"_s, out}}) {
+            const CRun run = RunTool(command);
+            EXPECT_EQ(run.status, 2) << command.join(u' ').toStdString();
+            EXPECT_TRUE(run.err.contains(mention)) << run.err.toStdString();
+            EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+            EXPECT_FALSE(QFile::exists(out)) << mention.toStdString();
+        }
+    }
+}
+
+TEST(AlbumReport, ReadingAnAlbumWhoseEntriesShareOneRecordTakesUnderFiftyMegabytes) {
+    const QString file = kData + u"album_index_entries_sharing_one_record.pdb"_s;
+    CAlbumFile album;
+    CInputError error;
+    const auto growth = PeakGrowthKb([&] {
+        if (LoadAlbumFile(file, album, error)) {
+            (void)DescribeAlbum(file, album);
+        }
+    });
+    if (!growth) {
+        GTEST_SKIP() << "the peak resident memory cannot be reset here";
+    }
+    EXPECT_LT(*growth, 50 * 1024);
+}
+
+TEST(AlbumReport, ExtractThatCannotWriteEveryFileLeavesNothing) {
+    QTemporaryDir dir;
+    const QString pdb = dir.filePath(u"a.pdb"_s);
+    ASSERT_EQ(
+        RunTool({u"build"_s, u"-o"_s, pdb, u"--depth"_s, u"16"_s,
+                 kSamples + u"dandelions_320x180.bmp"_s, kSamples + u"paint_brushes_400x315.gif"_s})
+            .status,
+        0);
+    const QString whole = dir.filePath(u"whole"_s);
+    EXPECT_EQ(RunTool({u"extract"_s, pdb, u"-d"_s, whole}).out,
+              u"Wrote 13 files to %1\n"_s.arg(whole));
+    ASSERT_EQ(Entries(whole).size(), 13);  // 3 icon members; per picture 2 files, 3 thumbnails
+    qint64 largest = 0;
+    for (const QString& name : Entries(whole)) {
+        largest = std::max(largest, QFileInfo(whole + u'/' + name).size());
+    }
+    // Out of room at the first file, part-way, and at the largest file alone.
+    const QString existing = dir.filePath(u"existing"_s);
+    ASSERT_TRUE(QDir().mkpath(existing));
+    for (const rlim_t limit : {rlim_t{0}, rlim_t{2000}, static_cast<rlim_t>(largest - 1)}) {
+        for (const QString& folder : {dir.filePath(u"new/deeper"_s), existing}) {
+            const CRun run = RunTool({u"extract"_s, pdb, u"-d"_s, folder}, limit);
+            EXPECT_EQ(run.status, 2) << limit;
+            EXPECT_TRUE(run.err.contains(u": cannot be written: "_s)) << run.err.toStdString();
+            EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        }
+        EXPECT_FALSE(QFile::exists(dir.filePath(u"new"_s))) << limit;
+        EXPECT_EQ(Entries(existing), QStringList()) << limit;
+    }
+    // A picture found damaged after reading still stops the extract before its first file.
+    CAlbumFile album;
+    CInputError error;
+    ASSERT_TRUE(LoadAlbumFile(pdb, album, error));
+    album.pictures[1].image.pop_back();
+    int written = -1;
+    EXPECT_FALSE(ExtractAlbum(album, dir.filePath(u"late"_s), written, error));
+    EXPECT_EQ(error.reason, u"picture 2: the picture data is cut short"_s);
+    EXPECT_FALSE(QFile::exists(dir.filePath(u"late"_s)));
+}
+
+TEST(AlbumReport, ControlCharactersAreShownAsEscapesAndFailedOutputIsAFailure) {
+    // A title that would recolour the terminal and retitle its window, a two-line note, a
+    // database name with a C1 control, and a file name that is not UTF-8.
+    QTemporaryDir dir;
+    const std::string name = PathToSystem(dir.path()) + "/odd\xff.pdb";
+    std::filesystem::copy_file(TAVELO_TEST_DATA_DIR "/album_title_with_terminal_escapes.pdb", name);
+    const CRun run = RunInProcess({u"inspect"_s, PathFromSystem(name)});
+    std::filesystem::remove(name);  // beyond what QTemporaryDir can name
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(u"/odd\\xff.pdb\nDatabase:  tvl\\x9balbum_"_s))
+        << run.out.toStdString();
+    EXPECT_TRUE(
+        run.out.contains(u"\"\\x1b[31mRed\\x1b]0;x\\x07        \", note \"line 1\\nline 2 \""_s))
+        << run.out.toStdString();
+    EXPECT_EQ(run.out.count(u'\n'), 7);  // one per line of the report: none from the texts
+    EXPECT_EQ(RunInProcess({u"inspect"_s, PathFromSystem("no\nsuch\xff.pdb")}).err,
+              u"tavelo-cli: 'no\\nsuch\\xff.pdb': file not found\n"_s);
+
+    const QString pdb = kData + u"album_title_with_terminal_escapes.pdb"_s;
+    for (const QStringList& command :
+         {QStringList{u"inspect"_s, pdb}, QStringList{u"inspect"_s, pdb, u"--json"_s},
+          QStringList{u"extract"_s, pdb, u"-d"_s, dir.filePath(u"x"_s)},
+          QStringList{u"--version"_s}}) {
+        const CRun full = RunTool(command, std::nullopt, u"/dev/full"_s);
+        EXPECT_EQ(full.status, 2) << command.join(u' ').toStdString();
+        EXPECT_TRUE(full.err.startsWith(u"tavelo-cli: standard output cannot be written"_s))
+            << full.err.toStdString();
+    }
+}
+
+TEST(AlbumReport, AMalformedSourceDateEpochIsSaidOnceAndTheBuildTakesTheRealTime) {
+    EnvironmentScope environment;
+    for (const char* malformed :
+         {"abc", "12x", " 1", "-1", "+5", "1.5", "99999999999999999999", ""}) {
+        environment.Set("SOURCE_DATE_EPOCH", malformed);
+        const int mentions = *malformed != '\0' ? 1 : 0;  // an empty value counts as none
+        EXPECT_EQ(RunInProcess({u"build"_s}).err.count(u"SOURCE_DATE_EPOCH"_s), mentions)
+            << malformed;
+    }
+    environment.Set("SOURCE_DATE_EPOCH", "0");
+    EXPECT_FALSE(RunInProcess({u"build"_s}).err.contains(u"SOURCE_DATE_EPOCH"_s));
+
+    environment.Set("SOURCE_DATE_EPOCH", "1e9");
+    QTemporaryDir dir;
+    const QString pdb = dir.filePath(u"a.pdb"_s);
+    const CRun run = RunTool({u"build"_s, u"-o"_s, pdb, kSamples + u"dandelions_320x180.bmp"_s});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err,
+              u"tavelo-cli: SOURCE_DATE_EPOCH '1e9' is not a whole number of seconds; "
+              "the album takes the current time\n"_s);
+    CAlbumFile album;
+    CInputError error;
+    ASSERT_TRUE(LoadAlbumFile(pdb, album, error));
+    EXPECT_NEAR(album.created, QDateTime::currentSecsSinceEpoch(), 600);
+}
