@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <cstring>
 
 #include "album/clock.h"
@@ -152,15 +149,7 @@ TEST_F(PalmDatabaseTest, AFailedWriteLeavesNoFileOrTheExistingOneAsItWas) {
     std::vector<std::uint8_t> big(4096, 0x5A);
     ASSERT_TRUE(db.AddRecord(big.data(), static_cast<std::uint32_t>(big.size())));
     // Files may not grow past 100 bytes: the write fails half way, as on a full disk.
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = db.WriteToFile(path.c_str());
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    const bool written = WithFileSizeLimit(100, [&] { return db.WriteToFile(path.c_str()); });
     EXPECT_FALSE(written);
     const auto bytes = ReadAll(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the previous album");

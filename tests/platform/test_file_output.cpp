@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -84,16 +83,9 @@ TEST_P(FileOutputTest, ReplacesRegularFilesAndLinksAliveOrDanglingAndRefusesTheR
 TEST_P(FileOutputTest, AFullDiskKeepsTheOldFileAndSaysSo) {
     const std::string album = dir_.File("album.pdb");
     WriteAll(album, "the previous album");
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string error;
-    const bool written = Replace(GetParam(), album, std::string(4096, 'x'), error);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    const bool written =
+        WithFileSizeLimit(100, [&] { return Replace(GetParam(), album, std::string(4096, 'x'), error); });
     EXPECT_FALSE(written);
     EXPECT_EQ(error, "File too large");
     EXPECT_EQ(Text(album), "the previous album");

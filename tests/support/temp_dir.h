@@ -1,11 +1,14 @@
 #pragma once
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir {
@@ -40,4 +43,20 @@ inline void WriteAll(const std::string& path, const std::string& bytes) {
 inline std::size_t EntryCount(const std::filesystem::path& folder) {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
                                                   std::filesystem::directory_iterator()));
+}
+
+// Runs `write` while files may not grow past `bytes`, as on a disk that fills up half way, and
+// returns what it returns.
+template <class Write>
+auto WithFileSizeLimit(rlim_t bytes, Write write) {
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const auto result = write();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    return result;
 }
