@@ -82,8 +82,12 @@ void CColorPage::EnableDitherFor(std::uint8_t depth) {
 
 void CColorPage::OnHScroll(int action) {
     // Only dragging the thumb and paging with the mouse refresh the picture at once; a value
-    // changed with the arrow keys reaches it at the next store or refresh.
-    m_sliderAction = action;
+    // changed with the arrow keys reaches it at the next store or refresh. An action that
+    // leaves the value where it was (paging at the end) is not kept: it would otherwise be
+    // taken for the cause of the next value set, such as the next picture's own.
+    const auto* slider = qobject_cast<const QAbstractSlider*>(sender());
+    const bool moves = slider == nullptr || slider->sliderPosition() != slider->value();
+    m_sliderAction = moves ? action : QAbstractSlider::SliderNoAction;
 }
 
 void CColorPage::OnSliderMoved() {

@@ -180,6 +180,20 @@ TEST_F(PreviewPaneTest, EachPictureKeepsItsOwnValuesAndOffsets) {
     EXPECT_EQ(Preview().AnnotationPage().TitleBox()->text(), "Mountains");
     Dialog().SelectImage(1);
     EXPECT_EQ(Preview().VerticalBar()->value(), 81);
+
+    // Paging a slider already at its end changes nothing, and must not make the next picture
+    // take this one's values when its own are set on the pages.
+    QSlider* brightness = Preview().ColorPage().BrightnessSlider();
+    brightness->triggerAction(QAbstractSlider::SliderToMaximum);
+    brightness->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    CAlbumImage& other = *Dialog().Album().At(0);
+    other.m_brightness = 40;
+    other.m_contrast = 200;
+    other.m_colorDepth = 4;
+    Dialog().SelectImage(0);
+    EXPECT_EQ(std::vector<int>({other.m_brightness, other.m_contrast, other.m_colorDepth}),
+              std::vector<int>({40, 200, 4}));
+    EXPECT_EQ(Entry(1)->m_brightness, 255);
 }
 
 TEST_F(PreviewPaneTest, PageHandlersStoreAndRedrawAndApplyToAllChangesOnlyItsGroup) {
