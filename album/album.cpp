@@ -3,6 +3,22 @@
 #include <algorithm>
 #include <new>
 
+CAlbum::CAlbum(const CAlbum& other)
+    : m_title(other.m_title), m_note(other.m_note), m_iconSource(other.m_iconSource) {
+    m_entries.reserve(other.m_entries.size());
+    for (const auto& entry : other.m_entries) {
+        m_entries.push_back(std::make_unique<CAlbumImage>(*entry));
+    }
+}
+
+CAlbum& CAlbum::operator=(const CAlbum& other) {
+    if (this != &other) {
+        CAlbum copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
 CAlbumImage* CAlbum::Append(std::unique_ptr<CAlbumImage> entry) {
     if (!entry || IsFull()) {
         return nullptr;

@@ -15,6 +15,14 @@ class CAlbum {
 public:
     static constexpr char kUntitled[] = "untitled";
 
+    CAlbum() = default;
+    // A copy owns copies of the entries: a save reads one while the window edits the other.
+    CAlbum(const CAlbum& other);
+    CAlbum& operator=(const CAlbum& other);
+    CAlbum(CAlbum&&) noexcept = default;
+    CAlbum& operator=(CAlbum&&) noexcept = default;
+    ~CAlbum() = default;
+
     std::size_t Count() const { return m_entries.size(); }
     bool IsEmpty() const { return m_entries.empty(); }
     bool IsFull() const { return m_entries.size() >= kMaxPictures; }

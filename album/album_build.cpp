@@ -301,8 +301,10 @@ CBuildResult BuildAlbumFile(const CAlbum& album, const std::string& path,
     if (!icon.Create(kIconSide, kIconSide, 24)) {
         return Outcome(BuildOutcome::WriteFailed, "out of memory");
     }
+    const bool iconMade = options.icon && options.icon->Width() == kIconSide &&
+                          options.icon->Height() == kIconSide && options.icon->BitsPerPixel() == 24;
     std::size_t iconEntry = total;  // none of the pictures gives the icon
-    for (std::size_t i = 0; i < total && !album.IconSource().empty(); ++i) {
+    for (std::size_t i = 0; i < total && !album.IconSource().empty() && !iconMade; ++i) {
         if (album.At(i)->m_sourcePath == album.IconSource()) {
             iconEntry = i;
             break;
@@ -332,7 +334,7 @@ CBuildResult BuildAlbumFile(const CAlbum& album, const std::string& path,
     }
     run.Stop();
 
-    if (!album.IconSource().empty() && iconEntry == total) {
+    if (!album.IconSource().empty() && iconEntry == total && !iconMade) {
         std::string reason;
         while (!LoadIcon(album.IconSource(), reading, icon, reason)) {
             if (auto stop = GiveUp(options, {total, album.IconSource(), reason})) {
@@ -346,7 +348,7 @@ CBuildResult BuildAlbumFile(const CAlbum& album, const std::string& path,
 
     try {
         CPreparedAlbum prepared;
-        prepared.m_icon = album.IconSource().empty() ? nullptr : &icon;
+        prepared.m_icon = album.IconSource().empty() ? nullptr : iconMade ? options.icon.get() : &icon;
         prepared.m_text = HandheldText(album.Title(), album.Note());
         CPalmDatabase database;
         NameAlbumDatabase(database);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,9 @@ struct CAlbumBuildOptions {
     std::function<bool(const CPictureFailure& failure)> retry;
     // Set from any thread to stop the build; the target is then left as it was.
     const std::atomic<bool>* cancel = nullptr;
+    // The album icon already made (24 x 24, 24 bits), stored as it is instead of being made
+    // again from the icon's picture file, which may have gone since.
+    std::shared_ptr<const CDib> icon;
 };
 
 enum class BuildOutcome {

@@ -19,6 +19,7 @@
 #include <QGridLayout>
 #include <QCloseEvent>
 #include <fstream>
+#include <cstring>
 #include <iterator>
 #include <QMessageBox>
 #include <QMimeData>
@@ -174,7 +175,12 @@ void CMainDlg::OnInitDialog() {
     const auto shortcut = [this](QKeySequence keys, void (CMainDlg::*handler)()) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
     };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &CMainDlg::OnSave);
+    // Ctrl+S does what Save... does, and nothing while Save... is off (an empty album).
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this), &QShortcut::activated, this, [this] {
+        if (m_saveButton->isEnabled()) {
+            OnSave();
+        }
+    });
     shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &CMainDlg::OnSaveAlbumProject);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &CMainDlg::OnOpenAlbumProject);
 
@@ -725,8 +731,16 @@ void CMainDlg::OnSave() {
 }
 
 bool CMainDlg::SaveAlbum(const QString& path) {
+    // The icon goes into the file as the window shows it, even if its picture has gone since.
+    auto icon = std::make_shared<CDib>();
+    const CDib& shown = m_albumInfo->Icon();
+    if (!shown.IsCreated() || !icon->Create(shown.Width(), shown.Height(), shown.BitsPerPixel())) {
+        icon.reset();  // made again from its picture by the build
+    } else {
+        std::memcpy(icon->Pixels(), shown.Pixels(), shown.PixelBytes());
+    }
     CSaveProgressDlg progress(this);
-    progress.SetJob(m_album, PathToSystem(path), PictureReading());
+    progress.SetJob(m_album, PathToSystem(path), PictureReading(), std::move(icon));
     progress.DoModal();
     const CBuildResult& result = progress.Result();
     switch (result.outcome) {

@@ -32,8 +32,10 @@ CSaveProgressDlg::~CSaveProgressDlg() {
     }
 }
 
-void CSaveProgressDlg::SetJob(const CAlbum& album, std::string path, CPictureReading reading) {
-    m_album = &album;
+void CSaveProgressDlg::SetJob(const CAlbum& album, std::string path, CPictureReading reading,
+                              std::shared_ptr<const CDib> icon) {
+    m_album = album;
+    m_icon = std::move(icon);
     m_path = std::move(path);
     m_reading = std::move(reading);
 }
@@ -44,19 +46,20 @@ void CSaveProgressDlg::DoDataExchange(CDataExchange& dx) {
 }
 
 void CSaveProgressDlg::OnInitDialog() {
-    const std::size_t total = m_album != nullptr ? m_album->Count() : 0;
+    const std::size_t total = m_album ? m_album->Count() : 0;
     m_progress->setRange(0, static_cast<int>(std::min(total, kLargestBarRange)));
     m_progress->setValue(0);
     if (auto* cancel = qobject_cast<QPushButton*>(GetDlgItem(IDCANCEL))) {
         connect(cancel, &QPushButton::clicked, this, &CSaveProgressDlg::reject);
     }
-    if (m_album == nullptr) {
+    if (!m_album) {
         m_result.outcome = BuildOutcome::Refused;
         m_result.reason = "nothing to save";
         return;
     }
     CAlbumBuildOptions options;
     options.cancel = &m_cancel;
+    options.icon = m_icon;
     options.progress = [this](std::size_t done, std::size_t count) {
         QMetaObject::invokeMethod(this, [this, done, count] { OnProgress(done, count); },
                                   Qt::QueuedConnection);

@@ -3,7 +3,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -24,8 +26,10 @@ public:
     explicit CSaveProgressDlg(QWidget* parent = nullptr);
     ~CSaveProgressDlg() override;
 
-    // What to build and where; the album must not change until the dialog ends.
-    void SetJob(const CAlbum& album, std::string path, CPictureReading reading);
+    // What to build and where. The build works on its own copy of the album, so the window may
+    // go on storing edits while it runs; `icon` is the album icon as shown, when there is one.
+    void SetJob(const CAlbum& album, std::string path, CPictureReading reading,
+                std::shared_ptr<const CDib> icon = nullptr);
     // How the build ended; meaningful once the dialog has.
     const CBuildResult& Result() const { return m_result; }
     // True once the user has asked to stop.
@@ -50,7 +54,8 @@ private:
     bool AskRetry(const CPictureFailure& failure);
     void OnFinished();
 
-    const CAlbum* m_album = nullptr;
+    std::optional<CAlbum> m_album;
+    std::shared_ptr<const CDib> m_icon;
     std::string m_path;
     CPictureReading m_reading;
     CBuildResult m_result;

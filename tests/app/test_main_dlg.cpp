@@ -1,6 +1,7 @@
 #include <functional>
 
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -189,10 +190,22 @@ TEST_F(MainDlgTest, ResetEmptiesEverythingAtOnceWithoutAQuestionButEnterAndEscap
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     ExpectEmptyAlbum();
     EXPECT_FALSE(Dialog().PreviewPane().StoreControls(nullptr));
+    // Ctrl+S saves only what Save... would: nothing while the album is empty.
+    Dialog().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Dialog()));
+    int saveDialogs = 0;
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        ++saveDialogs;
+        dialog->reject();
+    });
+    QTest::keyClick(&Dialog(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(saveDialogs, 0);
     // The album takes pictures again after a reset.
     Drop({Sample(1)});
     EXPECT_EQ(List().GetSelectedRow(), 0);
     EXPECT_EQ(Icon(), IconOf(Sample(1)));
+    QTest::keyClick(&Dialog(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(saveDialogs, 1);
 }
 
 TEST_F(MainDlgTest, PageButtonsOpenTheHelpPagesBesideTheBuiltProgram) {

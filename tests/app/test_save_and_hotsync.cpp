@@ -14,6 +14,7 @@
 #include <atomic>
 #include <thread>
 
+#include "album/album_file_reader.h"
 #include "album/file_output.h"
 #include "app/main_window_fixture.h"
 #include "app/save_progress_dlg.h"
@@ -87,6 +88,8 @@ TEST_F(SaveTest, SaveWritesWhatTheBatchToolWritesForTheSameAlbum) {
     Info().TitleBox()->setText("Trip");
     Info().NoteBox()->setPlainText("Day 1\nthe hills");
     Preview().HorizontalBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    Dialog().SelectImage(1);
+    Click(List().IconButton());
     Dialog().SelectImage(2);
     WaitForPicture();
     // Edits still pending on the pages: Save stores them itself.
@@ -126,6 +129,29 @@ TEST_F(SaveTest, APictureThatCannotBeReadIsNamedAndEitherRetriedOrTheSaveCancell
     });
     EXPECT_TRUE(Dialog().SaveAlbum(QString::fromStdString(path)));
     EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(SaveTest, TheIconIsSavedAsShownWhenItsPictureHasGoneSince) {
+    const std::string copy = dir_.File("beach.jpg");
+    ASSERT_TRUE(std::filesystem::copy_file(Sample(2).toStdString(), copy));
+    Drop({Sample(3), QString::fromStdString(copy)});
+    Dialog().SelectImage(1);
+    Click(List().IconButton());
+    const auto iconOf = [](const std::string& path) {
+        CAlbumFile file;
+        std::string error;
+        EXPECT_TRUE(ReadAlbumFile(ReadAll(path), file, error)) << error;
+        return file.icon.empty() ? std::vector<std::uint8_t>() : file.icon.front().image.rgb;
+    };
+    ASSERT_TRUE(Dialog().SaveAlbum(QString::fromStdString(dir_.File("before.pdb"))));
+
+    // Its picture leaves the album and the file goes: nothing needs asking.
+    Dialog().SelectImage(1);
+    Click(List().DeleteButton());
+    std::filesystem::remove(copy);
+    ASSERT_TRUE(Dialog().SaveAlbum(QString::fromStdString(dir_.File("after.pdb"))));
+    EXPECT_FALSE(iconOf(dir_.File("before.pdb")).empty());
+    EXPECT_EQ(iconOf(dir_.File("after.pdb")), iconOf(dir_.File("before.pdb")));
 }
 
 TEST_F(SaveTest, AFailedSaveSaysWhereAndWhyAndAReadOnlyAlbumIsNotReplaced) {
