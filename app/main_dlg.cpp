@@ -775,7 +775,7 @@ void CMainDlg::OnSendToHotSync() {
             item->setData(kFirstUserCommand + i);
         }
         const QAction* chosen =
-            menu.exec(m_sendButton->mapToGlobal(m_sendButton->rect().bottomLeft() + QPoint(2, 0)));
+            menu.exec(m_sendButton->mapToGlobal(QPoint(2, m_sendButton->height())));  // just below the button
         if (chosen == nullptr) {
             return;
         }
@@ -803,8 +803,9 @@ void CMainDlg::OnSendToHotSync() {
         return;
     }
     if (m_installLibrary.InstallFile(user, path) == kInstallQueued) {
-        QMessageBox::information(this, LoadResString(IDS_SUCCESS), LoadResString(IDS_PERFORM_HOTSYNC),
-                                 QMessageBox::Ok);
+        QMessageBox done(QMessageBox::NoIcon, LoadResString(IDS_SUCCESS), LoadResString(IDS_PERFORM_HOTSYNC),
+                         QMessageBox::Ok, this);
+        done.exec();
     }
 }
 

@@ -256,13 +256,15 @@ TEST_F(HotSyncTest, OneUserGetsTheAlbumUnderItsTrimmedTitleWithoutAMenu) {
     Info().TitleBox()->setText("  Trip ");
     QString caption;
     QString text;
-    Answer(QMessageBox::Ok, &caption, &text);
+    QMessageBox::Icon icon = QMessageBox::Information;
+    Answer(QMessageBox::Ok, &caption, &text, &icon);
     Click(Dialog().SendButton());
     const std::string album = InstallFolder("Ann") + "/Trip.pdb";
     EXPECT_TRUE(std::filesystem::exists(album));
     EXPECT_EQ(Queue(0), album + "\n");
     EXPECT_EQ(caption, "Success");
     EXPECT_EQ(text, "Please perform a HotSync to upload the installed file to the Palm.");
+    EXPECT_EQ(icon, QMessageBox::NoIcon);
 }
 
 TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
@@ -270,7 +272,9 @@ TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
     Drop({Sample(3)});
     Info().TitleBox()->setText("../../Trip/x");  // names no folder
     QStringList listed;
+    QPoint shownAt;
     WhenShown<QMenu>([&](QMenu* menu) {
+        shownAt = menu->pos();
         for (const QAction* action : menu->actions()) {
             listed << action->text();
         }
@@ -280,6 +284,7 @@ TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
     Answer(QMessageBox::Ok);
     Click(Dialog().SendButton());
     EXPECT_EQ(listed, (QStringList{"Ann", "Bob", "Cy"}));
+    EXPECT_EQ(shownAt, Dialog().SendButton()->mapToGlobal(QPoint(2, Dialog().SendButton()->height())));
     const std::string album = InstallFolder("Cy") + "/..-..-Trip-x.pdb";
     EXPECT_TRUE(std::filesystem::exists(album));
     EXPECT_EQ(Queue(2), album + "\n");
