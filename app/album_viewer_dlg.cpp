@@ -15,7 +15,7 @@
 
 #include "album/album_rules.h"
 #include "album/ansi_text.h"
-#include "imaging/dib_draw.h"
+#include "imaging/drawing.h"
 #include "platform/album_file_input.h"
 #include "platform/system_path.h"
 #include "res/resource.h"

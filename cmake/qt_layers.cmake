@@ -8,7 +8,7 @@ include(GNUInstallDirs)
 
 set(TAVELO_MEDIA_SOURCES
   imaging/bmp_reader.cpp imaging/bmp_reader.h
-  imaging/dib_draw.cpp imaging/dib_draw.h
+  imaging/drawing.cpp imaging/drawing.h
   imaging/exif_orientation.cpp imaging/exif_orientation.h
   imaging/gif_decoder.cpp imaging/gif_decoder.h
   imaging/heif_decoder.cpp imaging/heif_decoder.h

@@ -11,7 +11,7 @@
 #include "album/album.h"
 #include "album/picture_preparation.h"
 #include "imaging/picture_loader.h"
-#include "imaging/dib_draw.h"
+#include "imaging/drawing.h"
 #include "panes/album_editor.h"
 #include "res/resource.h"
 #include "res/string_table.h"

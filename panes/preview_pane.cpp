@@ -18,7 +18,7 @@
 #include "album/palm_database.h"
 #include "album/picture_preparation.h"
 #include "convert/conversion.h"
-#include "imaging/dib_draw.h"
+#include "imaging/drawing.h"
 #include "panes/album_editor.h"
 #include "panes/annotation_page.h"
 #include "panes/color_page.h"

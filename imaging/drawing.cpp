@@ -1,4 +1,4 @@
-#include "imaging/dib_draw.h"
+#include "imaging/drawing.h"
 
 #include <algorithm>
 #include <array>
