@@ -34,7 +34,7 @@ public:
     // Decodes the picture into `dib` (empty): a 24-bit bitmap of the natural size on white.
     [[nodiscard]] bool RenderToDib(CDib& dib);
     // The same, decoding only the rows flagged in `rowsFromTop` (one flag per row, the top row
-    // first; empty: all rows). The other rows are white.
+    // first; empty: all rows). The other rows are black.
     [[nodiscard]] bool RenderToDib(CDib& dib, const std::vector<bool>& rowsFromTop);
 
     // A short reason for the last failure, for messages.

@@ -1,12 +1,35 @@
 #include "imaging/picture_rows.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
 
 namespace {
 
-constexpr std::uint8_t kWhite = 0xFF;
+// Pictures at least this large take their memory straight from the system, whose fresh pages
+// read as zero and are only made resident when written.
+constexpr std::size_t kMappedBytes = std::size_t{1} << 20;
+
+// `bytes` of zeroed memory; null when there is none. `sparse`: few of the rows will be
+// written, so the memory is kept in small pages, of which each written row makes only its own
+// resident.
+std::shared_ptr<std::uint8_t[]> ZeroedMemory(std::size_t bytes, bool sparse) {
+    if (bytes < kMappedBytes) {
+        return std::shared_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[bytes]());
+    }
+    void* memory =
+        mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+        return nullptr;
+    }
+    if (sparse) {
+        madvise(memory, bytes, MADV_NOHUGEPAGE);
+    }
+    return std::shared_ptr<std::uint8_t[]>(static_cast<std::uint8_t*>(memory),
+                                           [bytes](std::uint8_t* p) { munmap(p, bytes); });
+}
 
 struct CPoint {
     std::int32_t x;
@@ -60,7 +83,7 @@ bool CPictureRows::Allocate(const CPictureHeader& header, const std::vector<bool
     m_stride = CDib::Stride(24, m_header.UprightWidth());
     const std::size_t bytes =
         static_cast<std::size_t>(m_stride) * static_cast<std::size_t>(m_header.UprightHeight());
-    m_pixels.reset(new (std::nothrow) std::uint8_t[bytes]);
+    m_pixels = ZeroedMemory(bytes, !m_wanted.empty());
     return m_pixels != nullptr;
 }
 
@@ -105,6 +128,9 @@ void CPictureRows::FlushStrip() {
         for (std::int32_t s = 0; s < m_stripCount; ++s) {
             const CPoint to =
                 Upright(m_header.orientation, x, m_stripFirst + s, w, m_header.height);
+            if (!WantsUpright(to.y)) {
+                continue;  // a turned picture's rows are all decoded, but not all kept
+            }
             std::memcpy(UprightRow(to.y) + 3 * static_cast<std::ptrdiff_t>(to.x),
                         m_strip.data() + (static_cast<std::size_t>(s) * w + x) * 3, 3);
         }
@@ -117,16 +143,7 @@ bool CPictureRows::MoveTo(CDib& dib) {
         return false;
     }
     FlushStrip();
-    const std::int32_t width = m_header.UprightWidth();
-    const std::int32_t height = m_header.UprightHeight();
-    const std::size_t rowBytes = 3 * static_cast<std::size_t>(width);
-    for (std::int32_t y = 0; y < height; ++y) {
-        std::uint8_t* row = UprightRow(y);
-        if (!WantsUpright(y)) {
-            std::memset(row, kWhite, rowBytes);
-        }
-        std::memset(row + rowBytes, 0, static_cast<std::size_t>(m_stride) - rowBytes);
-    }
-    std::shared_ptr<std::uint8_t[]> keeper(m_pixels.release());
-    return dib.AdoptTopDown(width, height, 24, keeper.get(), m_stride, keeper);
+    std::shared_ptr<std::uint8_t[]> keeper = std::move(m_pixels);
+    return dib.AdoptTopDown(m_header.UprightWidth(), m_header.UprightHeight(), 24, keeper.get(),
+                            m_stride, keeper);
 }

@@ -21,10 +21,10 @@ struct CPictureHeader {
 };
 
 // Where a decoder puts a picture's rows: the pixel memory of the upright 24-bit bitmap, which
-// a decoder fills row by row in the order the file stores them. The memory is not cleared
-// first (a large picture would be written twice), so every pixel is set here or by the
-// decoder: rows that are not wanted, and the padding of every row, when the bitmap is handed
-// over.
+// a decoder fills row by row in the order the file stores them. The memory comes zeroed from
+// the system and is never cleared here, so rows that are not wanted stay black and cost no
+// memory until something touches them: a photograph shrunk to a small screen needs only a
+// few of its rows.
 class CPictureRows {
 public:
     // Takes the pixel memory for a picture of that header, of which only the upright rows
@@ -43,7 +43,7 @@ public:
     // Says that the row given by Row(y) is complete.
     void RowDone(std::int32_t y);
 
-    // Makes `dib` (empty) the upright picture, the rows that were not wanted white.
+    // Makes `dib` (empty) the upright picture, the rows that were not wanted black.
     [[nodiscard]] bool MoveTo(CDib& dib);
 
 private:
@@ -62,7 +62,7 @@ private:
     std::vector<bool> m_wanted;
     bool m_anyWanted = true;
     std::int32_t m_stride = 0;  // of the upright bitmap
-    std::unique_ptr<std::uint8_t[]> m_pixels;
+    std::shared_ptr<std::uint8_t[]> m_pixels;
     std::vector<std::uint8_t> m_strip;  // stored rows m_stripFirst.. not yet placed
     std::int32_t m_stripFirst = 0;
     std::int32_t m_stripCount = 0;

@@ -125,18 +125,18 @@ std::vector<bool> SomeRows(std::int32_t height) {
     return rows;
 }
 
-// Expects the rows flagged in `rows` to equal those of `full`, and the others white.
+// Expects the rows flagged in `rows` to equal those of `full`, and the others black.
 void ExpectWantedRowsEqual(const CDib& full, const CDib& part, const std::vector<bool>& rows,
                            const std::string& what) {
     ASSERT_EQ(part.Width(), full.Width()) << what;
     ASSERT_EQ(part.Height(), full.Height()) << what;
     const std::size_t bytes = 3 * static_cast<std::size_t>(full.Width());
-    const std::string white(bytes, '\xFF');
+    const std::string black(bytes, '\0');
     for (std::int32_t y = 0; y < full.Height(); ++y) {
         const std::int32_t stored = full.Height() - 1 - y;
         const void* expected = rows[static_cast<std::size_t>(y)]
                                    ? full.Row(stored)
-                                   : static_cast<const void*>(white.data());
+                                   : static_cast<const void*>(black.data());
         ASSERT_EQ(std::memcmp(part.Row(stored), expected, bytes), 0) << what << ", row " << y;
     }
 }
