@@ -17,6 +17,8 @@ namespace {
 // three levels, and the reader must not run out of stack on a hostile file.
 constexpr int kDeepestNesting = 32;
 
+struct CJsonMember;
+
 // One JSON value, with where it began in the text for messages.
 struct CJsonValue {
     enum class Kind { Null, Boolean, Number, String, Array, Object } kind = Kind::Null;
@@ -24,19 +26,28 @@ struct CJsonValue {
     double number = 0;
     std::string text;
     std::vector<CJsonValue> items;
-    std::vector<std::pair<std::string, CJsonValue>> members;
+    std::vector<CJsonMember> members;
 
     // The member of that name (the last one, when a key repeats); none when absent.
-    const CJsonValue* Member(std::string_view name) const {
-        const CJsonValue* found = nullptr;
-        for (const auto& [key, value] : members) {
-            if (key == name) {
-                found = &value;
-            }
-        }
-        return found;
-    }
+    const CJsonValue* Member(std::string_view name) const;
 };
+
+// An object's member. Not a std::pair: some compilers refuse a pair holding the type that
+// holds the pairs.
+struct CJsonMember {
+    std::string key;
+    CJsonValue value;
+};
+
+const CJsonValue* CJsonValue::Member(std::string_view name) const {
+    const CJsonValue* found = nullptr;
+    for (const auto& [key, value] : members) {
+        if (key == name) {
+            found = &value;
+        }
+    }
+    return found;
+}
 
 class CJsonReader {
 public:
@@ -154,7 +165,7 @@ private:
             if (!ReadValue(member, depth)) {
                 return false;
             }
-            value.members.emplace_back(std::move(key), std::move(member));
+            value.members.push_back({std::move(key), std::move(member)});
             SkipBlanks();
             if (Take("}")) {
                 return true;

@@ -213,9 +213,9 @@ TEST(ConvertDepth, ARefusedAllocationFailsWithoutTouchingThePixels) {
         auto destination = NewDib(50, 41, depth, colors);
         std::fill(destination->Pixels(), destination->Pixels() + destination->PixelBytes(), 0x5A);
         const auto untouched = PixelBytes(*destination);
+        const auto flag = static_cast<std::uint8_t>(dither);  // bindings cannot be captured
         const int refusals = ForEachFailingAllocation([&] {
-            const bool ok =
-                ConvertDepth(*source, *destination, 1, static_cast<std::uint8_t>(dither));
+            const bool ok = ConvertDepth(*source, *destination, 1, flag);
             EXPECT_TRUE(ok || PixelBytes(*destination) == untouched);
             return ok;
         });
