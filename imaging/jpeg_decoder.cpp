@@ -22,6 +22,9 @@ constexpr std::size_t kInputBufferSize = 64 * 1024;
 constexpr int kMaxScans = 1000;
 constexpr unsigned kExifMarker = JPEG_APP0 + 1;
 constexpr unsigned kMaxMarkerLength = 0xFFFF;
+// Some encoders leave a byte or two of padding before the end-of-picture marker. More than
+// this is data the decoder never used: a scan whose codes went astray.
+constexpr int kPaddingBeforeEnd = 16;
 
 const char* const kCutShort = "the file is cut short";
 
@@ -41,6 +44,7 @@ struct CJpegSource {
     // The file ended before its end-of-picture marker, in which input row of a scan.
     bool ranOut = false;
     JDIMENSION rowAtEnd = 0;
+    unsigned scannedComponents = 0;  // a bit for each component some scan has carried so far
     JOCTET buffer[kInputBufferSize];
 };
 
@@ -63,13 +67,15 @@ struct CJpegSession {
 };
 
 // Warnings about what surrounds the pixel data; the pictures they come with decode whole. Stray
-// bytes are harmless before the first scan or the end-of-picture marker, but between scans or
-// restart intervals they are data the decoder could not place.
+// bytes are harmless before the first scan, and a few of them before the end-of-picture
+// marker, but between scans or restart intervals they are data the decoder could not place.
 bool Harmless(j_common_ptr common) {
     const int code = common->err->msg_code;
     if (code == JWRN_EXTRANEOUS_DATA) {
         const auto* info = reinterpret_cast<j_decompress_ptr>(common);
-        return common->err->msg_parm.i[1] == JPEG_EOI || info->input_scan_number == 0;
+        const int count = common->err->msg_parm.i[0];
+        return info->input_scan_number == 0 ||
+               (common->err->msg_parm.i[1] == JPEG_EOI && count <= kPaddingBeforeEnd);
     }
     return code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC;
 }
@@ -90,8 +96,20 @@ void EmitMessage(j_common_ptr info, int level) {
 
 void OutputMessage(j_common_ptr) {}
 
-void LimitScans(j_common_ptr common) {
+// Notes which components the scan being read carries.
+void NoteScan(j_decompress_ptr info) {
+    auto* source = reinterpret_cast<CJpegSource*>(info->src);
+    for (int i = 0; i < info->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i) {
+        source->scannedComponents |= 1u << (info->cur_comp_info[i]->component_index & 31);
+    }
+}
+
+// libjpeg calls this as it goes through the data, at least once in every scan.
+void WatchScans(j_common_ptr common) {
     auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    if (info->input_scan_number > 0) {
+        NoteScan(info);
+    }
     if (info->input_scan_number > kMaxScans) {
         auto* errors = reinterpret_cast<CJpegErrors*>(common->err);
         std::snprintf(errors->message, sizeof errors->message, "more than %d scans", kMaxScans);
@@ -110,6 +128,9 @@ boolean FillInput(j_decompress_ptr info) {
         if (!source->ranOut) {
             source->ranOut = true;
             source->rowAtEnd = info->input_iMCU_row;
+            if (info->input_scan_number > 0) {
+                NoteScan(info);
+            }
         }
         source->buffer[0] = 0xFF;
         source->buffer[1] = JPEG_EOI;
@@ -151,7 +172,7 @@ void ReadHeader(CJpegSession& s) {
     s.info.err = &s.errors.manager;
     jpeg_create_decompress(&s.info);
     s.created = true;
-    s.progress.progress_monitor = LimitScans;
+    s.progress.progress_monitor = WatchScans;
     s.info.progress = &s.progress;
     jpeg_source_mgr& source = s.source.manager;
     source.init_source = InitSource;
@@ -184,33 +205,46 @@ std::string Failure(const CJpegSession& s) {
                            : std::string("the picture cannot be decoded: ") + s.errors.message;
 }
 
+// Whether a progressive file's scans brought every coefficient to full precision; true for
+// other files. Asked before the decoding is finished, which releases what says so.
+bool FullPrecision(const jpeg_decompress_struct& info) {
+    bool full = true;
+    if (info.progressive_mode && info.coef_bits != nullptr) {
+        for (int c = 0; c < info.num_components; ++c) {
+            for (int k = 0; k < DCTSIZE2; ++k) {
+                full = full && info.coef_bits[c][k] == 0;
+            }
+        }
+    }
+    return full;
+}
+
 // Whether all the data arrived, when the file ended before its end-of-picture marker: the data
 // must have stopped after the last row of the last scan, and that scan completed the picture.
-bool WholeWithoutEnd(const CJpegSession& s) {
+bool WholeWithoutEnd(const CJpegSession& s, bool fullPrecision) {
     const jpeg_decompress_struct& info = s.info;
     if (info.arith_code) {
         return false;  // its decoder reads on past the data and complains of nothing missing
     }
     bool whole = s.source.rowAtEnd + 1 >= info.total_iMCU_rows;
     if (info.progressive_mode) {
-        for (int c = 0; whole && c < info.num_components; ++c) {
-            for (int k = 0; k < DCTSIZE2; ++k) {
-                whole = whole && info.coef_bits[c][k] == 0;  // every coefficient to full precision
-            }
-        }
+        whole = whole && fullPrecision;
     } else {
-        whole = whole && info.comps_in_scan == info.num_components;  // one interleaved scan
+        // Each component is carried by one scan: all must have been reached, the last one
+        // being the scan the data ended in.
+        const unsigned all = (1u << info.num_components) - 1;
+        whole = whole && (s.source.scannedComponents & all) == all;
     }
     return whole;
 }
 
 // Whether the decoded picture is all there, judged once every row has been through the
 // decoder (any row skipped, the last one read, so all the data has been decoded).
-bool Complete(const CJpegSession& s, std::string& error) {
+bool Complete(const CJpegSession& s, bool fullPrecision, std::string& error) {
     const int damage = s.errors.damage;
     // Data that ends early is made up with zeros, with a warning about the marker found.
-    if (s.source.ranOut &&
-        (damage == JWRN_HIT_MARKER || damage == JWRN_MUST_RESYNC || !WholeWithoutEnd(s))) {
+    if (s.source.ranOut && (damage == JWRN_HIT_MARKER || damage == JWRN_MUST_RESYNC ||
+                            !WholeWithoutEnd(s, fullPrecision))) {
         error = kCutShort;
         return false;
     }
@@ -250,6 +284,7 @@ struct CDecodeWork {
     JSAMPLE* inks = nullptr;  // one CMYK row
     CPictureHeader header;
     Stop stop = Stop::None;
+    bool fullPrecision = true;
 };
 
 void ReadHeaderWork(CJpegSession& s, CDecodeWork& work) {
@@ -300,6 +335,9 @@ void DecodeWork(CJpegSession& s, CDecodeWork& work) {
             }
         }
     }
+    // Reads on to the end-of-picture marker, so that data the decoder left unused is seen.
+    work.fullPrecision = FullPrecision(info);
+    jpeg_finish_decompress(&info);
 }
 
 // Runs `step` with libjpeg's errors caught; false when libjpeg gave up.
@@ -361,5 +399,5 @@ bool DecodeJpeg(std::FILE* file, CPictureRows& rows, std::string& error) {
         case Stop::None:
             break;
     }
-    return Complete(*session, error);
+    return Complete(*session, work.fullPrecision, error);
 }

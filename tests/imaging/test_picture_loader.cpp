@@ -261,6 +261,9 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
     const std::string progressive = Bytes(kSamples + "/mountain_path_640x480.jpg");
     WriteAll(dir.File("progressive_without_end_marker.jpg"),
              progressive.substr(0, progressive.size() - 2));
+    const std::string dogs = Bytes(kSamples + "/dogs_at_door_320x480.jpg");
+    WriteAll(dir.File("padding_before_end.jpg"),
+             dogs.substr(0, dogs.size() - 2) + std::string(2, '\0') + "\xFF\xD9");
     QImage grey(2, 1, QImage::Format_Grayscale16);
     reinterpret_cast<quint16*>(grey.scanLine(0))[0] = 0x8080;
     reinterpret_cast<quint16*>(grey.scanLine(0))[1] = 0xFFFF;
@@ -298,6 +301,8 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
         std::int32_t height;
     } irregular[] = {{kData + "/jpeg_without_end_marker.jpg", 64, 64},
                      {dir.File("progressive_without_end_marker.jpg"), 640, 480},
+                     {kData + "/jpeg_three_scans_without_end_marker.jpg", 48, 32},
+                     {dir.File("padding_before_end.jpg"), 320, 480},
                      {kData + "/jpeg_arithmetic_coded.jpg", 32, 24}};
     for (const auto& c : irregular) {
         CDib dib;
@@ -417,6 +422,14 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
     WriteAll(dir.File("start.jpg"), "\xFF\xD8\xFF\xE0");
     const std::string progressive = Bytes(kSamples + "/mountain_path_640x480.jpg");
     WriteAll(dir.File("progressive_cut.jpg"), progressive.substr(0, progressive.size() * 3 / 5));
+    // Codes gone astray half way: the decoder stops using the data well before its end.
+    std::string garbled = Bytes(kSamples + "/dogs_at_door_320x480.jpg");
+    for (std::size_t i = garbled.size() / 2; i < garbled.size() / 2 + 40; ++i) {
+        garbled[i] = static_cast<char>(garbled[i] ^ 0x5A);
+    }
+    WriteAll(dir.File("garbled.jpg"), garbled);
+    const std::string scans = Bytes(kData + "/jpeg_three_scans_without_end_marker.jpg");
+    WriteAll(dir.File("three_scans_cut.jpg"), scans.substr(0, scans.rfind("\xFF\xDA") + 20));
     const std::string gif = Bytes(kData + "/gif_lzw_code_size_12.gif");
     WriteAll(dir.File("gif_lzw_code_size_1.gif"), gif.substr(0, 35) + '\x01' + gif.substr(36));
     WriteAll(dir.File("scan.jpg"), std::string("II*\0\x08\0\0\0", 8));
@@ -451,6 +464,8 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {dir.File("scan.jpg"), "TIFF"},
         {kData + "/jpeg_cut_in_half.jpg", "cut short"},
         {dir.File("progressive_cut.jpg"), "cut short"},
+        {dir.File("garbled.jpg"), "damaged"},
+        {dir.File("three_scans_cut.jpg"), "cut short"},
         {kData + "/gif_cut_in_image_data.gif", "cut short"},
         {kData + "/gif_image_outside_screen.gif", "outside its screen"},
         {kData + "/gif_lzw_code_size_12.gif", "LZW code size"},
