@@ -43,7 +43,10 @@ public:
         return true;
     }
 
-    bool Commit() override {
+    bool Prepare() override {
+        if (m_prepared) {
+            return true;
+        }
         if (m_file == nullptr) {
             return false;
         }
@@ -60,6 +63,15 @@ public:
         if (!ec && fs::is_regular_file(existing)) {
             fs::permissions(m_temporary, existing.permissions(), ec);  // keep the file's rights
         }
+        m_prepared = true;
+        return true;
+    }
+
+    bool Commit() override {
+        if (!Prepare()) {
+            return false;
+        }
+        std::error_code ec;
         fs::rename(m_temporary, m_target, ec);
         if (ec) {
             m_error = ec.message();
@@ -73,6 +85,7 @@ private:
     fs::path m_target;
     fs::path m_temporary;
     std::FILE* m_file;
+    bool m_prepared = false;
     bool m_committed = false;
 };
 

@@ -13,7 +13,11 @@ public:
     virtual ~CFileOutput() = default;
     // Appends bytes; false, with Error() saying why, when the system refuses them.
     [[nodiscard]] virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
-    // Pushes everything to the disk and replaces the target with it.
+    // Pushes everything to the disk under a temporary name beside the target, which stays as
+    // it was; no more bytes can be written. For outputs that must all be complete before any
+    // of them replaces its target.
+    [[nodiscard]] virtual bool Prepare() = 0;
+    // Prepares the bytes if that is not done yet, and replaces the target with them.
     [[nodiscard]] virtual bool Commit() = 0;
     // Why the last step failed, in a few words ("disk full", "permission denied").
     const std::string& Error() const { return m_error; }

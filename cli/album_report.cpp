@@ -81,7 +81,6 @@ public:
 
     void AddFile(std::string path) { m_files.push_back(std::move(path)); }
     void AddFolder(std::string path) { m_folders.push_back(std::move(path)); }
-    int FileCount() const { return static_cast<int>(m_files.size()); }
     void Keep() { m_kept = true; }
 
 private:
@@ -143,7 +142,9 @@ bool EncodePng(const CRgbImage& image, QByteArray& png) {
     return buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG");
 }
 
-// One extract: the files go into `m_folder`, each whole or not at all.
+// One extract: the files go into `m_folder`, all of them whole or none. Each is written in
+// full beside its name first, and only when every one is complete do they take their names,
+// so a failed extract leaves the files of an earlier one as they were.
 class CExtraction {
 public:
     CExtraction(std::string folder, QString folderName)
@@ -164,16 +165,14 @@ public:
         std::unique_ptr<CFileOutput> output = OpenFileOutput(path, reason);
         const bool written = output != nullptr &&
                              output->Write(reinterpret_cast<const std::uint8_t*>(data), size) &&
-                             output->Commit();
+                             output->Prepare();
         if (!written) {
-            if (output != nullptr) {
-                reason = output->Error();
-            }
-            error = {PathFromSystem(path),
-                     QStringLiteral("cannot be written: %1").arg(QString::fromStdString(reason))};
+            error = CannotWrite(path, output != nullptr ? output->Error() : reason);
             return false;
         }
-        m_made.AddFile(path);
+        struct stat existing {};
+        const bool isNew = ::lstat(path.c_str(), &existing) != 0;
+        m_staged.push_back({path, isNew, std::move(output)});
         return true;
     }
 
@@ -187,15 +186,37 @@ public:
         return Write(name, png.constData(), static_cast<std::size_t>(png.size()), error);
     }
 
-    int Finish() {
+    // Gives every file its name; the count of files, or -1 with `error`.
+    int Finish(CInputError& error) {
+        for (CStaged& file : m_staged) {
+            if (!file.output->Commit()) {
+                error = CannotWrite(file.path, file.output->Error());
+                return -1;
+            }
+            if (file.isNew) {
+                m_made.AddFile(file.path);
+            }
+        }
         m_made.Keep();
-        return m_made.FileCount();
+        return static_cast<int>(m_staged.size());
     }
 
 private:
+    struct CStaged {
+        std::string path;
+        bool isNew;  // nothing had the name before: a failed extract removes it again
+        std::unique_ptr<CFileOutput> output;
+    };
+
+    static CInputError CannotWrite(const std::string& path, const std::string& reason) {
+        return {PathFromSystem(path),
+                QStringLiteral("cannot be written: %1").arg(QString::fromStdString(reason))};
+    }
+
     std::string m_folder;
     QString m_folderName;
-    CMadeFiles m_made;
+    CMadeFiles m_made;  // destroyed after the staged files, whose leftovers go first
+    std::vector<CStaged> m_staged;
 };
 
 bool ExtractChecked(const CAlbumFile& album, const QString& folder, int& written,
@@ -234,8 +255,8 @@ bool ExtractChecked(const CAlbumFile& album, const QString& folder, int& written
             }
         }
     }
-    written = extraction.Finish();
-    return true;
+    written = extraction.Finish(error);
+    return written >= 0;
 }
 
 }  // namespace

@@ -78,7 +78,10 @@ public:
         return m_fd >= 0 && WriteAll(m_fd, data, size, m_error);
     }
 
-    bool Commit() override {
+    bool Prepare() override {
+        if (m_prepared) {
+            return true;
+        }
         if (m_fd < 0) {
             return false;
         }
@@ -103,6 +106,14 @@ public:
             m_error = SystemErrorText(errno);
             return false;
         }
+        m_prepared = true;
+        return true;
+    }
+
+    bool Commit() override {
+        if (!Prepare()) {
+            return false;
+        }
         if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
             m_error = SystemErrorText(errno);
             return false;
@@ -121,6 +132,7 @@ private:
     int m_fd;
     fs::path m_target;
     fs::path m_temporary;
+    bool m_prepared = false;
     bool m_committed = false;
 };
 

@@ -187,6 +187,7 @@ public:
         }
         return m_inner->Write(data, size);
     }
+    bool Prepare() override { return m_inner->Prepare(); }
     bool Commit() override { return m_inner->Commit(); }
 
 private:

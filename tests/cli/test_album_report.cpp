@@ -151,9 +151,17 @@ TEST(AlbumReport, ExtractThatCannotWriteEveryFileLeavesNothing) {
     for (const QString& name : Entries(whole)) {
         largest = std::max(largest, QFileInfo(whole + u'/' + name).size());
     }
-    // Out of room at the first file, part-way, and at the largest file alone.
+    // Out of room at the first file, part-way, and at the largest file alone; into a new
+    // folder, and over an earlier extract beside a file of the user's, which stay as they were.
     const QString existing = dir.filePath(u"existing"_s);
     ASSERT_TRUE(QDir().mkpath(existing));
+    QStringList earlier = Entries(whole);
+    earlier.append(u"notes.txt"_s);
+    earlier.sort();
+    for (const QString& name : earlier) {
+        QFile file(existing + u'/' + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("earlier") == 7);
+    }
     for (const rlim_t limit : {rlim_t{0}, rlim_t{2000}, static_cast<rlim_t>(largest - 1)}) {
         for (const QString& folder : {dir.filePath(u"new/deeper"_s), existing}) {
             const CRun run = RunTool({u"extract"_s, pdb, u"-d"_s, folder}, limit);
@@ -162,7 +170,12 @@ TEST(AlbumReport, ExtractThatCannotWriteEveryFileLeavesNothing) {
             EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
         }
         EXPECT_FALSE(QFile::exists(dir.filePath(u"new"_s))) << limit;
-        EXPECT_EQ(Entries(existing), QStringList()) << limit;
+        ASSERT_EQ(Entries(existing), earlier) << limit;
+        for (const QString& name : earlier) {
+            QFile file(existing + u'/' + name);
+            EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll() == "earlier")
+                << name.toStdString();
+        }
     }
     // A picture found damaged after reading still stops the extract before its first file.
     CAlbumFile album;
