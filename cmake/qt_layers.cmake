@@ -15,6 +15,7 @@ set(TAVELO_MEDIA_SOURCES
   imaging/jpeg_decoder.cpp imaging/jpeg_decoder.h
   imaging/memory_bitmap.cpp imaging/memory_bitmap.h
   imaging/over_white.h
+  imaging/picture_formats.h
   imaging/picture_loader.cpp imaging/picture_loader.h
   imaging/picture_rows.cpp imaging/picture_rows.h
   imaging/png_decoder.cpp imaging/png_decoder.h

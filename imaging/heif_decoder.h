@@ -10,7 +10,8 @@
 // turns, mirroring and cropping the file asks for, transparency on white, more than 8 bits a
 // sample rounded to 8. The file's own turns are what stand it upright, so the orientation an
 // EXIF block may repeat is not applied again. Nothing is printed; libheif's errors and
-// decoding warnings become `error`.
+// decoding warnings become `error`. Pictures coded other than with HEVC (AVIF among them) are
+// refused, whatever brand the file names.
 
 // Reads the primary picture's upright size from `file` (`fileSize` bytes long).
 [[nodiscard]] bool ReadHeifHeader(std::FILE* file, std::uint64_t fileSize, CPictureHeader& header,

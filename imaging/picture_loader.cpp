@@ -11,6 +11,7 @@
 #include "imaging/gif_decoder.h"
 #include "imaging/heif_decoder.h"
 #include "imaging/jpeg_decoder.h"
+#include "imaging/picture_formats.h"
 #include "imaging/png_decoder.h"
 #include "imaging/webp_decoder.h"
 
@@ -26,7 +27,6 @@ constexpr std::size_t kSignatureBytes = 12;
 
 const char* const kNotAPicture =
     "not a picture this program can read (JPEG, PNG, GIF, BMP, WebP or HEIC)";
-const char* const kFormatsRead = "only JPEG, PNG, GIF, BMP, WebP and HEIC pictures can be read";
 // The brands a HEIF file names first when it holds HEVC pictures, or pictures of any coding.
 constexpr std::string_view kHeifBrands[] = {"heic", "heix", "heim", "heis", "hevc",
                                             "hevx", "hevm", "hevs", "mif1", "msf1"};

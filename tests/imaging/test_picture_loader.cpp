@@ -482,6 +482,7 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {dir.File("webp_cut.webp"), "cut short"},
         {dir.File("webp_frame_start_lost.webp"), "damaged"},
         {dir.File("heic_cut.heic"), "cut short"},
+        {kData + "/avif_with_heif_brand.heic", "AVIF"},
     };
     CStderrCapture capture;
     for (const auto& c : cases) {
