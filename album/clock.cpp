@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <limits>
 
 namespace {
 
@@ -11,8 +10,8 @@ std::atomic<bool> g_overridden{false};
 std::atomic<std::int64_t> g_override{0};
 
 struct CEpochSetting {
-    bool set = false;
-    std::optional<std::int64_t> seconds;  // none when set but malformed
+    EpochProblem problem = EpochProblem::None;
+    std::optional<std::int64_t> seconds;  // none when unset or unusable
 };
 
 // An empty value counts as unset, as most tools that honour the variable take it.
@@ -21,15 +20,22 @@ CEpochSetting ReadSourceDateEpoch() {
     if (text == nullptr || *text == '\0') {
         return {};
     }
-    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
     std::int64_t value = 0;
+    bool tooLate = false;
     for (const char* c = text; *c != '\0'; ++c) {
-        if (*c < '0' || *c > '9' || value > (kMax - (*c - '0')) / 10) {
-            return {true, std::nullopt};
+        if (*c < '0' || *c > '9') {
+            return {EpochProblem::NotANumber, std::nullopt};
         }
         value = value * 10 + (*c - '0');
+        if (value > kLatestAlbumTime) {
+            tooLate = true;
+            value = 0;  // only the digits that follow matter now
+        }
     }
-    return {true, value};
+    if (tooLate) {
+        return {EpochProblem::TooLate, std::nullopt};
+    }
+    return {EpochProblem::None, value};
 }
 
 }  // namespace
@@ -46,10 +52,7 @@ std::int64_t CurrentTime() {
         .count();
 }
 
-bool SourceDateEpochIsMalformed() {
-    const CEpochSetting setting = ReadSourceDateEpoch();
-    return setting.set && !setting.seconds;
-}
+EpochProblem SourceDateEpochProblem() { return ReadSourceDateEpoch().problem; }
 
 void SetClockOverride(std::optional<std::int64_t> seconds) {
     g_override.store(seconds.value_or(0));

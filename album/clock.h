@@ -8,10 +8,15 @@
 // that two builds of the same album give the same bytes.
 std::int64_t CurrentTime();
 
-// True when SOURCE_DATE_EPOCH is set but is not a plain decimal number of seconds (digits
-// only, as `date +%s` prints them), so the clock goes by the real time instead; the programs
-// say so, the core prints nothing.
-bool SourceDateEpochIsMalformed();
+// The last second an album's dates can hold: they count seconds from 1904 in 32 bits.
+inline constexpr std::int64_t kLatestAlbumTime = 2212122495;  // 2040-02-06 06:28:15 UTC
+
+// What is wrong with SOURCE_DATE_EPOCH when it is set: not a plain decimal number of seconds
+// (digits only, as `date +%s` prints them), or a time after kLatestAlbumTime, which an album
+// would wrap round. Either way the clock goes by the real time instead; the programs say so,
+// the core prints nothing.
+enum class EpochProblem { None, NotANumber, TooLate };
+EpochProblem SourceDateEpochProblem();
 
 // Tests pin the clock; std::nullopt returns to the real one.
 void SetClockOverride(std::optional<std::int64_t> seconds);

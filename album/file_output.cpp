@@ -140,6 +140,14 @@ bool ResolveOutputPath(const std::string& path, std::string& resolved, std::stri
         error = "no file name";
         return false;
     }
+    // What the system reaches through the path, links and all: some links (a pipe behind
+    // /dev/stdout) name no path that could be followed by hand.
+    const fs::file_type reached = fs::status(target, ec).type();
+    if (reached != fs::file_type::not_found && reached != fs::file_type::regular &&
+        reached != fs::file_type::directory && reached != fs::file_type::none) {
+        error = "is not a regular file";
+        return false;
+    }
     for (int hop = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hop) {
         const fs::path next = fs::read_symlink(target, ec);
         if (ec || hop == kMaxLinkHops) {

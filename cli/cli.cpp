@@ -290,10 +290,6 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
     if (!CheckPictureFiles(album, error) || !CheckOutput(output, album, albumJson, error)) {
         return Refused(err, error);
     }
-    for (const QString& change : TextChanges(album)) {
-        err << "tavelo-cli: " << change << Qt::endl;
-    }
-
     CAlbumBuildOptions build;
     build.centerCropWindows = parser.isSet(options.center);
     bool progressShown = false;
@@ -313,6 +309,10 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
     }
     switch (result.outcome) {
         case BuildOutcome::Written:
+            // Said once the album is written: a refusal stays the one line it is.
+            for (const QString& change : TextChanges(album)) {
+                err << "tavelo-cli: " << change << Qt::endl;
+            }
             return kExitOk;
         case BuildOutcome::PictureFailed:
             return Refused(err, CInputError{PathFromSystem(result.picture.path),
@@ -325,6 +325,27 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
             break;
     }
     return Refused(err, QString::fromStdString(result.reason));
+}
+
+// The JSON writer escapes the controls below 0x20 only; the others (DEL, and U+0080 to
+// U+009F, which some terminals obey as escape sequences) are escaped here. They can only
+// stand inside strings, so the text stays valid JSON.
+QByteArray EscapeC1Controls(const QByteArray& json) {
+    QByteArray out;
+    out.reserve(json.size());
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        const auto next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
+        if (c == 0x7F) {
+            out += "\\u007f";
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += "\\u00" + QByteArray::number(next, 16).rightJustified(2, '0');
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 int Inspect(const QStringList& arguments, QTextStream& out, QTextStream& err) {
@@ -347,7 +368,8 @@ int Inspect(const QStringList& arguments, QTextStream& out, QTextStream& err) {
         return Refused(err, error);
     }
     if (parser.isSet(json)) {
-        out << QJsonDocument(AlbumToJson(path, album)).toJson(QJsonDocument::Indented);
+        out << EscapeC1Controls(
+            QJsonDocument(AlbumToJson(path, album)).toJson(QJsonDocument::Indented));
     } else {
         out << DescribeAlbum(path, album);
     }
@@ -398,11 +420,14 @@ int RunCli(const QStringList& arguments, QTextStream& out, QTextStream& err, boo
         QStringList rest = arguments.mid(2);
         rest.prepend(arguments[0] + QLatin1Char(' ') + command);
         if (command == QLatin1String("build")) {
-            if (SourceDateEpochIsMalformed()) {
+            if (const EpochProblem problem = SourceDateEpochProblem();
+                problem != EpochProblem::None) {
                 err << "tavelo-cli: SOURCE_DATE_EPOCH '"
                     << VisibleText(PathFromSystem(qgetenv("SOURCE_DATE_EPOCH").toStdString()))
-                    << "' is not a whole number of seconds; the album takes the current time"
-                    << Qt::endl;
+                    << (problem == EpochProblem::NotANumber
+                            ? "' is not a whole number of seconds"
+                            : "' is later than an album's dates go (2040-02-06)")
+                    << "; the album takes the current time" << Qt::endl;
             }
             return Build(rest, out, err, terminal);
         }

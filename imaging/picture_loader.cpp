@@ -47,8 +47,13 @@ const char* ForeignKind(std::string_view start) {
     if (is({"II*\0", 4}) || is({"MM\0*", 4})) {
         return "TIFF";
     }
-    if (is({"\0\0\1\0", 4}) || is({"\0\0\2\0", 4})) {
+    // Icons and cursors count their pictures next; a TGA starts the same way, with a zero.
+    const bool pictures = start.size() > 5 && (start[4] != '\0' || start[5] != '\0');
+    if (is({"\0\0\1\0", 4}) && pictures) {
         return "ICO";
+    }
+    if (is({"\0\0\2\0", 4}) && pictures) {
+        return "CUR";
     }
     if (is("/* XPM */") || is("! XPM2")) {
         return "XPM";

@@ -49,8 +49,12 @@ TEST(PalmDatabaseHelpers, ByteSwapsTheRuntimeGeneratorTheClockAndOneBlockPerBuff
 
     ::setenv("SOURCE_DATE_EPOCH", "1234567890", 1);
     EXPECT_EQ(CurrentTime(), 1234567890);
+    ::setenv("SOURCE_DATE_EPOCH", "2212122495", 1);  // the last second an album can hold
+    EXPECT_EQ(CurrentTime(), 2212122495);
     ::setenv("SOURCE_DATE_EPOCH", "not a number", 1);
     EXPECT_GT(CurrentTime(), kNewYear2001);  // ignored: the real clock
+    ::setenv("SOURCE_DATE_EPOCH", "2300000000", 1);  // would wrap round to 1906
+    EXPECT_LT(CurrentTime(), 2212122495);
     ::unsetenv("SOURCE_DATE_EPOCH");
     SetClockOverride(42);
     EXPECT_EQ(CurrentTime(), 42);

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -207,6 +208,9 @@ TEST(AlbumReport, ControlCharactersAreShownAsEscapesAndFailedOutputIsAFailure) {
               u"tavelo-cli: 'no\\nsuch\\xff.pdb': file not found\n"_s);
 
     const QString pdb = kData + u"album_title_with_terminal_escapes.pdb"_s;
+    const CRun json = RunInProcess({u"inspect"_s, pdb, u"--json"_s});
+    EXPECT_TRUE(json.out.contains(u"tvl\\u009balbum_"_s)) << json.out.toStdString();
+    EXPECT_TRUE(QJsonDocument::fromJson(json.out.toUtf8()).isObject());
     for (const QStringList& command :
          {QStringList{u"inspect"_s, pdb}, QStringList{u"inspect"_s, pdb, u"--json"_s},
           QStringList{u"extract"_s, pdb, u"-d"_s, dir.filePath(u"x"_s)},
@@ -221,14 +225,18 @@ TEST(AlbumReport, ControlCharactersAreShownAsEscapesAndFailedOutputIsAFailure) {
 TEST(AlbumReport, AMalformedSourceDateEpochIsSaidOnceAndTheBuildTakesTheRealTime) {
     EnvironmentScope environment;
     for (const char* malformed :
-         {"abc", "12x", " 1", "-1", "+5", "1.5", "99999999999999999999", ""}) {
+         {"abc", "12x", " 1", "-1", "+5", "1.5", "99999999999999999999", "2212122496", ""}) {
         environment.Set("SOURCE_DATE_EPOCH", malformed);
         const int mentions = *malformed != '\0' ? 1 : 0;  // an empty value counts as none
         EXPECT_EQ(RunInProcess({u"build"_s}).err.count(u"SOURCE_DATE_EPOCH"_s), mentions)
             << malformed;
     }
-    environment.Set("SOURCE_DATE_EPOCH", "0");
-    EXPECT_FALSE(RunInProcess({u"build"_s}).err.contains(u"SOURCE_DATE_EPOCH"_s));
+    for (const char* usable : {"0", "2212122495", "0002212122495"}) {
+        environment.Set("SOURCE_DATE_EPOCH", usable);
+        EXPECT_FALSE(RunInProcess({u"build"_s}).err.contains(u"SOURCE_DATE_EPOCH"_s)) << usable;
+    }
+    environment.Set("SOURCE_DATE_EPOCH", "4294967296");
+    EXPECT_TRUE(RunInProcess({u"build"_s}).err.contains(u"'4294967296' is later than"_s));
 
     environment.Set("SOURCE_DATE_EPOCH", "1e9");
     QTemporaryDir dir;

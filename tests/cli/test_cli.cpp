@@ -238,6 +238,9 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
     Write(File(QStringLiteral("bad.json")), "{\n  \"title\": \"x\",\n  \"pictures\": [ oops ]\n}\n");
     Write(File(QStringLiteral("depth.json")), R"({"pictures": [{"path": "x.jpg", "depth": 5}]})");
     Write(File(QStringLiteral("pair.json")), R"({"title": 5 5})");
+    // A name that makes a title to mend, on a picture refused: the refusal is all that is said.
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TAVELO_TEST_DATA_DIR "/gif_cut_in_image_data.gif"),
+                            File(QStringLiteral("cut\nshort.gif"))));
 
     const QString out = File(QStringLiteral("out.pdb"));
     const QString good = Sample(kSampleFiles[0]);
@@ -254,6 +257,7 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
         {{File(QStringLiteral("photo.tif"))}, QStringLiteral("photo.tif: not a .jpg")},
         {{good, File(QStringLiteral("text.jpg"))}, QStringLiteral("text.jpg: not a picture")},
         {{File(QStringLiteral("empty.gif"))}, QStringLiteral("empty.gif: the file is empty")},
+        {{File(QStringLiteral("cut\nshort.gif"))}, QStringLiteral("cut\\nshort.gif': the file is cut")},
         {{File(QStringLiteral("wide.bmp"))}, QStringLiteral("32767")},
         {{File(QStringLiteral("huge.bmp"))}, QStringLiteral("memory limit")},
         {{QStringLiteral("--album"), File(QStringLiteral("bad.json"))}, QStringLiteral("line 3, column 17")},

@@ -433,6 +433,9 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
     const std::string gif = Bytes(kData + "/gif_lzw_code_size_12.gif");
     WriteAll(dir.File("gif_lzw_code_size_1.gif"), gif.substr(0, 35) + '\x01' + gif.substr(36));
     WriteAll(dir.File("scan.jpg"), std::string("II*\0\x08\0\0\0", 8));
+    // An icon holding one picture; a TGA, whose first bytes look alike but count nothing.
+    WriteAll(dir.File("icon.bmp"), std::string("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14));
+    WriteAll(dir.File("targa.bmp"), std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x10\0\x10\0\x18\0", 18));
     const std::string png = TurnedPng();
     WriteAll(dir.File("png_cut.png"), png.substr(0, png.size() * 3 / 5));
     std::string flipped = png;
@@ -462,6 +465,8 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {dir.File("missing.jpg"), "not found"},
         {dir.path().string(), "not a file"},
         {dir.File("scan.jpg"), "TIFF"},
+        {dir.File("icon.bmp"), "the picture is ICO"},
+        {dir.File("targa.bmp"), "not a picture"},
         {kData + "/jpeg_cut_in_half.jpg", "cut short"},
         {dir.File("progressive_cut.jpg"), "cut short"},
         {dir.File("garbled.jpg"), "damaged"},

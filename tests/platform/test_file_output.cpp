@@ -71,6 +71,13 @@ TEST_P(FileOutputTest, ReplacesRegularFilesAndLinksAliveOrDanglingAndRefusesTheR
     EXPECT_EQ(error, "is not a regular file");
     EXPECT_FALSE(Replace(GetParam(), "/dev/null", "x", error));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    // A pipe reached through the system's own link for a descriptor, as /dev/stdout can be.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    EXPECT_FALSE(Replace(GetParam(), "/proc/self/fd/" + std::to_string(ends[1]), "x", error));
+    EXPECT_EQ(error, "is not a regular file");
+    close(ends[0]);
+    close(ends[1]);
     EXPECT_FALSE(Replace(GetParam(), dir_.path().string(), "x", error));
     EXPECT_EQ(error, "is a folder");
     chmod(album.c_str(), 0444);
