@@ -22,7 +22,7 @@ for name in "$@"; do
   case $name in
     picture)
       seeds+=("$root/samples")
-      cp "$root"/tests/data/{bmp,gif,jpeg,png,webp,heic,picture}_* "$work"/ 2>/dev/null || true
+      cp "$root"/tests/data/{avif,bmp,gif,jpeg,png,webp,heic,picture}_* "$work"/ 2>/dev/null || true
       ;;
     # libFuzzer reads folders only: the files of tests/data join the work folder.
     album_json)
