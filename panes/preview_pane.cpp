@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTextOption>
 
 #include "album/album_file_reader.h"
 #include "album/album_image.h"
@@ -464,8 +465,12 @@ void CPreviewPane::paintEvent(QPaintEvent* event) {
     }
     if (!m_status.isEmpty()) {
         painter.setPen(Qt::white);
-        painter.drawText(AreaRect().adjusted(kStatusMargin, kStatusMargin, -kStatusMargin, -kStatusMargin),
-                         Qt::AlignCenter | Qt::TextWordWrap, m_status);
+        // Between words where it can, and inside a file name too long for a line.
+        QTextOption layout(Qt::AlignCenter);
+        layout.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        painter.drawText(QRectF(AreaRect().adjusted(kStatusMargin, kStatusMargin, -kStatusMargin,
+                                                    -kStatusMargin)),
+                         m_status, layout);
     }
 }
 
