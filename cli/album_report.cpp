@@ -144,7 +144,9 @@ bool EncodePng(const CRgbImage& image, QByteArray& png) {
 
 // One extract: the files go into `m_folder`, all of them whole or none. Each is written in
 // full beside its name first, and only when every one is complete do they take their names,
-// so a failed extract leaves the files of an earlier one as they were.
+// so a failed extract leaves the files of an earlier one as they were. (Only a rename the
+// system refuses at the very end, which it all but never does in one folder, can leave some
+// of them replaced.)
 class CExtraction {
 public:
     CExtraction(std::string folder, QString folderName)

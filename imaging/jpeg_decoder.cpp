@@ -22,9 +22,9 @@ constexpr std::size_t kInputBufferSize = 64 * 1024;
 constexpr int kMaxScans = 1000;
 constexpr unsigned kExifMarker = JPEG_APP0 + 1;
 constexpr unsigned kMaxMarkerLength = 0xFFFF;
-// Some encoders leave a byte or two of padding before the end-of-picture marker. More than
-// this is data the decoder never used: a scan whose codes went astray.
-constexpr int kPaddingBeforeEnd = 16;
+// Some encoders leave a byte or two of padding after a scan. More than this is data the
+// decoder never used: a scan whose codes went astray.
+constexpr int kPaddingAfterScan = 16;
 
 const char* const kCutShort = "the file is cut short";
 
@@ -67,15 +67,16 @@ struct CJpegSession {
 };
 
 // Warnings about what surrounds the pixel data; the pictures they come with decode whole. Stray
-// bytes are harmless before the first scan, and a few of them before the end-of-picture
-// marker, but between scans or restart intervals they are data the decoder could not place.
+// bytes are harmless before the first scan, and a few of them after a scan, but many after a
+// scan, or any before a restart marker inside one, are data the decoder could not place.
 bool Harmless(j_common_ptr common) {
     const int code = common->err->msg_code;
     if (code == JWRN_EXTRANEOUS_DATA) {
         const auto* info = reinterpret_cast<j_decompress_ptr>(common);
         const int count = common->err->msg_parm.i[0];
-        return info->input_scan_number == 0 ||
-               (common->err->msg_parm.i[1] == JPEG_EOI && count <= kPaddingBeforeEnd);
+        const int marker = common->err->msg_parm.i[1];
+        const bool restart = marker >= JPEG_RST0 && marker <= JPEG_RST0 + 7;
+        return info->input_scan_number == 0 || (!restart && count <= kPaddingAfterScan);
     }
     return code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC;
 }
@@ -96,15 +97,19 @@ void EmitMessage(j_common_ptr info, int level) {
 
 void OutputMessage(j_common_ptr) {}
 
-// Notes which components the scan being read carries.
+// Notes which components the scan being read carries. Called between libjpeg's steps only,
+// never while it reads a scan's header, which may be unfinished.
 void NoteScan(j_decompress_ptr info) {
     auto* source = reinterpret_cast<CJpegSource*>(info->src);
     for (int i = 0; i < info->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i) {
-        source->scannedComponents |= 1u << (info->cur_comp_info[i]->component_index & 31);
+        if (info->cur_comp_info[i] != nullptr) {
+            source->scannedComponents |= 1u << (info->cur_comp_info[i]->component_index & 31);
+        }
     }
 }
 
-// libjpeg calls this as it goes through the data, at least once in every scan.
+// libjpeg calls this between its steps through the data, at least once in every scan before
+// the scan's data is read.
 void WatchScans(j_common_ptr common) {
     auto* info = reinterpret_cast<j_decompress_ptr>(common);
     if (info->input_scan_number > 0) {
@@ -128,9 +133,6 @@ boolean FillInput(j_decompress_ptr info) {
         if (!source->ranOut) {
             source->ranOut = true;
             source->rowAtEnd = info->input_iMCU_row;
-            if (info->input_scan_number > 0) {
-                NoteScan(info);
-            }
         }
         source->buffer[0] = 0xFF;
         source->buffer[1] = JPEG_EOI;

@@ -264,6 +264,9 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
     const std::string dogs = Bytes(kSamples + "/dogs_at_door_320x480.jpg");
     WriteAll(dir.File("padding_before_end.jpg"),
              dogs.substr(0, dogs.size() - 2) + std::string(2, '\0') + "\xFF\xD9");
+    WriteAll(dir.File("padding_before_comment.jpg"), dogs.substr(0, dogs.size() - 2) +
+                                                         std::string(8, '\0') +
+                                                         "\xFF\xFE\0\x04hi\xFF\xD9");
     QImage grey(2, 1, QImage::Format_Grayscale16);
     reinterpret_cast<quint16*>(grey.scanLine(0))[0] = 0x8080;
     reinterpret_cast<quint16*>(grey.scanLine(0))[1] = 0xFFFF;
@@ -303,6 +306,7 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
                      {dir.File("progressive_without_end_marker.jpg"), 640, 480},
                      {kData + "/jpeg_three_scans_without_end_marker.jpg", 48, 32},
                      {dir.File("padding_before_end.jpg"), 320, 480},
+                     {dir.File("padding_before_comment.jpg"), 320, 480},
                      {kData + "/jpeg_arithmetic_coded.jpg", 32, 24}};
     for (const auto& c : irregular) {
         CDib dib;
@@ -430,6 +434,9 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
     WriteAll(dir.File("garbled.jpg"), garbled);
     const std::string scans = Bytes(kData + "/jpeg_three_scans_without_end_marker.jpg");
     WriteAll(dir.File("three_scans_cut.jpg"), scans.substr(0, scans.rfind("\xFF\xDA") + 20));
+    // Cut inside the header of the second scan, which libjpeg has only begun to read.
+    WriteAll(dir.File("progressive_cut_in_scan_header.jpg"),
+             progressive.substr(0, progressive.find("\xFF\xDA", progressive.find("\xFF\xDA") + 2) + 6));
     const std::string gif = Bytes(kData + "/gif_lzw_code_size_12.gif");
     WriteAll(dir.File("gif_lzw_code_size_1.gif"), gif.substr(0, 35) + '\x01' + gif.substr(36));
     WriteAll(dir.File("scan.jpg"), std::string("II*\0\x08\0\0\0", 8));
@@ -471,6 +478,7 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {dir.File("progressive_cut.jpg"), "cut short"},
         {dir.File("garbled.jpg"), "damaged"},
         {dir.File("three_scans_cut.jpg"), "cut short"},
+        {dir.File("progressive_cut_in_scan_header.jpg"), "cut short"},
         {kData + "/gif_cut_in_image_data.gif", "cut short"},
         {kData + "/gif_image_outside_screen.gif", "outside its screen"},
         {kData + "/gif_lzw_code_size_12.gif", "LZW code size"},
