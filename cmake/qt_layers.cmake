@@ -12,6 +12,7 @@ set(TAVELO_MEDIA_SOURCES
   imaging/exif_orientation.cpp imaging/exif_orientation.h
   imaging/gif_decoder.cpp imaging/gif_decoder.h
   imaging/heif_decoder.cpp imaging/heif_decoder.h
+  imaging/hevc_plugin.cpp imaging/hevc_plugin.h
   imaging/jpeg_decoder.cpp imaging/jpeg_decoder.h
   imaging/memory_bitmap.cpp imaging/memory_bitmap.h
   imaging/over_white.h
@@ -33,8 +34,10 @@ find_package(PNG REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpdemux)
 pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif)
+pkg_check_modules(DE265 REQUIRED IMPORTED_TARGET libde265)
 target_link_libraries(tavelo_media PUBLIC tavelo_core Qt6::Core Qt6::Gui
-  PRIVATE JPEG::JPEG GIF::GIF PNG::PNG PkgConfig::WEBP PkgConfig::HEIF tavelo_warnings)
+  PRIVATE JPEG::JPEG GIF::GIF PNG::PNG PkgConfig::WEBP PkgConfig::HEIF
+  PkgConfig::DE265 tavelo_warnings)
 # Where an installed program finds its help pages, seen from its own folder.
 file(RELATIVE_PATH TAVELO_INSTALLED_HELP ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_DATADIR}/tavelo/help)

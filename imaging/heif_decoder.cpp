@@ -9,6 +9,7 @@
 #include <libheif/heif.h>
 
 #include "imaging/byte_order.h"
+#include "imaging/hevc_plugin.h"
 #include "imaging/over_white.h"
 #include "imaging/picture_formats.h"
 
@@ -91,10 +92,11 @@ struct CHeifFile {
     std::unique_ptr<heif_image_handle, CHandleReleaser> primary;
 };
 
-// Once per process: libheif registers its decoders (and never unregisters them here, since
-// pictures may be decoding on other threads until the program ends).
+// Once per process: libheif registers its decoders and ours for HEVC (and never unregisters
+// them here, since pictures may be decoding on other threads until the program ends).
 bool LibraryReady() {
-    static const bool ready = heif_init(nullptr).code == heif_error_Ok;
+    static const bool ready =
+        heif_init(nullptr).code == heif_error_Ok && RegisterClearedHevcDecoder();
     return ready;
 }
 
@@ -250,6 +252,10 @@ std::string Failure(const CHeifInput& input, const heif_error& failure) {
     if (failure.code == heif_error_Memory_allocation_error &&
         failure.subcode != heif_suberror_Security_limit_exceeded) {
         return "out of memory";
+    }
+    const std::string_view message = failure.message != nullptr ? failure.message : "";
+    if (const std::size_t damaged = message.find(kDamaged); damaged != std::string_view::npos) {
+        return std::string(message.substr(damaged));
     }
     return std::string("the picture cannot be decoded: ") + failure.message;
 }

@@ -56,6 +56,7 @@ TEST(CliPictures, ADamagedPictureGivesTheSameResultWhateverTheMemoryHeld) {
         {"bmp_pixels_past_end.bmp", true},
         {"jpeg_cut_in_half.jpg", true},
         {"gif_cut_in_image_data.gif", true},
+        {"heic_damaged_slice_reads_unset_memory.heic", true},
         {"bmp_zero_file_size_field.bmp", false},
         {"jpeg_without_end_marker.jpg", false},
     };

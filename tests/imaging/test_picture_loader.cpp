@@ -496,6 +496,7 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {dir.File("webp_frame_start_lost.webp"), "damaged"},
         {dir.File("heic_cut.heic"), "cut short"},
         {kData + "/avif_with_heif_brand.heic", "AVIF"},
+        {kData + "/heic_damaged_slice_reads_unset_memory.heic", "damaged"},
     };
     CStderrCapture capture;
     for (const auto& c : cases) {

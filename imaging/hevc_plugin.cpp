@@ -1,0 +1,266 @@
+#include "imaging/hevc_plugin.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <libde265/de265.h>
+#include <libheif/heif.h>
+#include <libheif/heif_plugin.h>
+
+namespace {
+
+// Above the built-in HEVC decoder's priority (100), so libheif picks this one.
+constexpr int kPriority = 200;
+constexpr int kPlanes = 3;
+
+heif_error Ok() { return {heif_error_Ok, heif_suberror_Unspecified, "Success"}; }
+
+heif_error Failed(heif_error_code code, const char* message) {
+    return {code, heif_suberror_Unspecified, message};
+}
+
+// The bytes libheif hands over: NAL units, each after its length in four bytes.
+struct CHevcDecoder {
+    std::vector<std::uint8_t> data;
+};
+
+// Rows of a frame plane are padded to the decoder's alignment; the decoder may also read a
+// little past a plane's end.
+constexpr std::size_t kPlanePadding = 256;
+
+// The memory of one frame's planes.
+struct CFramePlanes {
+    void* planes[kPlanes] = {};
+    ~CFramePlanes() {
+        for (void* plane : planes) {
+            std::free(plane);
+        }
+    }
+};
+
+// Frame planes of our own, cleared: the decoder asks for each frame's memory here. The
+// frame's planes travel as the user data of its first plane, to be released with the frame.
+int GetClearedBuffer(de265_decoder_context*, de265_image_spec* spec, de265_image* image,
+                     void*) {
+    const de265_chroma chroma = de265_get_chroma_format(image);
+    if (spec->width <= 0 || spec->height <= 0 || spec->alignment <= 0 ||
+        spec->alignment > 4096 || chroma < de265_chroma_mono || chroma > de265_chroma_444) {
+        return 0;
+    }
+    const int across = chroma == de265_chroma_420 || chroma == de265_chroma_422 ? 2 : 1;
+    const int down = chroma == de265_chroma_420 ? 2 : 1;
+    const int planes = chroma == de265_chroma_mono ? 1 : kPlanes;
+    std::unique_ptr<CFramePlanes> frame(new (std::nothrow) CFramePlanes);
+    if (!frame) {
+        return 0;
+    }
+    int strides[kPlanes] = {};
+    for (int c = 0; c < planes; ++c) {
+        const int bits = de265_get_bits_per_pixel(image, c);
+        if (bits < 1 || bits > 16) {
+            return 0;
+        }
+        const std::size_t width = c == 0 ? spec->width : (spec->width + across - 1) / across;
+        const std::size_t height = c == 0 ? spec->height : (spec->height + down - 1) / down;
+        const std::size_t align = static_cast<std::size_t>(spec->alignment);
+        const std::size_t stride = (width + align - 1) / align * align;  // in samples
+        const std::size_t bytes = stride * ((bits + 7) / 8) * height + kPlanePadding;
+        frame->planes[c] = std::aligned_alloc(64, (bytes + 63) / 64 * 64);
+        if (frame->planes[c] == nullptr) {
+            return 0;
+        }
+        std::memset(frame->planes[c], 0, bytes);
+        strides[c] = static_cast<int>(stride);
+    }
+    for (int c = 0; c < planes; ++c) {
+        de265_set_image_plane(image, c, frame->planes[c], strides[c], c == 0 ? frame.get() : nullptr);
+    }
+    frame.release();  // now the frame's, until ReleaseBuffer
+    return 1;
+}
+
+void ReleaseBuffer(de265_decoder_context*, de265_image* image, void*) {
+    delete static_cast<CFramePlanes*>(de265_get_image_plane_user_data(image, 0));
+}
+
+const char* PluginName() { return "libde265, cleared frames"; }
+
+int SupportsFormat(heif_compression_format format) {
+    return format == heif_compression_HEVC ? kPriority : 0;
+}
+
+heif_error NewDecoder(void** decoder) {
+    *decoder = new (std::nothrow) CHevcDecoder;
+    return *decoder != nullptr ? Ok() : Failed(heif_error_Memory_allocation_error, "out of memory");
+}
+
+void FreeDecoder(void* decoder) { delete static_cast<CHevcDecoder*>(decoder); }
+
+heif_error PushData(void* decoder, const void* data, std::size_t size) {
+    auto& bytes = static_cast<CHevcDecoder*>(decoder)->data;
+    try {
+        bytes.insert(bytes.end(), static_cast<const std::uint8_t*>(data),
+                     static_cast<const std::uint8_t*>(data) + size);
+    } catch (const std::bad_alloc&) {
+        return Failed(heif_error_Memory_allocation_error, "out of memory");
+    }
+    return Ok();
+}
+
+// Warnings about how the decoder runs rather than about the data.
+bool Operational(de265_error warning) {
+    return warning == DE265_WARNING_NO_WPP_CANNOT_USE_MULTITHREADING ||
+           warning == DE265_WARNING_WARNING_BUFFER_FULL ||
+           warning == DE265_WARNING_NUMBER_OF_THREADS_LIMITED_TO_MAXIMUM ||
+           warning == DE265_WARNING_SPS_MISSING_CANNOT_DECODE_SEI;
+}
+
+struct CContextFreer {
+    void operator()(de265_decoder_context* context) const { de265_free_decoder(context); }
+};
+
+// The decoded frame as a libheif picture, plane by plane.
+heif_error ToHeifImage(const de265_image* frame, heif_image** out) {
+    const de265_chroma chroma = de265_get_chroma_format(frame);
+    const bool grey = chroma == de265_chroma_mono;
+    heif_image* image = nullptr;
+    heif_error error = heif_image_create(
+        de265_get_image_width(frame, 0), de265_get_image_height(frame, 0),
+        grey ? heif_colorspace_monochrome : heif_colorspace_YCbCr,
+        static_cast<heif_chroma>(chroma), &image);  // libheif numbers the layouts alike
+    if (error.code != heif_error_Ok) {
+        return error;
+    }
+    // How the stream says its samples turn into colours, for libheif's conversion where the
+    // file does not say it itself. Values libheif does not know keep its defaults.
+    if (heif_color_profile_nclx* colours = heif_nclx_color_profile_alloc()) {
+        heif_nclx_color_profile_set_color_primaries(
+            colours, static_cast<std::uint16_t>(de265_get_image_colour_primaries(frame)));
+        heif_nclx_color_profile_set_transfer_characteristics(
+            colours, static_cast<std::uint16_t>(de265_get_image_transfer_characteristics(frame)));
+        heif_nclx_color_profile_set_matrix_coefficients(
+            colours, static_cast<std::uint16_t>(de265_get_image_matrix_coefficients(frame)));
+        colours->full_range_flag = static_cast<std::uint8_t>(de265_get_image_full_range_flag(frame));
+        error = heif_image_set_nclx_color_profile(image, colours);
+        heif_nclx_color_profile_free(colours);
+        if (error.code != heif_error_Ok) {
+            heif_image_release(image);
+            return error;
+        }
+    }
+    constexpr heif_channel kChannels[kPlanes] = {heif_channel_Y, heif_channel_Cb,
+                                                 heif_channel_Cr};
+    for (int c = 0; c < (grey ? 1 : kPlanes); ++c) {
+        const int bits = de265_get_bits_per_pixel(frame, c);
+        const int width = de265_get_image_width(frame, c);
+        const int height = de265_get_image_height(frame, c);
+        int stride = 0;
+        const std::uint8_t* source = de265_get_image_plane(frame, c, &stride);
+        if (source == nullptr || width <= 0 || height <= 0 || bits <= 0) {
+            heif_image_release(image);
+            return Failed(heif_error_Decoder_plugin_error, "the decoder gave an empty plane");
+        }
+        error = heif_image_add_plane(image, kChannels[c], width, height, bits);
+        if (error.code != heif_error_Ok) {
+            heif_image_release(image);
+            return error;
+        }
+        int targetStride = 0;
+        std::uint8_t* target = heif_image_get_plane(image, kChannels[c], &targetStride);
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * ((bits + 7) / 8);
+        for (int y = 0; y < height; ++y) {
+            std::memcpy(target + static_cast<std::ptrdiff_t>(targetStride) * y,
+                        source + static_cast<std::ptrdiff_t>(stride) * y, rowBytes);
+        }
+    }
+    *out = image;
+    return Ok();
+}
+
+heif_error DecodeImage(void* decoder, heif_image** out) {
+    *out = nullptr;
+    const std::unique_ptr<de265_decoder_context, CContextFreer> context(de265_new_decoder());
+    if (!context) {
+        return Failed(heif_error_Memory_allocation_error, "out of memory");
+    }
+    de265_image_allocation cleared{GetClearedBuffer, ReleaseBuffer};
+    de265_set_image_allocation_functions(context.get(), &cleared, nullptr);
+
+    const std::vector<std::uint8_t>& bytes = static_cast<CHevcDecoder*>(decoder)->data;
+    for (std::size_t at = 0; at < bytes.size();) {
+        if (bytes.size() - at < 4) {
+            return Failed(heif_error_Invalid_input, "a coded unit is cut short");
+        }
+        const std::uint32_t length = std::uint32_t{bytes[at]} << 24 |
+                                     std::uint32_t{bytes[at + 1]} << 16 |
+                                     std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        at += 4;
+        if (length > bytes.size() - at) {
+            return Failed(heif_error_Invalid_input, "a coded unit is cut short");
+        }
+        if (!de265_isOK(de265_push_NAL(context.get(), bytes.data() + at,
+                                       static_cast<int>(length), 0, nullptr))) {
+            return Failed(heif_error_Memory_allocation_error, "out of memory");
+        }
+        at += length;
+    }
+    de265_flush_data(context.get());
+
+    int more = 1;
+    while (more != 0 && *out == nullptr) {
+        more = 0;
+        const de265_error status = de265_decode(context.get(), &more);
+        if (!de265_isOK(status) && status != DE265_ERROR_WAITING_FOR_INPUT_DATA) {
+            return Failed(heif_error_Decoder_plugin_error, de265_get_error_text(status));
+        }
+        if (const de265_image* frame = de265_get_next_picture(context.get())) {
+            const heif_error converted = ToHeifImage(frame, out);
+            de265_release_next_picture(context.get());
+            if (converted.code != heif_error_Ok) {
+                return converted;
+            }
+        }
+    }
+    // libde265 decodes a damaged stream as far as it can and says what it met on the way.
+    for (de265_error warning = de265_get_warning(context.get()); warning != DE265_OK;
+         warning = de265_get_warning(context.get())) {
+        if (!Operational(warning)) {
+            heif_image_release(*out);
+            *out = nullptr;
+            thread_local std::string message;
+            message = std::string(kDamaged) + de265_get_error_text(warning);
+            return Failed(heif_error_Decoder_plugin_error, message.c_str());
+        }
+    }
+    if (*out == nullptr) {
+        return Failed(heif_error_Decoder_plugin_error, "the stream holds no picture");
+    }
+    return Ok();
+}
+
+void SetStrictDecoding(void*, int) {}
+
+const heif_decoder_plugin kPlugin = {
+    3,                  // the plugin interface of libheif 1.15
+    PluginName,         //
+    nullptr,            // nothing to set up
+    nullptr,            // nor to take down
+    SupportsFormat,     //
+    NewDecoder,         //
+    FreeDecoder,        //
+    PushData,           //
+    DecodeImage,        //
+    SetStrictDecoding,  // a damaged stream decodes as far as it goes either way
+    "tavelo-de265",     //
+};
+
+}  // namespace
+
+bool RegisterClearedHevcDecoder() {
+    return heif_register_decoder_plugin(&kPlugin).code == heif_error_Ok;
+}
