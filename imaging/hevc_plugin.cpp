@@ -112,6 +112,13 @@ heif_error PushData(void* decoder, const void* data, std::size_t size) {
     return Ok();
 }
 
+// A failure for what libde265 found wrong with the data. libheif passes the message on.
+heif_error Damaged(de265_error found) {
+    thread_local std::string message;
+    message = std::string(kDamaged) + de265_get_error_text(found);
+    return Failed(heif_error_Decoder_plugin_error, message.c_str());
+}
+
 // Warnings about how the decoder runs rather than about the data.
 bool Operational(de265_error warning) {
     return warning == DE265_WARNING_NO_WPP_CANNOT_USE_MULTITHREADING ||
@@ -190,6 +197,10 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
     }
     de265_image_allocation cleared{GetClearedBuffer, ReleaseBuffer};
     de265_set_image_allocation_functions(context.get(), &cleared, nullptr);
+    // A picture libde265 knows to be faulty is not given out, and one whose stream carries a
+    // checksum of its pixels is held to it.
+    de265_set_parameter_bool(context.get(), DE265_DECODER_PARAM_SUPPRESS_FAULTY_PICTURES, 1);
+    de265_set_parameter_bool(context.get(), DE265_DECODER_PARAM_BOOL_SEI_CHECK_HASH, 1);
 
     const std::vector<std::uint8_t>& bytes = static_cast<CHevcDecoder*>(decoder)->data;
     for (std::size_t at = 0; at < bytes.size();) {
@@ -216,7 +227,9 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
         more = 0;
         const de265_error status = de265_decode(context.get(), &more);
         if (!de265_isOK(status) && status != DE265_ERROR_WAITING_FOR_INPUT_DATA) {
-            return Failed(heif_error_Decoder_plugin_error, de265_get_error_text(status));
+            return status == DE265_ERROR_OUT_OF_MEMORY
+                       ? Failed(heif_error_Memory_allocation_error, "out of memory")
+                       : Damaged(status);
         }
         if (const de265_image* frame = de265_get_next_picture(context.get())) {
             const heif_error converted = ToHeifImage(frame, out);
@@ -232,9 +245,7 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
         if (!Operational(warning)) {
             heif_image_release(*out);
             *out = nullptr;
-            thread_local std::string message;
-            message = std::string(kDamaged) + de265_get_error_text(warning);
-            return Failed(heif_error_Decoder_plugin_error, message.c_str());
+            return Damaged(warning);
         }
     }
     if (*out == nullptr) {

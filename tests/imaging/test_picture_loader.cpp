@@ -305,6 +305,7 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
     } irregular[] = {{kData + "/jpeg_without_end_marker.jpg", 64, 64},
                      {dir.File("progressive_without_end_marker.jpg"), 640, 480},
                      {kData + "/jpeg_three_scans_without_end_marker.jpg", 48, 32},
+                     {kData + "/heic_with_pixel_checksum.heic", 64, 48},
                      {dir.File("padding_before_end.jpg"), 320, 480},
                      {dir.File("padding_before_comment.jpg"), 320, 480},
                      {kData + "/jpeg_arithmetic_coded.jpg", 32, 24}};
@@ -462,6 +463,10 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
     WriteAll(dir.File("webp_frame_start_lost.webp"), noFrame);
     const std::string heic = Bytes(kData + "/heic_turned_by_irot_exif_orientation_6_too.heic");
     WriteAll(dir.File("heic_cut.heic"), heic.substr(0, heic.size() * 3 / 5));
+    // One bit of coded picture changed: it decodes, but not to the pixels its checksum gives.
+    std::string summed = Bytes(kData + "/heic_with_pixel_checksum.heic");
+    summed[summed.size() - 40] = static_cast<char>(summed[summed.size() - 40] ^ 0x01);
+    WriteAll(dir.File("heic_checksum_wrong.heic"), summed);
     const struct {
         std::string path;
         const char* reason;
@@ -497,6 +502,7 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {dir.File("heic_cut.heic"), "cut short"},
         {kData + "/avif_with_heif_brand.heic", "AVIF"},
         {kData + "/heic_damaged_slice_reads_unset_memory.heic", "damaged"},
+        {dir.File("heic_checksum_wrong.heic"), "damaged: image checksum mismatch"},
     };
     CStderrCapture capture;
     for (const auto& c : cases) {
