@@ -45,11 +45,12 @@ struct CFramePlanes {
 
 // Frame planes of our own, cleared: the decoder asks for each frame's memory here. The
 // frame's planes travel as the user data of its first plane, to be released with the frame.
-int GetClearedBuffer(de265_decoder_context*, de265_image_spec* spec, de265_image* image,
-                     void*) {
+// (A template so that the frame layout's type is named by the decoder's own declaration.)
+template <typename Layout>
+int GetClearedBuffer(de265_decoder_context*, Layout* layout, de265_image* image, void*) {
     const de265_chroma chroma = de265_get_chroma_format(image);
-    if (spec->width <= 0 || spec->height <= 0 || spec->alignment <= 0 ||
-        spec->alignment > 4096 || chroma < de265_chroma_mono || chroma > de265_chroma_444) {
+    if (layout->width <= 0 || layout->height <= 0 || layout->alignment <= 0 ||
+        layout->alignment > 4096 || chroma < de265_chroma_mono || chroma > de265_chroma_444) {
         return 0;
     }
     const int across = chroma == de265_chroma_420 || chroma == de265_chroma_422 ? 2 : 1;
@@ -65,9 +66,9 @@ int GetClearedBuffer(de265_decoder_context*, de265_image_spec* spec, de265_image
         if (bits < 1 || bits > 16) {
             return 0;
         }
-        const std::size_t width = c == 0 ? spec->width : (spec->width + across - 1) / across;
-        const std::size_t height = c == 0 ? spec->height : (spec->height + down - 1) / down;
-        const std::size_t align = static_cast<std::size_t>(spec->alignment);
+        const std::size_t width = c == 0 ? layout->width : (layout->width + across - 1) / across;
+        const std::size_t height = c == 0 ? layout->height : (layout->height + down - 1) / down;
+        const std::size_t align = static_cast<std::size_t>(layout->alignment);
         const std::size_t stride = (width + align - 1) / align * align;  // in samples
         const std::size_t bytes = stride * ((bits + 7) / 8) * height + kPlanePadding;
         frame->planes[c] = std::aligned_alloc(64, (bytes + 63) / 64 * 64);
