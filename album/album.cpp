@@ -31,6 +31,17 @@ CAlbumImage* CAlbum::Append(std::unique_ptr<CAlbumImage> entry) {
     return m_entries.back().get();
 }
 
+CAlbumImage* CAlbum::Insert(std::size_t index, std::unique_ptr<CAlbumImage> entry) {
+    if (!entry || IsFull() || index > m_entries.size()) {
+        return nullptr;
+    }
+    try {
+        return m_entries.insert(m_entries.begin() + static_cast<std::ptrdiff_t>(index), std::move(entry))->get();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 bool CAlbum::RemoveAt(std::size_t index) {
     if (index >= m_entries.size()) {
         return false;

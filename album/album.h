@@ -34,6 +34,9 @@ public:
     // Appends the entry and returns it; none, and nothing appended, when the album holds
     // kMaxPictures pictures already.
     CAlbumImage* Append(std::unique_ptr<CAlbumImage> entry);
+    // Puts the entry at `index` (at most Count()), the later ones moving up; none, and nothing
+    // inserted, when the album is full or the index lies past the end.
+    CAlbumImage* Insert(std::size_t index, std::unique_ptr<CAlbumImage> entry);
     // Removes and deletes the entry at `index`, closing the gap; false when there is none.
     bool RemoveAt(std::size_t index);
     // Moves the entry at `from` so that it stands at `to`, the others closing up; false when

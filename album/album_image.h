@@ -17,6 +17,8 @@ public:
     // one pixel.
     void FitToSizeLimit(std::int16_t& width, std::int16_t& height) const;
 
+    bool operator==(const CAlbumImage&) const = default;
+
     std::string m_sourcePath;
     std::int32_t m_horizontalOffset = 0;
     std::int32_t m_verticalOffset = 0;

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
@@ -125,16 +126,22 @@ bool CAlbumApp::InitInstance() {
     // as a start.
     auto server = std::make_unique<CInstanceServer>();
     const bool listening = server->Listen(ServerName());
-    if (!listening && HandFilesToRunningCopy(ServerName(), m_files, kHandOverTimeoutMs)) {
-        return false;  // another copy started at the same moment and took the files
+    if (!listening) {
+        if (HandFilesToRunningCopy(ServerName(), m_files, kHandOverTimeoutMs)) {
+            return false;  // another copy started at the same moment and took the files
+        }
+        // Another copy holds the place but did not answer: a second window would split the
+        // album's files between two windows.
+        QMessageBox::warning(nullptr, LoadResString(IDS_CAPTION),
+                             QStringLiteral("Tavelo Desktop is already running but does not answer.\n"
+                                            "Try again in a moment."));
+        return false;
     }
     CMainDlg dialog;
     if (!dialog.Create()) {
         return false;
     }
-    if (listening) {
-        Serve(std::move(server), dialog);
-    }
+    Serve(std::move(server), dialog);
     dialog.OnDropFiles(m_files);
     dialog.exec();
     m_server.reset();

@@ -11,8 +11,9 @@ class CMainDlg;
 // The application: one running copy per user, whose main window lives as long as the program.
 class CAlbumApp {
 public:
-    // How long a later start waits for the running copy, per step.
-    static constexpr int kHandOverTimeoutMs = 400;
+    // How long a later start waits for the running copy, per step: seconds, since the running
+    // copy may be busy for a moment (a dialog opening, a folder being listed).
+    static constexpr int kHandOverTimeoutMs = 5000;
 
     // The files named on the command line (every argument that is neither an option nor an
     // option's value, and everything after "--"), as absolute paths.

@@ -1,17 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
-
-#include <QCursor>
-#include <QString>
-#include <QStringList>
-#include <QTimer>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "album/album.h"
+#include <QCursor>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+
+#include "edit/album_document.h"
 #include "panes/album_editor.h"
 #include "platform/install_library.h"
 #include "platform/shell.h"
@@ -20,13 +21,15 @@
 class CAlbumInfoPane;
 class CImageListPane;
 class CPreviewPane;
+class QAction;
 class QFrame;
 class QLabel;
 class QPushButton;
 
-// The main window. It owns the album and keeps the album's entries, the rows of the picture
-// list and the preview in step: the panes never change the album themselves but call the
-// operations below. Indices are album positions; row i of the list is entry i.
+// The main window: it holds the album document and the three panes that show and edit it, and
+// carries the commands. The window and its panes live in main_dlg.cpp; the album file commands
+// (Save, the viewer) in album_file_commands.cpp; Send To HotSync in hotsync_command.cpp; the
+// album projects and the question on closing in project_commands.cpp.
 class CMainDlg : public CTemplateDialog, public CAlbumEditor {
     Q_OBJECT
 public:
@@ -37,10 +40,9 @@ public:
                       CShell& shell = DefaultShell(), QWidget* parent = nullptr);
     ~CMainDlg() override;
 
-    // The album editing operations (see CAlbumEditor). AddImage also appends the list row;
-    // DeleteImage leaves the preview without a picture; SelectImage selects the row too;
-    // SetAlbumIcon changes nothing when the picture cannot be loaded. Out-of-range indices do
-    // nothing and give false.
+    // The album editing operations (see CAlbumEditor); each is an undoable step on the
+    // document, and the panes follow the document. Out-of-range indices do nothing and give
+    // false.
     [[nodiscard]] bool AddImage(const QString& path) override;
     bool DeleteImage(std::int16_t index) override;
     bool MoveImage(std::int16_t from, std::int16_t to) override;
@@ -51,36 +53,37 @@ public:
     void ApplyCropToAll(std::uint8_t crop) override;
     void ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
                          std::uint8_t dither) override;
-    CAlbum& Album() override { return m_album; }
-    // Looks, a moment after a pane's change, whether the album differs from the one last
-    // saved or opened, and marks the caption.
-    void AlbumChanged() override;
+    void BeginEditGroup(const QString& name) override;
+    void EndEditGroup() override;
+    CAlbumDocument& Document() override { return m_document; }
 
     // Adds the picture files of a folder (and its subfolders when `recursive`) in natural
     // order, up to the album's limit, and says in one message how many were added and how
     // many left out and why.
     void AddFolder(const QString& folder, bool recursive);
-    // Replaces the album with the album project at `path`; pictures whose files are missing
-    // are marked in the list and named in a message. False, with a message, for a file that
-    // is not an album project.
+    // Replaces the album with the album project at `path` (one undoable step); pictures whose
+    // files are missing are marked in the list and named in a message. False, with a message,
+    // for a file that is not an album project.
     bool OpenAlbumProject(const QString& path);
     // Writes the album as an album project (the batch tool's ALBUM.json) with paths relative to
-    // it; false, with a message, when it cannot be written.
+    // it, and takes the album as saved; false, with a message, when it cannot be written.
     bool SaveAlbumProject(const QString& path);
     // Shows an album file in a viewer of its own, as the handheld shows it; false, with a
     // message, for a file that is damaged or not an album.
     bool OpenAlbumFile(const QString& path);
     // The project last opened or saved; empty when there is none.
-    const QString& ProjectPath() const { return m_projectPath; }
-    // Whether the album differs from the one last saved (as a project or an album file) or
-    // opened.
-    bool HasUnsavedChanges();
+    QString ProjectPath() const;
+    // Whether the album differs from the one last saved or opened as a project.
+    bool HasUnsavedChanges() const;
     // Switches the controls that need a picture; "Send To HotSync" also needs a handheld
     // user. Returns `enable`.
     bool EnableEditing(bool enable);
     // Writes the album to `path` under the progress dialog; true when the file was written.
-    // A failure other than the user's Cancel is shown with the path and the reason.
+    // A failure other than the user's Cancel is shown with the path and the reason. Writing an
+    // album file is an export: the album is not taken as saved.
     bool SaveAlbum(const QString& path);
+    // Whether icons are still being made from their pictures.
+    bool IsMakingIcon() const { return m_iconRequests > 0; }
 
     // Files dropped on the window, or named on the command line: each is added in turn, a
     // refused one not stopping the others; the first added is then shown, and it becomes
@@ -90,7 +93,7 @@ public:
     // Shows the window restored and in front of the others.
     void BringToFront();
 
-    const CAlbum& Album() const { return m_album; }
+    const CAlbum& Album() const { return m_document.Album(); }
     CPreviewPane& PreviewPane() const { return *m_preview; }
     CAlbumInfoPane& AlbumInfoPane() const { return *m_albumInfo; }
     CImageListPane& ImageListPane() const { return *m_imageList; }
@@ -98,6 +101,8 @@ public:
     QLabel* Banner() const { return m_banner; }
     QPushButton* SaveButton() const { return m_saveButton; }
     QPushButton* SendButton() const { return m_sendButton; }
+    QAction* UndoAction() const { return m_undoAction; }
+    QAction* RedoAction() const { return m_redoAction; }
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -128,22 +133,25 @@ private:
     // Pictures, folders and album projects dropped or named on the command line; folders are
     // added with their subfolders when `recursive`.
     void TakeDroppedFiles(const QStringList& paths, bool recursive);
+    // Makes the 24 x 24 icon of the picture file off the window's thread, then calls `done`
+    // on it with the pixels, or with none when the file cannot be read.
+    void MakeIcon(const std::string& source, std::function<void(std::optional<CIconPixels>)> done);
+    // Lets the icons asked for so far reach the album, so that a save holds the icon chosen
+    // just before it.
+    void FinishIcons();
     // Asks whether to save unsaved changes as a project first; false when the user cancels.
     bool AskToKeepChanges();
     void UpdateCaption();
-    // The album as a text that changes with every value saved.
-    std::string Snapshot();
-    void MarkSaved();
     void OnSysCommand(int id);
     void OnSetCursor();
     void OnLButtonDown(const QPoint& position);
 
     CInstallLibrary& m_installLibrary;
     CShell& m_shell;
+    CAlbumDocument m_document;
     CPreviewPane* m_preview = nullptr;      // owned by its frame
     CAlbumInfoPane* m_albumInfo = nullptr;  // owned by its frame
     CImageListPane* m_imageList = nullptr;  // owned by its frame
-    CAlbum m_album;
     std::int16_t m_bannerIndex = 0;
     std::optional<QCursor> m_handCursor;
     QLabel* m_banner = nullptr;
@@ -152,13 +160,16 @@ private:
     QFrame* m_previewFrame = nullptr;
     QFrame* m_imageListFrame = nullptr;
     QFrame* m_albumInfoFrame = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
 
-    QString m_projectPath;
     QString m_savedAlbum;  // the album file written last, for "View the Saved Album"
-    std::string m_savedSnapshot;
-    QTimer m_changeCheck;
+    bool m_savedAlbumSinceClean = false;  // written since the project was last saved or opened
+    int m_iconRequests = 0;
     // The window's size as its template makes it, and the places of what moves or grows when
     // the window is made larger.
     QSize m_templateSize;
     std::vector<std::pair<QWidget*, QRect>> m_anchored;
+    // Icons are made here; it waits for them before the window goes.
+    QThreadPool m_workers;
 };

@@ -61,21 +61,30 @@ add_library(tavelo_desktop STATIC
   ui/tab_ctrl.cpp ui/tab_ctrl.h
   ui/template_layer.cpp ui/template_layer.h
   ui/tool_tip_button.cpp ui/tool_tip_button.h
+  ui/text_boxes.cpp ui/text_boxes.h
+  edit/album_commands.cpp edit/album_commands.h
+  edit/album_document.cpp edit/album_document.h
+  edit/new_picture_defaults.cpp edit/new_picture_defaults.h
   panes/album_editor.h
   panes/annotation_page.cpp panes/annotation_page.h
   panes/color_page.cpp panes/color_page.h
   panes/album_info_pane.cpp panes/album_info_pane.h
   panes/image_list_pane.cpp panes/image_list_pane.h
   panes/pane_dialog.cpp panes/pane_dialog.h
+  panes/picture_page.cpp panes/picture_page.h
+  panes/picture_path.cpp panes/picture_path.h
   panes/picture_cache.cpp panes/picture_cache.h
   panes/preview_pane.cpp panes/preview_pane.h
   panes/size_page.cpp panes/size_page.h
   app/about_dlg.cpp app/about_dlg.h
   app/album_app.cpp app/album_app.h
+  app/add_pictures.cpp
+  app/album_file_commands.cpp
+  app/hotsync_command.cpp
+  app/project_commands.cpp
   app/album_viewer_dlg.cpp app/album_viewer_dlg.h
   app/help_pages.cpp app/help_pages.h
   app/main_dlg.cpp app/main_dlg.h
-  app/picture_path.cpp app/picture_path.h
   app/run_counter.cpp app/run_counter.h
   app/save_progress_dlg.cpp app/save_progress_dlg.h
   app/single_instance.cpp app/single_instance.h

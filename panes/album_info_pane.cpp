@@ -9,16 +9,12 @@
 #include <QPlainTextEdit>
 
 #include "album/album.h"
-#include "album/picture_preparation.h"
-#include "imaging/picture_loader.h"
+#include "edit/album_document.h"
 #include "imaging/drawing.h"
 #include "panes/album_editor.h"
+#include "ui/text_boxes.h"
 #include "res/resource.h"
 #include "res/string_table.h"
-
-namespace {
-constexpr std::uint8_t kIconBits = 24;
-}  // namespace
 
 CAlbumInfoPane::CAlbumInfoPane(QWidget* parent) : CPaneDialog(IDD_ALBUM_INFO_PANE, parent) {}
 
@@ -30,24 +26,47 @@ void CAlbumInfoPane::DoDataExchange(CDataExchange& dx) {
 
 void CAlbumInfoPane::OnInitDialog() {
     m_iconFrame->installEventFilter(this);
+    m_title->installEventFilter(this);
+    m_note->installEventFilter(this);
+    LeaveUndoToWindow(m_title);
+    LeaveUndoToWindow(m_note);
+    m_title->setText(LoadResString(IDS_UNTITLED));
     // The boxes edit the album's own title and note, which the save reads.
     connect(m_title, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (m_owner != nullptr) {
-            m_owner->Album().SetTitle(text.toStdString());
-            m_owner->AlbumChanged();
+        if (m_owner != nullptr && !m_showing) {
+            m_owner->Document().SetAlbumTitle(text.toStdString());
         }
     });
     connect(m_note, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_owner != nullptr) {
-            m_owner->Album().SetNote(m_note->toPlainText().toStdString());
-            m_owner->AlbumChanged();
+        if (m_owner != nullptr && !m_showing) {
+            m_owner->Document().SetAlbumNote(m_note->toPlainText().toStdString());
         }
     });
-    if (!m_icon.Create(kIconSide, kIconSide, kIconBits)) {
-        return;  // shown all the same, without its "untitled"
+}
+
+void CAlbumInfoPane::SetOwner(CAlbumEditor* owner) {
+    m_owner = owner;
+    if (owner == nullptr) {
+        return;
     }
-    m_title->setText(LoadResString(IDS_UNTITLED));
-    ClearIcon();
+    connect(&owner->Document(), &CAlbumDocument::albumTextChanged, this, &CAlbumInfoPane::ShowAlbumText);
+    connect(&owner->Document(), &CAlbumDocument::iconChanged, this, &CAlbumInfoPane::DrawAlbumIcon);
+    ShowAlbumText();
+}
+
+void CAlbumInfoPane::ShowAlbumText() {
+    const CAlbum& album = m_owner->Document().Album();
+    const QString title = QString::fromStdString(album.Title());
+    const QString note = QString::fromStdString(album.Note());
+    m_showing = true;
+    // Text already shown stays untouched, so that the cursor keeps its place while typing.
+    if (m_title->text() != title) {
+        m_title->setText(title);
+    }
+    if (m_note->toPlainText() != note) {
+        m_note->setPlainText(note);
+    }
+    m_showing = false;
 }
 
 bool CAlbumInfoPane::eventFilter(QObject* watched, QEvent* event) {
@@ -55,35 +74,21 @@ bool CAlbumInfoPane::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_iconFrame && event->type() == QEvent::Paint) {
         OnPaint();
     }
+    // A new visit to a box starts a new undo step.
+    if ((watched == m_title || watched == m_note) && event->type() == QEvent::FocusIn && m_owner != nullptr) {
+        m_owner->Document().BreakMerge();
+    }
     return CPaneDialog::eventFilter(watched, event);
 }
 
-void CAlbumInfoPane::ResetAlbumInfo() {
-    m_title->setText(LoadResString(IDS_UNTITLED));
-    m_note->clear();
-    ClearIcon();
-    DrawAlbumIcon();
-}
-
-bool CAlbumInfoPane::SetIconFromFile(const std::string& path) {
-    CPictureLoader loader;
-    CDib picture;
-    if (!m_icon.IsCreated() || !loader.Open(path) || !loader.RenderToDib(picture) ||
-        !MakeIconFromPicture(picture, m_icon)) {
-        return false;
-    }
-    DrawAlbumIcon();
-    return true;
+const CDib& CAlbumInfoPane::Icon() const {
+    static const CDib none;
+    return m_owner != nullptr ? m_owner->Document().Icon() : none;
 }
 
 void CAlbumInfoPane::DrawAlbumIcon() {
     update(IconRect());
-}
-
-void CAlbumInfoPane::ClearIcon() {
-    if (m_icon.IsCreated()) {
-        std::memset(m_icon.Pixels(), 0, m_icon.PixelBytes());
-    }
+    m_iconFrame->update();
 }
 
 QRect CAlbumInfoPane::IconRect() const {
@@ -96,7 +101,7 @@ QRect CAlbumInfoPane::IconRect() const {
 }
 
 void CAlbumInfoPane::OnPaint() {
-    const QImage icon = DibToImage(m_icon);
+    const QImage icon = DibToImage(Icon());
     if (icon.isNull()) {
         return;
     }

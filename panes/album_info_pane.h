@@ -14,26 +14,19 @@ class QLineEdit;
 class QPlainTextEdit;
 
 // The album info pane: the album's title, note and 24 x 24 icon. The boxes edit the album's
-// title and note as they are typed; the icon shows the picture the album's icon comes from.
+// title and note as they are typed (a run of typing is one undo step) and follow the album
+// when an undo changes them; the icon is the album's own, drawn from the document.
 class CAlbumInfoPane : public CPaneDialog {
     Q_OBJECT
 public:
-    
     explicit CAlbumInfoPane(QWidget* parent = nullptr);
 
-    void SetOwner(CAlbumEditor* owner) { m_owner = owner; }
+    void SetOwner(CAlbumEditor* owner);
 
-    // Title "untitled", empty note, black icon.
-    void ResetAlbumInfo();
-    // Makes the icon from the central square of the picture file (three quarters of its
-    // shorter side); a picture that cannot be loaded leaves the icon as it was.
-    [[nodiscard]] bool SetIconFromFile(const std::string& path);
     // Redraws the icon, centred in its frame.
     void DrawAlbumIcon();
-    // Every icon pixel black.
-    void ClearIcon();
 
-    const CDib& Icon() const { return m_icon; }
+    const CDib& Icon() const;
     QLineEdit* TitleBox() const { return m_title; }
     QPlainTextEdit* NoteBox() const { return m_note; }
     QFrame* IconFrame() const { return m_iconFrame; }
@@ -47,9 +40,11 @@ protected:
 
 private:
     void OnPaint();
+    // Puts the album's title and note in the boxes where they differ.
+    void ShowAlbumText();
 
     CAlbumEditor* m_owner = nullptr;
-    CDib m_icon;
+    bool m_showing = false;  // the boxes are being given the album's text
     QFrame* m_iconFrame = nullptr;
     QLineEdit* m_title = nullptr;
     QPlainTextEdit* m_note = nullptr;

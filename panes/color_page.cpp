@@ -1,7 +1,6 @@
 #include "panes/color_page.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 #include <QCheckBox>
@@ -9,8 +8,11 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "album/album_image.h"
 #include "album/album_rules.h"
-#include "panes/preview_pane.h"
+#include "edit/album_document.h"
+#include "edit/new_picture_defaults.h"
+#include "panes/album_editor.h"
 #include "platform/registry.h"
 #include "res/resource.h"
 
@@ -21,7 +23,7 @@ constexpr int kSliderPage = (kSliderMax - kSliderMin) / 5;
 
 }  // namespace
 
-CColorPage::CColorPage(QWidget* parent) : CPaneDialog(IDD_COLOR_PAGE, parent) {}
+CColorPage::CColorPage(QWidget* parent) : CPicturePage(IDD_COLOR_PAGE, parent) {}
 
 void CColorPage::DoDataExchange(CDataExchange& dx) {
     DDX_Control(dx, IDC_DITHER, m_dither);
@@ -38,27 +40,38 @@ void CColorPage::OnInitDialog() {
     for (QSlider* slider : {m_brightness, m_contrast}) {
         slider->setRange(kSliderMin, kSliderMax);
         slider->setPageStep(kSliderPage);
-        slider->setValue(kSliderMin);
     }
-
+    FillControls(nullptr);
     m_showAsSaved->setChecked(ReadProgramSetting(kShowAsSavedSetting) == "1");
-    const std::string depth = ReadProgramSetting(kNewPictureDepthSetting);
-    if (IsStoredDepth(std::atoi(depth.c_str()))) {
-        m_newDepth = static_cast<std::uint8_t>(std::atoi(depth.c_str()));
-    }
 
     // Message map.
     for (QSlider* slider : {m_brightness, m_contrast}) {
-        connect(slider, &QSlider::actionTriggered, this, &CColorPage::OnHScroll);
         connect(slider, &QSlider::valueChanged, this, &CColorPage::OnSliderMoved);
+        // A drag, or a press on the groove, starts a step of its own.
+        connect(slider, &QSlider::sliderPressed, this, [this] {
+            if (Document() != nullptr) {
+                Document()->BreakMerge();
+            }
+        });
     }
-    connect(m_depth, &QComboBox::activated, this, &CColorPage::OnSelChangeDepth);
+    connect(m_depth, &QComboBox::currentIndexChanged, this, &CColorPage::OnSelChangeDepth);
     connect(m_dither, &QCheckBox::clicked, this, &CColorPage::OnDither);
     connect(m_showAsSaved, &QCheckBox::clicked, this, &CColorPage::OnShowAsSaved);
     const auto button = [this](int id) { return qobject_cast<QPushButton*>(GetDlgItem(id)); };
     connect(button(IDC_RESET_BRIGHTNESS), &QPushButton::clicked, this, &CColorPage::OnResetBrightness);
     connect(button(IDC_RESET_CONTRAST), &QPushButton::clicked, this, &CColorPage::OnResetContrast);
     connect(button(IDC_APPLY_TO_ALL), &QPushButton::clicked, this, &CColorPage::OnApplyToAll);
+}
+
+void CColorPage::FillControls(const CAlbumImage* entry) {
+    const CAlbumImage fresh;
+    const CAlbumImage& values = entry != nullptr ? *entry : fresh;
+    m_brightness->setValue(values.m_brightness);
+    m_contrast->setValue(values.m_contrast);
+    SelectDepth(values.m_colorDepth);
+    m_dither->setChecked(values.m_dither != 0);
+    // A picture at 16 bits is never dithered: its tick stays but cannot be changed.
+    EnableDitherFor(values.m_colorDepth);
 }
 
 void CColorPage::SelectDepth(std::uint8_t depth) {
@@ -70,77 +83,70 @@ std::uint8_t CColorPage::SelectedDepth() const {
     return static_cast<std::uint8_t>(1 << ((selection < 0 ? 0 : selection) + 2));
 }
 
-void CColorPage::ResetColor() {
-    SelectDepth(8);
-    m_brightness->setValue(kSliderNeutral);
-    m_contrast->setValue(kSliderNeutral);
-}
-
 void CColorPage::EnableDitherFor(std::uint8_t depth) {
     m_dither->setEnabled(depth <= 8);
 }
 
-void CColorPage::OnHScroll(int action) {
-    // Only dragging the thumb and paging with the mouse refresh the picture at once; a value
-    // changed with the arrow keys reaches it at the next store or refresh. An action that
-    // leaves the value where it was (paging at the end) is not kept: it would otherwise be
-    // taken for the cause of the next value set, such as the next picture's own.
-    const auto* slider = qobject_cast<const QAbstractSlider*>(sender());
-    const bool moves = slider == nullptr || slider->sliderPosition() != slider->value();
-    m_sliderAction = moves ? action : QAbstractSlider::SliderNoAction;
-}
-
 void CColorPage::OnSliderMoved() {
-    const int action = m_sliderAction;
-    m_sliderAction = QAbstractSlider::SliderNoAction;
-    if ((action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub ||
-         action == QAbstractSlider::SliderMove) &&
-        m_owner != nullptr) {
-        m_owner->RefreshAdjusted();
-    }
+    // Whatever moved the slider (drag, page, arrow keys, wheel), the picture takes its value.
+    const auto* slider = qobject_cast<const QSlider*>(sender());
+    CAlbumImage value;
+    value.m_brightness = static_cast<std::int16_t>(m_brightness->value());
+    value.m_contrast = static_cast<std::int16_t>(m_contrast->value());
+    StoreControls(slider == m_contrast ? kFieldContrast : kFieldBrightness, value);
 }
 
 void CColorPage::OnSelChangeDepth() {
-    if (m_owner != nullptr) {
-        m_owner->RefreshDepth();
+    if (IsFilling() || Entry() == nullptr) {
+        return;
     }
+    CAlbumImage value;
+    value.m_colorDepth = SelectedDepth();
+    StoreControls(kFieldDepth, value);
     EnableDitherFor(SelectedDepth());
     // New pictures start at the depth last chosen, in this run and the next ones.
-    m_newDepth = SelectedDepth();
-    (void)WriteProgramSetting(kNewPictureDepthSetting, std::to_string(m_newDepth));
+    if (Document() != nullptr) {
+        CNewPictureDefaults defaults = Document()->NewPictureDefaults();
+        defaults.depth = SelectedDepth();
+        Document()->SetNewPictureDefaults(defaults);
+        SaveNewPictureDefaults(defaults);
+    }
 }
 
 void CColorPage::OnDither() {
-    if (m_owner != nullptr) {
-        m_owner->RefreshAdjusted();
-    }
+    CAlbumImage value;
+    value.m_dither = m_dither->isChecked() ? 1 : 0;
+    StoreControls(kFieldDither, value);
 }
 
 void CColorPage::OnResetBrightness() {
-    m_brightness->setValue(kSliderNeutral);
-    if (m_owner != nullptr) {
-        m_owner->RefreshAdjusted();
-    }
+    ResetSlider(kFieldBrightness);
 }
 
 void CColorPage::OnResetContrast() {
-    m_contrast->setValue(kSliderNeutral);
-    if (m_owner != nullptr) {
-        m_owner->RefreshAdjusted();
+    ResetSlider(kFieldContrast);
+}
+
+void CColorPage::ResetSlider(unsigned field) {
+    if (Document() == nullptr) {
+        return;
     }
+    // A step of its own, apart from any drag before or after it.
+    Document()->BreakMerge();
+    CAlbumImage value;
+    StoreControls(field, value);
+    Document()->BreakMerge();
 }
 
 void CColorPage::OnShowAsSaved() {
     (void)WriteProgramSetting(kShowAsSavedSetting, m_showAsSaved->isChecked() ? "1" : "0");
-    if (m_owner != nullptr) {
-        m_owner->RefreshView();
-    }
+    emit showAsSavedChanged();
 }
 
 void CColorPage::OnApplyToAll() {
-    if (m_owner != nullptr) {
-        m_owner->ApplyColorToAll(SelectedDepth(), static_cast<std::int16_t>(m_brightness->value()),
-                                 static_cast<std::int16_t>(m_contrast->value()),
-                                 m_dither->isChecked() ? 1 : 0);
+    // The shown picture's own values: the page shows them, and every change reached it.
+    const CAlbumImage* entry = Entry();
+    if (entry != nullptr && Editor() != nullptr) {
+        Editor()->ApplyColorToAll(entry->m_colorDepth, entry->m_brightness, entry->m_contrast, entry->m_dither);
     }
 }

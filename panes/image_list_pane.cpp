@@ -1,13 +1,18 @@
 #include "panes/image_list_pane.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QListWidget>
 
+#include "edit/album_document.h"
 #include "panes/album_editor.h"
+#include "panes/picture_path.h"
+#include "platform/system_path.h"
 #include "platform/registry.h"
 #include "ui/file_dialogs.h"
 #include "ui/tool_tip_button.h"
@@ -113,17 +118,31 @@ void CImageListPane::resizeEvent(QResizeEvent* event) {
     }
 }
 
+void CImageListPane::SetOwner(CAlbumEditor* owner) {
+    m_owner = owner;
+    if (owner == nullptr) {
+        return;
+    }
+    CAlbumDocument& document = owner->Document();
+    connect(&document, &CAlbumDocument::entriesInserted, this, &CImageListPane::InsertRows);
+    connect(&document, &CAlbumDocument::entriesRemoved, this, &CImageListPane::RemoveRows);
+    connect(&document, &CAlbumDocument::entryMoved, this, &CImageListPane::MoveRow);
+    connect(&document, &CAlbumDocument::albumReplaced, this, &CImageListPane::RebuildRows);
+}
+
 void CImageListPane::MoveSelected(int step) {
     const int row = GetSelectedRow();
     const int to = row + step;
     if (row < 0 || to < 0 || to >= m_list->count() || m_owner == nullptr) {
         return;
     }
-    MoveRow(row, to);
     (void)m_owner->MoveImage(static_cast<std::int16_t>(row), static_cast<std::int16_t>(to));
 }
 
 void CImageListPane::MoveRow(int from, int to) {
+    if (m_rowDragged) {
+        return;  // the drag moved the row already
+    }
     if (from == to || from < 0 || to < 0 || from >= m_list->count() || to >= m_list->count()) {
         return;
     }
@@ -145,23 +164,66 @@ void CImageListPane::OnRowsMoved(int from, int to) {
     // The list moved the row itself (a drag); the marks follow it, then the album.
     m_selectionMark = RowAfterMove(m_selectionMark, from, to);
     m_reportedRow = RowAfterMove(m_reportedRow, from, to);
+    CFlagScope dragged(m_rowDragged);
     (void)m_owner->MoveImage(static_cast<std::int16_t>(from), static_cast<std::int16_t>(to));
 }
 
-bool CImageListPane::AddItem(const QString& text, const QString& path) {
-    if (m_list->count() >= kMaxRows) {
-        return false;
-    }
+void CImageListPane::InsertRows(int first, int count) {
+    const CAlbumDocument& document = m_owner->Document();
     {
         CFlagScope changing(m_changingRows);
-        auto* item = new QListWidgetItem(text);
-        // A path cut short in the row is whole in its tip.
-        item->setToolTip(path.isEmpty() ? text : path);
-        item->setData(Qt::UserRole, item->toolTip());
-        m_list->addItem(item);
+        for (int row = first; row < first + count; ++row) {
+            const std::string& source = document.Entry(row)->m_sourcePath;
+            const QString path = PathFromSystem(source);
+            auto* item = new QListWidgetItem(ListDisplayText(path));
+            // A path cut short in the row is whole in its tip.
+            item->setToolTip(QDir::toNativeSeparators(path));
+            item->setData(Qt::UserRole, item->toolTip());
+            m_list->insertItem(row, item);
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(source, ec)) {
+                MarkMissing(row, QStringLiteral("not found"));
+            }
+        }
     }
-    EnableItems(true);
-    return true;
+    const auto shift = [first, count](int& row) {
+        if (row >= first) {
+            row += count;
+        }
+    };
+    shift(m_selectionMark);
+    shift(m_reportedRow);
+    EnableItems(m_list->count() > 0);
+}
+
+void CImageListPane::RemoveRows(int first, int count) {
+    {
+        CFlagScope changing(m_changingRows);
+        for (int i = 0; i < count; ++i) {
+            delete m_list->takeItem(first);
+        }
+    }
+    // Rows below the removed ones move up, and so do the marks that point at them.
+    const auto shift = [first, count](int& row) {
+        if (row >= first && row < first + count) {
+            row = -1;
+        } else if (row >= first + count) {
+            row -= count;
+        }
+    };
+    shift(m_selectionMark);
+    shift(m_reportedRow);
+    EnableItems(m_list->count() > 0);
+}
+
+void CImageListPane::RebuildRows() {
+    {
+        CFlagScope changing(m_changingRows);
+        m_list->clear();
+    }
+    m_selectionMark = -1;
+    m_reportedRow = -1;
+    InsertRows(0, m_owner->Document().Count());
 }
 
 void CImageListPane::EnableItems(bool enable) {
@@ -184,34 +246,6 @@ void CImageListPane::MarkMissing(int row, const QString& why) {
 bool CImageListPane::IsMarkedMissing(int row) const {
     const QListWidgetItem* item = m_list->item(row);
     return item != nullptr && item->data(Qt::UserRole + 1).toBool();
-}
-
-bool CImageListPane::DeleteItem(std::int16_t index) {
-    if (index < 0 || index >= m_list->count()) {
-        return false;
-    }
-    {
-        CFlagScope changing(m_changingRows);
-        delete m_list->takeItem(index);
-    }
-    // Rows below the deleted one move up, and so do the marks that point at them.
-    const auto shift = [index](int& row) {
-        if (row == index) {
-            row = -1;
-        } else if (row > index) {
-            --row;
-        }
-    };
-    shift(m_selectionMark);
-    shift(m_reportedRow);
-    return true;
-}
-
-void CImageListPane::DeleteAllItems() {
-    CFlagScope changing(m_changingRows);
-    m_list->clear();
-    m_selectionMark = -1;
-    m_reportedRow = -1;
 }
 
 int CImageListPane::GetItemCount() const {
@@ -260,18 +294,24 @@ void CImageListPane::OnAddFiles() {
     // The next Add Files opens where this one ended, in this run and the next ones.
     KeepFolder(dialog.directory().absolutePath(), kPictureFolderSetting);
     const int first = m_list->count();
+    m_owner->BeginEditGroup(QStringLiteral("Add Pictures"));
+    bool refused = false;
     for (const QString& path : dialog.selectedFiles()) {
-        // A refused file ends the batch; the files before it stay in the album.
+        // A refused file ends the batch; the files before it stay in the album, and neither
+        // the shown picture nor the icon changes.
         if (!m_owner->AddImage(path)) {
-            return;
+            refused = true;
+            break;
         }
     }
-    if (m_list->count() == first) {
+    m_owner->EndEditGroup();
+    if (refused || m_list->count() == first) {
         return;
     }
     SelectRow(first);
     SetSelectionMark(first);
     m_owner->SelectImage(static_cast<std::int16_t>(first));
+    // The first new picture becomes the icon, a step of its own that Undo takes back alone.
     m_owner->SetAlbumIcon(static_cast<std::int16_t>(first));
     SelectRow(first);
     SetSelectionMark(first);
@@ -304,10 +344,15 @@ void CImageListPane::OnDelete() {
     if (row < 0 || m_owner == nullptr) {
         return;
     }
+    // Deleting the last picture starts a new album; one Undo brings both back.
+    m_owner->BeginEditGroup(QStringLiteral("Delete Picture"));
     (void)m_owner->DeleteImage(static_cast<std::int16_t>(row));
     const int count = m_list->count();
     if (count == 0) {
         m_owner->ResetAll();
+    }
+    m_owner->EndEditGroup();
+    if (count == 0) {
         return;
     }
     const int next = std::min(row, count - 1);

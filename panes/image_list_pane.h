@@ -28,20 +28,14 @@ public:
 
     explicit CImageListPane(QWidget* parent = nullptr);
 
-    void SetOwner(CAlbumEditor* owner) { m_owner = owner; }
+    // The editor the commands go through; the rows follow its document, one per entry.
+    void SetOwner(CAlbumEditor* owner);
 
-    // Appends a row, with the whole path as its tip; false, changing nothing, when the list
-    // holds kMaxRows rows already.
-    [[nodiscard]] bool AddItem(const QString& text, const QString& path = {});
     // Marks a row whose picture file is missing, with why as its tip; or unmarks it.
     void MarkMissing(int row, const QString& why);
     bool IsMarkedMissing(int row) const;
-    // Moves a row, as the album moves its entry.
-    void MoveRow(int from, int to);
     // Enables or disables the list, "Delete" and "Set Icon" together.
     void EnableItems(bool enable);
-    bool DeleteItem(std::int16_t index);
-    void DeleteAllItems();
 
     int GetItemCount() const;
     QString GetItemText(int row) const;
@@ -75,6 +69,11 @@ private slots:
     void OnRowsMoved(int from, int to);
 
 private:
+    // The document's signals: rows are inserted, removed, moved and made again as its entries.
+    void InsertRows(int first, int count);
+    void RemoveRows(int first, int count);
+    void MoveRow(int from, int to);
+    void RebuildRows();
     // The row Delete and Set Icon act on: the selection mark, else the selected row; -1 when
     // there is neither.
     int ActionRow() const;
@@ -90,5 +89,6 @@ private:
     int m_reportedRow = -1;       // the row whose selection went to the main window last
     bool m_selectingRow = false;  // the pane selects a row itself
     bool m_changingRows = false;  // rows are added, removed or moved by the pane itself
+    bool m_rowDragged = false;    // the list moved a row itself, ahead of the album
     QSize m_listMargin;           // room right of and below the list, kept when the pane grows
 };

@@ -11,7 +11,9 @@ CPictureCache::~CPictureCache() {
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
-        m_pending.reset();
+        for (auto& pending : m_pending) {
+            pending.reset();
+        }
     }
     m_wake.notify_all();
     m_thread.join();
@@ -24,16 +26,17 @@ std::string CPictureCache::KeyOf(const std::string& path) {
     return path + '\n' + std::to_string(ec ? 0 : size) + '\n' + std::to_string(ec ? 0 : time);
 }
 
-void CPictureCache::Request(const std::string& path, Answer answer) {
+void CPictureCache::Request(const std::string& path, Answer answer, Channel channel) {
+    auto& pending = m_pending[static_cast<std::size_t>(channel)];
     const std::string key = KeyOf(path);
     std::shared_ptr<const CDib> kept;
     {
         std::lock_guard lock(m_mutex);
         kept = FindLocked(key);
         if (!kept) {
-            m_pending = std::make_unique<CRequest>(CRequest{path, key, std::move(answer)});
+            pending = std::make_unique<CRequest>(CRequest{path, key, std::move(answer)});
         } else {
-            m_pending.reset();  // the newest request is answered; older ones need no answer
+            pending.reset();  // the newest request is answered; older ones need no answer
         }
     }
     if (kept) {
@@ -45,7 +48,16 @@ void CPictureCache::Request(const std::string& path, Answer answer) {
 
 bool CPictureCache::IsBusy() const {
     std::lock_guard lock(m_mutex);
-    return m_inFlight > 0 || m_pending != nullptr;
+    return m_inFlight > 0 || HasPendingLocked();
+}
+
+bool CPictureCache::HasPendingLocked() const {
+    for (const auto& pending : m_pending) {
+        if (pending) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::shared_ptr<const CDib> CPictureCache::FindLocked(const std::string& key) {
@@ -79,11 +91,16 @@ void CPictureCache::Work() {
         std::unique_ptr<CRequest> request;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stop || m_pending != nullptr; });
+            m_wake.wait(lock, [this] { return m_stop || HasPendingLocked(); });
             if (m_stop) {
                 return;
             }
-            request = std::move(m_pending);
+            for (auto& pending : m_pending) {
+                if (pending) {
+                    request = std::move(pending);
+                    break;
+                }
+            }
             ++m_inFlight;
         }
         auto picture = std::make_shared<CDib>();

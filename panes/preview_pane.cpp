@@ -20,6 +20,7 @@
 #include "album/picture_preparation.h"
 #include "convert/conversion.h"
 #include "imaging/drawing.h"
+#include "edit/album_document.h"
 #include "panes/album_editor.h"
 #include "panes/annotation_page.h"
 #include "panes/color_page.h"
@@ -39,12 +40,11 @@ constexpr int kPageMargin = 4;
 constexpr int kStatusMargin = 8;
 
 template <class Page>
-Page* CreatePage(QWidget* parent, CPreviewPane* owner) {
+Page* CreatePage(QWidget* parent) {
     auto* page = new Page(parent);
     if (!page->Create()) {
         qFatal("the %s template is missing", Page::staticMetaObject.className());
     }
-    page->SetOwner(owner);
     return page;
 }
 
@@ -66,9 +66,9 @@ void CPreviewPane::DoDataExchange(CDataExchange& dx) {
 }
 
 void CPreviewPane::OnInitDialog() {
-    m_annotation = CreatePage<CAnnotationPage>(m_tab, this);
-    m_size = CreatePage<CSizePage>(m_tab, this);
-    m_color = CreatePage<CColorPage>(m_tab, this);
+    m_annotation = CreatePage<CAnnotationPage>(m_tab);
+    m_size = CreatePage<CSizePage>(m_tab);
+    m_color = CreatePage<CColorPage>(m_tab);
     m_tab->InsertItem(0, LoadResString(IDS_TAB_ANNOTATION));
     m_tab->InsertItem(1, LoadResString(IDS_TAB_COLOR));
     m_tab->InsertItem(2, LoadResString(IDS_TAB_SIZE));
@@ -93,18 +93,95 @@ void CPreviewPane::OnInitDialog() {
 
     // Message map.
     connect(m_tab, &CTabCtrl::selChange, this, &CPreviewPane::OnSelChangeTab);
-    // Whatever the user changes on a page may make the album differ from the saved one.
-    connect(m_annotation->TitleBox(), &QLineEdit::textEdited, this, &CPreviewPane::NoteChange);
-    connect(m_annotation->NoteBox(), &QPlainTextEdit::textChanged, this, &CPreviewPane::NoteChange);
-    connect(m_color->BrightnessSlider(), &QSlider::sliderReleased, this, &CPreviewPane::NoteChange);
-    connect(m_color->ContrastSlider(), &QSlider::sliderReleased, this, &CPreviewPane::NoteChange);
-    connect(m_color->BrightnessSlider(), &QSlider::actionTriggered, this, &CPreviewPane::NoteChange);
-    connect(m_color->ContrastSlider(), &QSlider::actionTriggered, this, &CPreviewPane::NoteChange);
-    connect(m_color->DepthList(), &QComboBox::activated, this, &CPreviewPane::NoteChange);
-    connect(m_color->DitherBox(), &QCheckBox::clicked, this, &CPreviewPane::NoteChange);
-    connect(m_size->CropBox(), &QCheckBox::clicked, this, &CPreviewPane::NoteChange);
     connect(m_horizontal, &QScrollBar::valueChanged, this, &CPreviewPane::OnHScroll);
     connect(m_vertical, &QScrollBar::valueChanged, this, &CPreviewPane::OnVScroll);
+    connect(m_color, &CColorPage::showAsSavedChanged, this, &CPreviewPane::DrawPreview);
+    // A press on a bar starts a step of its own; the moves of one press are one step.
+    for (QScrollBar* bar : {m_horizontal, m_vertical}) {
+        connect(bar, &QScrollBar::sliderPressed, this, [this] {
+            if (m_owner != nullptr) {
+                m_owner->Document().BreakMerge();
+            }
+        });
+    }
+}
+
+void CPreviewPane::SetOwner(CAlbumEditor* owner) {
+    m_owner = owner;
+    for (CPicturePage* page : std::initializer_list<CPicturePage*>{m_annotation, m_color, m_size}) {
+        page->SetEditor(owner);
+    }
+    if (owner == nullptr) {
+        return;
+    }
+    CAlbumDocument& document = owner->Document();
+    connect(&document, &CAlbumDocument::entriesInserted, this, &CPreviewPane::OnEntriesInserted);
+    connect(&document, &CAlbumDocument::entriesRemoved, this, &CPreviewPane::OnEntriesRemoved);
+    connect(&document, &CAlbumDocument::entryMoved, this, &CPreviewPane::OnEntryMoved);
+    connect(&document, &CAlbumDocument::entryChanged, this, &CPreviewPane::OnEntryChanged);
+    connect(&document, &CAlbumDocument::albumReplaced, this, &CPreviewPane::ClearPreview);
+}
+
+const CAlbumImage* CPreviewPane::CurrentEntry() const {
+    return m_owner != nullptr ? m_owner->Document().Entry(m_index) : nullptr;
+}
+
+void CPreviewPane::SetPagesEntry(int index) {
+    for (CPicturePage* page : std::initializer_list<CPicturePage*>{m_annotation, m_color, m_size}) {
+        page->SetEntry(index);
+    }
+}
+
+void CPreviewPane::OnEntriesInserted(int first, int count) {
+    if (m_index >= first) {
+        m_index += count;
+        SetPagesEntry(m_index);
+    }
+}
+
+void CPreviewPane::OnEntriesRemoved(int first, int count) {
+    if (m_index >= first + count) {
+        m_index -= count;
+        SetPagesEntry(m_index);
+    } else if (m_index >= first) {
+        // The shown picture left the album: nothing is shown until the next choice.
+        (void)ShowImage(-1);
+    }
+}
+
+void CPreviewPane::OnEntryMoved(int from, int to) {
+    if (m_index == from) {
+        m_index = to;
+    } else if (from < m_index && m_index <= to) {
+        --m_index;
+    } else if (to <= m_index && m_index < from) {
+        ++m_index;
+    } else {
+        return;
+    }
+    SetPagesEntry(m_index);
+}
+
+void CPreviewPane::OnEntryChanged(int index, unsigned fields) {
+    if (index != m_index || m_index < 0 || !m_source) {
+        return;
+    }
+    // Only what the change touches is done again: a new size needs a new sized picture, a new
+    // depth a new device bitmap, any colour change a new conversion; an offset only a redraw.
+    bool drawn = true;
+    if (fields & kFieldsSize) {
+        drawn = RebuildSized() && ConvertPicture();
+    } else if (fields & kFieldDepth) {
+        drawn = RebuildDevice() && ConvertPicture();
+    } else if (fields & (kFieldBrightness | kFieldContrast | kFieldDither)) {
+        drawn = ConvertPicture();
+    } else if (!(fields & kFieldOffset)) {
+        return;  // the texts change nothing in the view
+    }
+    if (drawn) {
+        UpdateScrollBars();
+        DrawPreview();
+    }
 }
 
 void CPreviewPane::ShowPage(int index) {
@@ -117,21 +194,26 @@ void CPreviewPane::OnSelChangeTab() {
     ShowPage(m_tab->GetCurSel());
 }
 
-bool CPreviewPane::ShowImage(CAlbumImage* entry) {
-    m_current = entry;
+bool CPreviewPane::ShowImage(int index) {
+    const CAlbumImage* entry = m_owner != nullptr ? m_owner->Document().Entry(index) : nullptr;
+    m_index = entry != nullptr ? index : -1;
     ++m_ticket;  // whatever was being decoded for another entry is no longer wanted
     m_loading = false;
     m_loadingTimer.stop();
+    SetPagesEntry(m_index);
     if (entry == nullptr) {
         return true;  // the bitmaps and the view stay until the next picture or a reset
     }
-    // The pages show this entry's own values at once, whatever becomes of its file.
-    FillPages(*entry);
+    // The pages show this entry's own values at once; the view is plain until its picture is
+    // ready, and never says what it said of another picture.
+    m_status.clear();
     m_source.reset();
     m_sized.reset();
     m_adjusted.reset();
     m_device.reset();
     UpdateScrollBars();
+    m_surface.Clear();
+    PresentPreview();
     m_loading = true;
     m_loadingTimer.start(kLoadingDelayMs);
     const std::uint64_t ticket = m_ticket;
@@ -142,28 +224,17 @@ bool CPreviewPane::ShowImage(CAlbumImage* entry) {
     return true;
 }
 
-void CPreviewPane::FillPages(const CAlbumImage& entry) {
-    m_annotation->TitleBox()->setText(QString::fromStdString(entry.m_title));
-    m_annotation->NoteBox()->setPlainText(QString::fromStdString(entry.m_note));
-    m_color->BrightnessSlider()->setValue(entry.m_brightness);
-    m_color->ContrastSlider()->setValue(entry.m_contrast);
-    m_color->SelectDepth(entry.m_colorDepth);
-    m_color->DitherBox()->setChecked(entry.m_dither != 0);
-    // A picture shown at 16 bits is never dithered: its tick stays but cannot be changed.
-    m_color->EnableDitherFor(entry.m_colorDepth);
-    m_size->CropBox()->setChecked(entry.m_crop != 0);
-}
-
 void CPreviewPane::OnPictureReady(std::uint64_t ticket, std::shared_ptr<const CDib> picture,
                                   const std::string& reason) {
-    if (ticket != m_ticket || m_current == nullptr) {
+    const CAlbumImage* entry = CurrentEntry();
+    if (ticket != m_ticket || entry == nullptr) {
         return;  // an answer for a picture no longer shown
     }
     m_loading = false;
     m_loadingTimer.stop();
     m_source = std::move(picture);
     if (!m_source) {
-        const QString file = PathFromSystem(std::filesystem::path(m_current->m_sourcePath).filename().string());
+        const QString file = PathFromSystem(std::filesystem::path(entry->m_sourcePath).filename().string());
         m_status = QStringLiteral("cannot read %1: %2").arg(file, QString::fromStdString(reason));
         m_size->SetDimension(0, 0);
         m_surface.Clear();
@@ -178,8 +249,6 @@ void CPreviewPane::OnPictureReady(std::uint64_t ticket, std::shared_ptr<const CD
     }
     (void)ConvertPicture();
     UpdateScrollBars();
-    SetBarPosition(m_horizontal, m_current->m_horizontalOffset);
-    SetBarPosition(m_vertical, m_current->m_verticalOffset);
     DrawPreview();
 }
 
@@ -200,10 +269,8 @@ void CPreviewPane::ClearPreview() {
     m_sized.reset();
     m_adjusted.reset();
     m_device.reset();
-    m_current = nullptr;
-    m_annotation->ClearText();
-    m_size->ResetSize();
-    m_color->ResetColor();
+    m_index = -1;
+    SetPagesEntry(-1);
     m_tab->SetCurSel(0);
     ShowPage(0);
     UpdateScrollBars();  // nothing to scroll: both bars at 0 and off
@@ -211,52 +278,14 @@ void CPreviewPane::ClearPreview() {
     PresentPreview();
 }
 
-bool CPreviewPane::StoreControls(CAlbumImage* entry) {
-    CAlbumImage* target = entry != nullptr ? entry : m_current;
-    if (target == nullptr) {
-        return false;
-    }
-    target->m_title = m_annotation->TitleBox()->text().toStdString();
-    target->m_note = m_annotation->NoteBox()->toPlainText().toStdString();
-    target->m_brightness = static_cast<std::int16_t>(m_color->BrightnessSlider()->value());
-    target->m_contrast = static_cast<std::int16_t>(m_color->ContrastSlider()->value());
-    target->m_colorDepth = m_color->SelectedDepth();
-    target->m_dither = m_color->DitherBox()->isChecked() ? 1 : 0;
-    return true;
-}
-
-void CPreviewPane::SetEditingEnabled(bool /*enable*/) {}
-
-std::int16_t CPreviewPane::SizeLimitWidth() const {
-    return m_size->LimitWidth();
-}
-
-std::int16_t CPreviewPane::SizeLimitHeight() const {
-    return m_size->LimitHeight();
-}
-
-std::uint8_t CPreviewPane::NewPictureCrop() const {
-    return m_size->NewPictureCrop();
-}
-
-std::uint8_t CPreviewPane::NewPictureDepth() const {
-    return m_color->NewPictureDepth();
-}
-
-void CPreviewPane::NoteChange() {
-    if (m_owner != nullptr && m_current != nullptr) {
-        m_owner->AlbumChanged();
-    }
-}
-
 bool CPreviewPane::TargetSize(std::int16_t& width, std::int16_t& height) {
-    if (!m_source || m_current == nullptr) {
+    const CAlbumImage* entry = CurrentEntry();
+    if (!m_source || entry == nullptr) {
         return false;
     }
     width = static_cast<std::int16_t>(m_source->Width());
     height = static_cast<std::int16_t>(m_source->Height());
-    m_current->FitToSizeLimit(width, height);
-    m_size->CropBox()->setChecked(m_current->m_crop != 0);
+    entry->FitToSizeLimit(width, height);
     m_size->SetDimension(width, height);
     return true;
 }
@@ -286,10 +315,11 @@ bool CPreviewPane::RebuildSized() {
 
 bool CPreviewPane::RebuildDevice() {
     m_device.reset();
-    if (!m_sized || m_current == nullptr) {
+    const CAlbumImage* entry = CurrentEntry();
+    if (!m_sized || entry == nullptr) {
         return false;
     }
-    const std::uint8_t depth = m_current->m_colorDepth;
+    const std::uint8_t depth = entry->m_colorDepth;
     const auto colors = static_cast<std::uint16_t>(std::min(1 << std::min<int>(depth, 8), 256));
     auto device = std::make_unique<CDib>();
     if (!device->Create(m_sized->Width(), m_sized->Height(), depth, colors)) {
@@ -300,65 +330,13 @@ bool CPreviewPane::RebuildDevice() {
 }
 
 bool CPreviewPane::ConvertPicture() {
-    if (!StoreControls(nullptr) || !m_sized || !m_adjusted || !m_device) {
+    const CAlbumImage* entry = CurrentEntry();
+    if (entry == nullptr || !m_sized || !m_adjusted || !m_device) {
         return false;
     }
-    AdjustBrightnessContrast(*m_sized, *m_adjusted,
-                             static_cast<std::int16_t>(m_current->m_brightness - kSliderNeutral),
-                             m_current->m_contrast);
-    return ConvertDepth(*m_adjusted, *m_device, 0, m_current->m_dither);
-}
-
-bool CPreviewPane::RefreshAdjusted() {
-    if (!StoreControls(nullptr) || !ConvertPicture()) {
-        return false;
-    }
-    UpdateScrollBars();
-    DrawPreview();
-    return true;
-}
-
-bool CPreviewPane::RefreshDepth() {
-    if (!StoreControls(nullptr) || !RebuildDevice() || !ConvertPicture()) {
-        return false;
-    }
-    UpdateScrollBars();
-    DrawPreview();
-    return true;
-}
-
-bool CPreviewPane::ApplySize() {
-    if (m_current == nullptr) {
-        return false;
-    }
-    m_current->m_crop = m_size->CropBox()->isChecked() ? 1 : 0;
-    m_current->m_sizeLimitWidth = m_size->LimitWidth();
-    m_current->m_sizeLimitHeight = m_size->LimitHeight();
-    if (!RebuildSized() || !ConvertPicture()) {
-        return false;
-    }
-    UpdateScrollBars();
-    DrawPreview();
-    return true;
-}
-
-void CPreviewPane::ApplySizeLimitToAll(std::int16_t width, std::int16_t height) {
-    if (m_owner != nullptr) {
-        m_owner->ApplySizeLimitToAll(width, height);
-    }
-}
-
-void CPreviewPane::ApplyCropToAll(std::uint8_t crop) {
-    if (m_owner != nullptr) {
-        m_owner->ApplyCropToAll(crop);
-    }
-}
-
-void CPreviewPane::ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness,
-                                   std::int16_t contrast, std::uint8_t dither) {
-    if (m_owner != nullptr) {
-        m_owner->ApplyColorToAll(colorDepth, brightness, contrast, dither);
-    }
+    AdjustBrightnessContrast(*m_sized, *m_adjusted, static_cast<std::int16_t>(entry->m_brightness - kSliderNeutral),
+                             entry->m_contrast);
+    return ConvertDepth(*m_adjusted, *m_device, 0, entry->m_dither);
 }
 
 void CPreviewPane::UpdateScrollBars() {
@@ -377,7 +355,23 @@ void CPreviewPane::UpdateScrollBars() {
             bar->setEnabled(false);
         }
     }
+    // Where the file cuts: the entry's offsets, at most the last position.
+    if (const CAlbumImage* entry = CurrentEntry()) {
+        m_horizontal->setValue(std::min(entry->m_horizontalOffset, m_horizontal->maximum()));
+        m_vertical->setValue(std::min(entry->m_verticalOffset, m_vertical->maximum()));
+    }
     m_settingBars = false;
+}
+
+void CPreviewPane::StoreOffsets(int x, int y) {
+    const CAlbumImage* entry = CurrentEntry();
+    if (entry == nullptr) {
+        return;
+    }
+    CAlbumImage value;
+    value.m_horizontalOffset = x;
+    value.m_verticalOffset = y;
+    (void)m_owner->Document().EditPicture(m_index, kFieldOffset, value);
 }
 
 void CPreviewPane::SetBarPosition(QScrollBar* bar, int position) {
@@ -386,15 +380,9 @@ void CPreviewPane::SetBarPosition(QScrollBar* bar, int position) {
     m_settingBars = false;
 }
 
-void CPreviewPane::RefreshView() {
-    DrawPreview();
-}
-
 bool CPreviewPane::DrawSavedWindow() {
-    CAlbumImage entry = *m_current;
-    entry.m_horizontalOffset = m_horizontal->value();
-    entry.m_verticalOffset = m_vertical->value();
-    std::unique_ptr<CPreparedPicture> picture = PrepareFromWorking(entry, *m_adjusted);
+    // The entry's own offsets, as the save takes them.
+    std::unique_ptr<CPreparedPicture> picture = PrepareFromWorking(*CurrentEntry(), *m_adjusted);
     CPalmDatabase records;
     if (!picture || !picture->WritePictureData(records)) {
         return false;
@@ -433,8 +421,8 @@ void CPreviewPane::DrawPreview() {
         return;
     }
     // The whole picture converted is already what is stored when it is not cropped.
-    if (m_color->ShowAsSavedBox()->isChecked() && m_current != nullptr && m_current->m_crop != 0 &&
-        DrawSavedWindow()) {
+    const CAlbumImage* entry = CurrentEntry();
+    if (m_color->ShowAsSavedBox()->isChecked() && entry != nullptr && entry->m_crop != 0 && DrawSavedWindow()) {
         return;
     }
     // Inside the view's one-pixel frame.
@@ -478,22 +466,25 @@ void CPreviewPane::OnHScroll(int position) {
     if (m_settingBars) {
         return;
     }
-    if (m_current != nullptr) {
-        m_current->m_horizontalOffset = position;
+    const CAlbumImage* entry = CurrentEntry();
+    if (entry == nullptr) {
+        DrawPreview();
+        return;
     }
-    DrawPreview();
-    NoteChange();
+    // The other axis keeps the entry's own offset, even one past the last position.
+    StoreOffsets(position, entry->m_verticalOffset);
 }
 
 void CPreviewPane::OnVScroll(int position) {
     if (m_settingBars) {
         return;
     }
-    if (m_current != nullptr) {
-        m_current->m_verticalOffset = position;
+    const CAlbumImage* entry = CurrentEntry();
+    if (entry == nullptr) {
+        DrawPreview();
+        return;
     }
-    DrawPreview();
-    NoteChange();
+    StoreOffsets(entry->m_horizontalOffset, position);
 }
 
 void CPreviewPane::mousePressEvent(QMouseEvent* event) {
@@ -519,6 +510,9 @@ void CPreviewPane::OnLButtonDown(const QPoint& point) {
     // The pane keeps the mouse while the button is down, wherever it goes.
     m_pressPoint = point;
     m_dragging = true;
+    if (m_owner != nullptr) {
+        m_owner->Document().BreakMerge();  // one drag, one step
+    }
     m_pressOffsetX = m_horizontal->value();
     m_pressOffsetY = m_vertical->value();
 }
@@ -534,20 +528,16 @@ void CPreviewPane::OnMouseMove(const QPoint& point) {
     // The picture follows the mouse: dragging to the right shows more of its left side.
     const int maxX = m_sized->Width() - kViewSide;
     const int maxY = m_sized->Height() - kViewSide;
-    if (maxX > 0) {
-        SetBarPosition(m_horizontal, std::clamp(m_pressOffsetX + m_pressPoint.x() - point.x(), 0, maxX));
+    const CAlbumImage* entry = CurrentEntry();
+    if (entry == nullptr || (maxX <= 0 && maxY <= 0)) {
+        return;
     }
-    if (maxY > 0) {
-        SetBarPosition(m_vertical, std::clamp(m_pressOffsetY + m_pressPoint.y() - point.y(), 0, maxY));
-    }
-    if (m_current != nullptr) {
-        m_current->m_horizontalOffset = m_horizontal->value();
-        m_current->m_verticalOffset = m_vertical->value();
-    }
-    if (maxX > 0 || maxY > 0) {
-        DrawPreview();
-        NoteChange();
-    }
+    // An axis that cannot move keeps the entry's own offset.
+    const int x = maxX > 0 ? std::clamp(m_pressOffsetX + m_pressPoint.x() - point.x(), 0, maxX)
+                           : entry->m_horizontalOffset;
+    const int y = maxY > 0 ? std::clamp(m_pressOffsetY + m_pressPoint.y() - point.y(), 0, maxY)
+                           : entry->m_verticalOffset;
+    StoreOffsets(x, y);
 }
 
 void CPreviewPane::OnSetCursor() {

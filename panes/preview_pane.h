@@ -28,9 +28,10 @@ class QScrollBar;
 // picture is fitted to its size limit, adjusted and converted to its colour depth; the scroll
 // bars and dragging move it inside the window and set where Crop cuts it.
 //
-// The pages hold the shown picture's values while it is shown; StoreControls copies them into
-// its entry. Picture files are decoded off the window's thread: until a picture is ready the
-// view keeps what it showed (after a moment, a plain "Loading" view) and its bars are off.
+// The view follows the album document: a change of the shown entry (by a page, an undo or
+// Apply to All) redraws what it touches, and the bars always show the offsets the file will
+// use. Picture files are decoded off the window's thread: until a picture is ready the view is
+// plain (after a moment it says it is loading) and its bars are off.
 class CPreviewPane : public CPaneDialog {
     Q_OBJECT
 public:
@@ -39,49 +40,26 @@ public:
     // Room between the view and its scroll bars, and their thickness.
     static constexpr int kBarGap = 2;
     static constexpr int kBarThickness = 16;
-    // How long the view keeps the previous picture before it says it is loading.
+    // How long the view stays plain before it says it is loading.
     static constexpr int kLoadingDelayMs = 150;
 
     explicit CPreviewPane(QWidget* parent = nullptr);
     ~CPreviewPane() override;
 
-    void SetOwner(CAlbumEditor* owner) { m_owner = owner; }
+    // The editor the pages and the view work through; the view follows its document.
+    void SetOwner(CAlbumEditor* owner);
 
-    // Makes the entry the shown one: its values go onto the pages at once, its picture follows
-    // when decoded. With none, only the shown entry is forgotten.
-    bool ShowImage(CAlbumImage* entry);
+    // Makes entry `index` the shown one: its values go onto the pages at once, its picture
+    // follows when decoded. With -1, only the shown entry is forgotten.
+    bool ShowImage(int index);
     // Drops the picture, resets the pages and shows a black view with its bars off.
     void ClearPreview();
-    // Copies the pages' values (title, note, brightness, contrast, depth, dither) into the
-    // entry, or into the shown one with none; false when there is no entry.
-    bool StoreControls(CAlbumImage* entry);
-    // The main window switches editing on and off with the album; the preview stays usable
-    // whatever it is told.
-    void SetEditingEnabled(bool enable);
     // Shows tab page 0 (Annotation), 1 (Color) or 2 (Size); any other hides all three.
     void ShowPage(int index);
 
-    // Called by the pages: store and convert again (brightness, contrast, dither); store, make
-    // a bitmap of the new depth and convert; give the shown entry the Size page's Crop and
-    // limit and fit it again. Each stops with false at the first step that fails.
-    bool RefreshAdjusted();
-    // Draws the view again, as "Show as saved" on the Color page asks.
-    void RefreshView();
-    bool RefreshDepth();
-    bool ApplySize();
-    // The pages' Apply to All, passed on to the album.
-    void ApplySizeLimitToAll(std::int16_t width, std::int16_t height);
-    void ApplyCropToAll(std::uint8_t crop);
-    void ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
-                         std::uint8_t dither);
-
-    CAlbumImage* CurrentEntry() const { return m_current; }
-    // The size limit new pictures get: the one last chosen on the Size page.
-    std::int16_t SizeLimitWidth() const;
-    std::int16_t SizeLimitHeight() const;
-    // The Crop and the depth new pictures start with, as last chosen on the pages.
-    std::uint8_t NewPictureCrop() const;
-    std::uint8_t NewPictureDepth() const;
+    // The shown entry's index, -1 for none, and the entry itself.
+    int CurrentIndex() const { return m_index; }
+    const CAlbumImage* CurrentEntry() const;
     // True while the shown entry's picture is being decoded.
     bool IsLoading() const { return m_loading; }
     // What the view says instead of a picture ("Loading", why a file cannot be read); empty
@@ -98,6 +76,7 @@ public:
     QFrame* PictureArea() const { return m_area; }
     QScrollBar* HorizontalBar() const { return m_horizontal; }
     QScrollBar* VerticalBar() const { return m_vertical; }
+    CPictureCache& Cache() const { return *m_cache; }
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -116,15 +95,24 @@ private:
     void OnPictureReady(std::uint64_t ticket, std::shared_ptr<const CDib> picture,
                         const std::string& reason);
     void OnLoadingTooLong();
-    // Tells the album that the user changed something on a page or in the view.
-    void NoteChange();
-    void FillPages(const CAlbumImage& entry);
+    // The document's signals: the shown entry's index follows inserts, removals and moves;
+    // a change of it redraws what the change touches.
+    void OnEntriesInserted(int first, int count);
+    void OnEntriesRemoved(int first, int count);
+    void OnEntryMoved(int from, int to);
+    void OnEntryChanged(int index, unsigned fields);
+    // Tells the pages which entry they edit.
+    void SetPagesEntry(int index);
     // The source's size fitted to the shown entry's limit and Crop, shown on the Size page.
     bool TargetSize(std::int16_t& width, std::int16_t& height);
     bool RebuildSized();
     bool RebuildDevice();
     bool ConvertPicture();
+    // The bars' ranges for the sized picture, and their positions at the entry's offsets
+    // (where the file cuts: at most the last position).
     void UpdateScrollBars();
+    // Gives the shown entry the offsets the user scrolled or dragged to.
+    void StoreOffsets(int x, int y);
     void DrawPreview();
     // With Crop and "Show as saved": the crop window prepared, converted and stored as the
     // save does it, and read back as the handheld reads it. False when it cannot be made.
@@ -144,7 +132,7 @@ private:
     CSizePage* m_size = nullptr;
     CColorPage* m_color = nullptr;
     CMemoryBitmap m_surface;
-    CAlbumImage* m_current = nullptr;
+    int m_index = -1;
     std::shared_ptr<const CDib> m_source;  // shared with the picture cache
     std::unique_ptr<CDib> m_sized;
     std::unique_ptr<CDib> m_adjusted;

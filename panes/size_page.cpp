@@ -1,18 +1,16 @@
 #include "panes/size_page.h"
 
-#include <cstdio>
-#include <string>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
-#include "panes/preview_pane.h"
-#include "platform/registry.h"
+#include "album/album_image.h"
+#include "edit/album_document.h"
+#include "panes/album_editor.h"
 #include "res/resource.h"
 
-CSizePage::CSizePage(QWidget* parent) : CPaneDialog(IDD_SIZE_PAGE, parent) {}
+CSizePage::CSizePage(QWidget* parent) : CPicturePage(IDD_SIZE_PAGE, parent) {}
 
 void CSizePage::DoDataExchange(CDataExchange& dx) {
     DDX_Control(dx, IDC_CROP, m_crop);
@@ -22,21 +20,7 @@ void CSizePage::DoDataExchange(CDataExchange& dx) {
 
 void CSizePage::OnInitDialog() {
     m_sizeList->setCurrentIndex(0);
-    // The limit and Crop chosen for new pictures in an earlier run.
-    int width = 0;
-    int height = 0;
-    const std::string limit = ReadProgramSetting(kNewPictureLimitSetting);
-    if (std::sscanf(limit.c_str(), "%dx%d", &width, &height) == 2) {
-        for (std::size_t i = 0; i < kSizeChoices.size(); ++i) {
-            if (kSizeChoices[i].width == width && kSizeChoices[i].height == height) {
-                m_limitWidth = kSizeChoices[i].width;
-                m_limitHeight = kSizeChoices[i].height;
-                m_sizeList->setCurrentIndex(static_cast<int>(i));
-            }
-        }
-    }
-    m_newCrop = ReadProgramSetting(kNewPictureCropSetting) == "0" ? 0 : 1;
-    UpdateDimensionText();
+    SetDimension(0, 0);
 
     // Message map. Choosing a size has no handler of its own.
     const auto button = [this](int id) { return qobject_cast<QPushButton*>(GetDlgItem(id)); };
@@ -45,19 +29,26 @@ void CSizePage::OnInitDialog() {
     connect(m_crop, &QCheckBox::clicked, this, &CSizePage::OnCrop);
 }
 
-void CSizePage::ResetSize() {
-    SetDimension(160, 160);
-    m_sizeList->setCurrentIndex(0);
-}
-
-void CSizePage::UpdateDimensionText() {
-    m_dimension->setText(QStringLiteral("%1 x %2").arg(m_dimensionWidth).arg(m_dimensionHeight));
+void CSizePage::FillControls(const CAlbumImage* entry) {
+    // The list is left as the user chose it; only the picture's own Crop is shown.
+    m_crop->setChecked(entry == nullptr || entry->m_crop != 0);
+    if (entry == nullptr) {
+        SetDimension(0, 0);
+    }
+    // The list starts at the limit new pictures get; from then on it shows the user's choice.
+    if (!m_listStarted && Document() != nullptr) {
+        m_listStarted = true;
+        const CNewPictureDefaults& defaults = Document()->NewPictureDefaults();
+        for (std::size_t i = 0; i < kSizeChoices.size(); ++i) {
+            if (kSizeChoices[i].width == defaults.limitWidth && kSizeChoices[i].height == defaults.limitHeight) {
+                m_sizeList->setCurrentIndex(static_cast<int>(i));
+            }
+        }
+    }
 }
 
 void CSizePage::SetDimension(std::int16_t width, std::int16_t height) {
-    m_dimensionWidth = width;
-    m_dimensionHeight = height;
-    UpdateDimensionText();
+    m_dimension->setText(QStringLiteral("%1 x %2").arg(width).arg(height));
 }
 
 CSizePage::CSizeChoice CSizePage::ListedLimit() const {
@@ -68,33 +59,48 @@ CSizePage::CSizeChoice CSizePage::ListedLimit() const {
     return kSizeChoices[static_cast<std::size_t>(selection)];
 }
 
-void CSizePage::RememberChoice() {
-    m_newCrop = m_crop->isChecked() ? 1 : 0;
-    (void)WriteProgramSetting(kNewPictureLimitSetting,
-                              std::to_string(m_limitWidth) + "x" + std::to_string(m_limitHeight));
-    (void)WriteProgramSetting(kNewPictureCropSetting, m_newCrop != 0 ? "1" : "0");
+void CSizePage::RememberChoice(const CSizeChoice& limit) {
+    if (Document() == nullptr) {
+        return;
+    }
+    CNewPictureDefaults defaults = Document()->NewPictureDefaults();
+    defaults.limitWidth = limit.width;
+    defaults.limitHeight = limit.height;
+    defaults.crop = m_crop->isChecked() ? 1 : 0;
+    Document()->SetNewPictureDefaults(defaults);
+    SaveNewPictureDefaults(defaults);
+}
+
+void CSizePage::ApplySize() {
+    if (Document() == nullptr) {
+        return;
+    }
+    const CNewPictureDefaults& defaults = Document()->NewPictureDefaults();
+    CAlbumImage value;
+    value.m_crop = m_crop->isChecked() ? 1 : 0;
+    value.m_sizeLimitWidth = defaults.limitWidth;
+    value.m_sizeLimitHeight = defaults.limitHeight;
+    Document()->BreakMerge();
+    StoreControls(kFieldsSize, value);
+    Document()->BreakMerge();
 }
 
 void CSizePage::OnUpdate() {
-    const CSizeChoice limit = ListedLimit();
-    m_limitWidth = limit.width;
-    m_limitHeight = limit.height;
-    RememberChoice();
-    if (m_owner != nullptr) {
-        m_owner->ApplySize();
-    }
+    RememberChoice(ListedLimit());
+    ApplySize();
 }
 
 void CSizePage::OnCrop() {
-    if (m_owner != nullptr) {
-        m_owner->ApplySize();
-    }
+    ApplySize();
 }
 
 void CSizePage::OnApplyToAll() {
-    OnUpdate();
-    if (m_owner != nullptr) {
-        m_owner->ApplySizeLimitToAll(m_limitWidth, m_limitHeight);
-        m_owner->ApplyCropToAll(m_crop->isChecked() ? 1 : 0);
+    const CSizeChoice limit = ListedLimit();
+    RememberChoice(limit);
+    if (Editor() != nullptr) {
+        Editor()->BeginEditGroup(QStringLiteral("Apply Size to All"));
+        Editor()->ApplySizeLimitToAll(limit.width, limit.height);
+        Editor()->ApplyCropToAll(m_crop->isChecked() ? 1 : 0);
+        Editor()->EndEditGroup();
     }
 }

@@ -13,7 +13,7 @@ target_compile_definitions(tavelo_media_tests PRIVATE
   TAVELO_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
   TAVELO_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples")
 gtest_discover_tests(tavelo_media_tests DISCOVERY_TIMEOUT 60
-  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_PLATFORMTHEME=")
+  PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_PLATFORMTHEME=")
 
 add_executable(tavelo_cli_tests
   cli/test_album_report.cpp
@@ -28,7 +28,7 @@ target_compile_definitions(tavelo_cli_tests PRIVATE
   TAVELO_CLI_PATH="$<TARGET_FILE:tavelo-cli>")
 add_dependencies(tavelo_cli_tests tavelo-cli)
 gtest_discover_tests(tavelo_cli_tests DISCOVERY_TIMEOUT 60
-  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_PLATFORMTHEME=")
+  PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_PLATFORMTHEME=")
 
 add_executable(tavelo_desktop_tests
   app/main_window_fixture.h
@@ -36,9 +36,10 @@ add_executable(tavelo_desktop_tests
   app/test_album_viewer.cpp
   app/test_main.cpp
   app/test_main_dlg.cpp
-  app/test_picture_path.cpp
+  panes/test_picture_path.cpp
   app/test_save_and_hotsync.cpp
   app/test_single_instance.cpp
+  edit/test_album_document.cpp
   panes/test_album_info_pane.cpp
   panes/test_image_list_pane.cpp
   panes/test_preview_pane.cpp
@@ -52,4 +53,4 @@ target_compile_definitions(tavelo_desktop_tests PRIVATE
   TAVELO_CLI_PATH="$<TARGET_FILE:tavelo-cli>")
 add_dependencies(tavelo_desktop_tests tavelo tavelo-cli)
 gtest_discover_tests(tavelo_desktop_tests DISCOVERY_TIMEOUT 60
-  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_PLATFORMTHEME=")
+  PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_PLATFORMTHEME=")

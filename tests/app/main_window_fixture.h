@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <type_traits>
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <QTest>
@@ -24,6 +25,7 @@
 
 #include "album/picture_preparation.h"
 #include "app/main_dlg.h"
+#include "edit/album_document.h"
 #include "ui/tool_tip_button.h"
 #include "imaging/picture_loader.h"
 #include "panes/album_info_pane.h"
@@ -74,9 +76,18 @@ inline std::vector<std::uint8_t> IconOf(const QString& path) {
     return PixelRows(icon);
 }
 
+// Message boxes a test has said it will answer; any other that stays open fails the test.
+inline int& ExpectedBoxes() {
+    static int expected = 0;
+    return expected;
+}
+
 // Runs `answer` on the next window of type T that opens (a modal dialog, or a popup menu).
 template <class T>
 void WhenShown(std::function<void(T*)> answer) {
+    if constexpr (std::is_base_of_v<QMessageBox, T>) {
+        ++ExpectedBoxes();
+    }
     auto* poll = new QTimer;
     poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, [poll, answer] {
@@ -85,6 +96,9 @@ void WhenShown(std::function<void(T*)> answer) {
         if (auto* window = qobject_cast<T*>(shown); window != nullptr && window->isVisible()) {
             poll->stop();
             poll->deleteLater();
+            if constexpr (std::is_base_of_v<QMessageBox, T>) {
+                --ExpectedBoxes();
+            }
             answer(window);
         }
     });
@@ -116,6 +130,23 @@ protected:
         env_.Set("XDG_CONFIG_HOME", dir_.File("config"));
         env_.Set("XDG_DATA_HOME", dir_.File("data"));
         env_.Set("JPILOT_HOME", dir_.File("jpilot"));
+        ExpectedBoxes() = 0;
+        // A message box nobody answers would hold the test for ever: it fails the test and is
+        // closed instead.
+        QObject::connect(&boxGuard_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || ExpectedBoxes() > 0) {
+                unexpectedBox_ = nullptr;
+                return;
+            }
+            if (box != unexpectedBox_) {
+                unexpectedBox_ = box;  // a moment for a late answer
+                return;
+            }
+            ADD_FAILURE() << "a message box nobody expected: " << box->text().toStdString();
+            box->reject();
+        });
+        boxGuard_.start(500);
     }
 
     CMainDlg& Dialog() {
@@ -135,12 +166,27 @@ protected:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         }
         ASSERT_FALSE(Preview().IsLoading());
+        WaitForIcon();
     }
+    // Lets the icon's picture be read and the icon made.
+    void WaitForIcon() {
+        QElapsedTimer waited;
+        waited.start();
+        while (Dialog().IsMakingIcon() && waited.elapsed() < 20000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        ASSERT_FALSE(Dialog().IsMakingIcon());
+    }
+    CAlbumDocument& Document() { return Dialog().Document(); }
     CAlbumInfoPane& Info() { return Dialog().AlbumInfoPane(); }
     const CAlbumImage* Shown() { return Dialog().PreviewPane().CurrentEntry(); }
     const CAlbumImage* Entry(std::size_t index) { return Dialog().Album().At(index); }
     std::vector<std::uint8_t> Icon() { return PixelRows(Info().Icon()); }
-    void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // A click, and the icon it may have asked for.
+    void Click(QWidget* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        WaitForIcon();
+    }
 
     void AddHandheldUser(const std::string& name) {
         std::filesystem::create_directories(dir_.path() / "jpilot" / ".jpilot");
@@ -162,6 +208,7 @@ protected:
         EXPECT_TRUE(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&Dialog(), &drop);
+        WaitForIcon();
     }
 
     std::vector<std::string> AlbumPaths() {
@@ -175,6 +222,10 @@ protected:
     // The window as it starts: no pictures, the untitled album, black icon, editing off.
     void ExpectEmptyAlbum() {
         EXPECT_EQ(Dialog().Album().Count(), 0u);
+        // What Save reads, not only what the boxes show.
+        EXPECT_EQ(Dialog().Album().Title(), "untitled");
+        EXPECT_TRUE(Dialog().Album().Note().empty());
+        EXPECT_TRUE(Dialog().Album().IconSource().empty());
         EXPECT_EQ(List().GetItemCount(), 0);
         EXPECT_EQ(Info().TitleBox()->text(), "untitled");
         EXPECT_TRUE(Info().NoteBox()->toPlainText().isEmpty());
@@ -188,6 +239,8 @@ protected:
         EXPECT_TRUE(List().AddButton()->isEnabled());
     }
 
+    QTimer boxGuard_;
+    QMessageBox* unexpectedBox_ = nullptr;
     TempDir dir_;
     EnvironmentScope env_;
     CRecordingShell shell_;

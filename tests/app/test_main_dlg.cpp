@@ -10,7 +10,7 @@
 
 #include "app/about_dlg.h"
 #include "app/main_window_fixture.h"
-#include "app/picture_path.h"
+#include "panes/picture_path.h"
 #include "platform/registry.h"
 #include "res/resource.h"
 #include "ui/resources.h"
@@ -189,7 +189,6 @@ TEST_F(MainDlgTest, ResetEmptiesEverythingAtOnceWithoutAQuestionButEnterAndEscap
     Click(Button(Dialog(), IDC_RESET));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     ExpectEmptyAlbum();
-    EXPECT_FALSE(Dialog().PreviewPane().StoreControls(nullptr));
     // Ctrl+S saves only what Save... would: nothing while the album is empty.
     Dialog().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Dialog()));
@@ -258,7 +257,7 @@ TEST_F(MainDlgTest, ContextMenuOverTheWindowAndItsPanesOffersTheAboutBox) {
         QApplication::sendEvent(target, &event);
         const char* where = target->metaObject()->className();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !about.isEmpty(); }, 3000)) << where;
-        EXPECT_EQ(menu, (QStringList{"&About Tavelo Desktop...", "", "Add &Folder...", "",
+        EXPECT_EQ(menu, (QStringList{"&About Tavelo Desktop...", "", "&Undo", "&Redo", "", "Add &Folder...", "",
                                      "&Open Album Project...", "Save Album &Project...", "",
                                      "Open Album &File...", "&View the Saved Album"}))
             << where;

@@ -46,7 +46,10 @@ TEST_F(AlbumInfoPaneTest, IconIsTheResampledCentralSquareOfThePicture) {
         ASSERT_TRUE(loader.Open(path.toStdString()) && loader.RenderToDib(picture));
         ASSERT_TRUE(expected.Create(24, 24, 24));
         ASSERT_TRUE(ResampleDib(picture, c.x, c.y, c.side, c.side, expected, 24, 24));
-        ASSERT_TRUE(Info().SetIconFromFile(path.toStdString()));
+        Dialog().ResetAll();
+        ASSERT_TRUE(Dialog().AddImage(path));
+        ASSERT_TRUE(Dialog().SetAlbumIcon(0));
+        WaitForIcon();
         EXPECT_EQ(Icon(), PixelRows(expected)) << c.width << " x " << c.height;
         for (int i = 0; i < 3; ++i) {
             const QRgb shown = IconPixel(Info(), c.icon[i].x(), c.icon[i].y());
@@ -59,13 +62,19 @@ TEST_F(AlbumInfoPaneTest, IconIsTheResampledCentralSquareOfThePicture) {
 TEST_F(AlbumInfoPaneTest, IconIsDrawnCentredInItsFrameAndBlackAfterAReset) {
     const QString path = QString::fromStdString(dir_.File("square.bmp"));
     ASSERT_TRUE(Gradient(64, 64).save(path, "BMP"));
-    ASSERT_TRUE(Info().SetIconFromFile(path.toStdString()));
+    ASSERT_TRUE(Dialog().AddImage(path));
+    ASSERT_TRUE(Dialog().SetAlbumIcon(0));
+    WaitForIcon();
     // A file that cannot be loaded leaves the icon as it was.
     const auto before = Icon();
     WriteAll(dir_.File("broken.jpg"), "not a picture at all");
-    EXPECT_FALSE(Info().SetIconFromFile(dir_.File("broken.jpg")));
-    EXPECT_FALSE(Info().SetIconFromFile(dir_.File("missing.jpg")));
+    ASSERT_TRUE(Dialog().AddImage(QString::fromStdString(dir_.File("broken.jpg"))));
+    ASSERT_TRUE(Dialog().AddImage(QString::fromStdString(dir_.File("missing.jpg"))));
+    EXPECT_TRUE(Dialog().SetAlbumIcon(1));
+    EXPECT_TRUE(Dialog().SetAlbumIcon(2));
+    WaitForIcon();
     EXPECT_EQ(Icon(), before);
+    EXPECT_EQ(Dialog().Album().IconSource(), path.toStdString());
 
     const QRect frame = Info().IconFrame()->geometry();
     const QRect icon = Info().IconRect();
@@ -78,7 +87,7 @@ TEST_F(AlbumInfoPaneTest, IconIsDrawnCentredInItsFrameAndBlackAfterAReset) {
     EXPECT_EQ(shown.pixel(icon.bottomRight()), IconPixel(Info(), 23, 23));
     EXPECT_NE(shown.pixel(icon.topLeft() - QPoint(1, 0)), IconPixel(Info(), 0, 0));
 
-    Info().ResetAlbumInfo();
+    Dialog().ResetAll();
     shown = Info().grab().toImage();
     for (const QPoint corner : {icon.topLeft(), icon.bottomRight(), icon.center()}) {
         EXPECT_EQ(shown.pixel(corner), qRgb(0, 0, 0));

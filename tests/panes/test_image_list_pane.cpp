@@ -7,19 +7,21 @@ namespace {
 
 using ImageListPaneTest = MainWindowTest;
 
-TEST(ImageListPaneAloneTest, MarkFollowsItsRowWhenRowsAboveItGo) {
-    CImageListPane pane;
-    ASSERT_TRUE(pane.Create());
-    for (const char* text : {"zero", "one", "two", "three"}) {
-        ASSERT_TRUE(pane.AddItem(text));
+TEST_F(ImageListPaneTest, MarkFollowsItsRowWhenRowsAboveItGo) {
+    for (const char* name : {"zero.jpg", "one.jpg", "two.jpg", "three.jpg"}) {
+        ASSERT_TRUE(Dialog().AddImage(QString::fromStdString(dir_.File(name))));
     }
-    pane.SelectRow(3);
-    EXPECT_TRUE(pane.DeleteItem(1));
-    EXPECT_EQ(pane.GetItemText(pane.GetSelectionMark()), "three");
-    EXPECT_TRUE(pane.DeleteItem(2));
-    EXPECT_EQ(pane.GetSelectionMark(), -1);
-    EXPECT_FALSE(pane.DeleteItem(2));
-    EXPECT_EQ(pane.GetItemCount(), 2);
+    List().SelectRow(3);
+    EXPECT_TRUE(Dialog().DeleteImage(1));
+    EXPECT_TRUE(List().GetItemText(List().GetSelectionMark()).endsWith("three.jpg"));
+    EXPECT_TRUE(Dialog().DeleteImage(2));
+    EXPECT_EQ(List().GetSelectionMark(), -1);
+    EXPECT_FALSE(Dialog().DeleteImage(2));
+    EXPECT_EQ(List().GetItemCount(), 2);
+    // Undo puts the row back where it was, with its own text.
+    Document().UndoStack().undo();
+    EXPECT_EQ(List().GetItemCount(), 3);
+    EXPECT_TRUE(List().GetItemText(2).endsWith("three.jpg"));
 }
 
 // Answers the next Add Files dialog with `names` typed into it, from `folder`; an empty list
@@ -59,6 +61,7 @@ TEST_F(ImageListPaneTest, AddFilesShowsTheFirstOfAWholeBatchAndStopsAtARefusedFi
                            "Bitmap Files (*.bmp) (*.bmp)", "Png File (*.png) (*.png)",
                            "WebP File (*.webp) (*.webp)",
                            "Heif File (*.heic; *.heif) (*.heic *.heif)"}));
+    WaitForIcon();
     EXPECT_EQ(AlbumPaths(), Samples({0, 1, 2, 3, 4, 5, 1, 2}));
     EXPECT_EQ(List().GetSelectedRow(), 5);
     EXPECT_EQ(List().GetSelectionMark(), 5);

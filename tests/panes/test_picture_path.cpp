@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/picture_path.h"
+#include "panes/picture_path.h"
 
 namespace {
 

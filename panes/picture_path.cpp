@@ -1,4 +1,4 @@
-#include "app/picture_path.h"
+#include "panes/picture_path.h"
 
 #include <algorithm>
 

@@ -1,0 +1,197 @@
+// The main window's album projects: opening and saving them, the caption that names the
+// project, and the question before unsaved changes are lost.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "album/album_project.h"
+#include "album/file_output.h"
+#include "app/main_dlg.h"
+#include "platform/registry.h"
+#include "platform/system_path.h"
+#include "res/resource.h"
+#include "res/string_table.h"
+#include "ui/file_dialogs.h"
+
+namespace {
+
+// Album projects: the batch tool's ALBUM.json.
+constexpr char kProjectExtension[] = ".json";
+constexpr char kProjectFilter[] = "Album Projects (*.json)|*.json|All Files|*.*||";
+constexpr std::uintmax_t kLargestProject = 64u << 20;
+
+// The project's text; false with why when it cannot be read. Only a regular file is opened:
+// a pipe or a device would keep the window waiting.
+bool ReadProjectText(const std::string& file, std::string& text, std::string& problem) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (ec || !std::filesystem::exists(status)) {
+        problem = "the file cannot be read";
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        problem = "not a regular file";
+        return false;
+    }
+    const auto size = std::filesystem::file_size(file, ec);
+    if (ec || size > kLargestProject) {
+        problem = ec ? "the file cannot be read" : "too large for an album project";
+        return false;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        problem = "the file cannot be read";
+        return false;
+    }
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+}  // namespace
+
+QString CMainDlg::ProjectPath() const {
+    return PathFromSystem(m_document.ProjectPath());
+}
+
+bool CMainDlg::OpenAlbumProject(const QString& path) {
+    const std::string file = PathToSystem(path);
+    std::string text;
+    std::string problem;
+    CAlbum opened;
+    const std::string folder = std::filesystem::absolute(file).parent_path().string();
+    if (!ReadProjectText(file, text, problem) || !ReadAlbumProject(text, folder, opened, problem)) {
+        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+                             QStringLiteral("The album project\n%1\ncannot be opened: %2")
+                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
+        return false;
+    }
+    KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);
+    QStringList missing;
+    for (std::size_t i = 0; i < opened.Count(); ++i) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(opened.At(i)->m_sourcePath, ec)) {
+            missing << QDir::toNativeSeparators(PathFromSystem(opened.At(i)->m_sourcePath));
+        }
+    }
+    // The album opens once its icon is made; an icon whose picture is missing is kept as it
+    // was written, black until the picture is back.
+    const auto open = [this, opened, file, missing](std::optional<CIconPixels> pixels) {
+        m_document.OpenProject(opened, pixels.value_or(CIconPixels(kIconSide * kIconSide * 3, 0)), file);
+        if (m_document.Count() > 0) {
+            SelectImage(0);
+        }
+        if (!missing.isEmpty()) {
+            QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+                                 QStringLiteral("These pictures of the album were not found; they are marked "
+                                                "in the list:\n\n%1")
+                                     .arg(missing.join(u'\n')));
+        }
+    };
+    if (opened.IconSource().empty()) {
+        open(CIconPixels());
+    } else {
+        MakeIcon(opened.IconSource(), open);
+    }
+    return true;
+}
+
+bool CMainDlg::SaveAlbumProject(const QString& path) {
+    FinishIcons();
+    const std::string file = PathToSystem(path);
+    const std::string folder = std::filesystem::absolute(file).parent_path().string();
+    const std::string text = WriteAlbumProject(m_document.Album(), folder);
+    std::string problem;
+    std::unique_ptr<CFileOutput> output = OpenFileOutput(file, problem);
+    if (output && (!output->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) ||
+                   !output->Commit())) {
+        problem = output->Error();
+        output.reset();
+    }
+    if (!problem.empty() || !output) {
+        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+                             QStringLiteral("The album project cannot be saved as\n%1\n\n%2")
+                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
+        return false;
+    }
+    KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);
+    m_document.MarkSaved(file);
+    return true;
+}
+
+void CMainDlg::OnOpenAlbumProject() {
+    if (!AskToKeepChanges()) {
+        return;
+    }
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    PrepareFileDialog(dialog, kProjectFilter, kProjectFolderSetting);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        (void)OpenAlbumProject(dialog.selectedFiles().constFirst());
+    }
+}
+
+void CMainDlg::OnSaveAlbumProject() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    PrepareFileDialog(dialog, kProjectFilter, kProjectFolderSetting);
+    dialog.selectFile(!ProjectPath().isEmpty()
+                          ? ProjectPath()
+                          : QString::fromStdString(m_document.Album().Title()) + QLatin1String(kProjectExtension));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        (void)SaveAlbumProject(dialog.selectedFiles().constFirst());
+    }
+}
+
+bool CMainDlg::HasUnsavedChanges() const {
+    // A new album with nothing in it has nothing to lose.
+    return !m_document.IsClean() && !m_document.IsBlank();
+}
+
+void CMainDlg::UpdateCaption() {
+    const QString caption = LoadResString(IDS_CAPTION);
+    // The mark shows while the album differs from the one last saved or opened.
+    setWindowTitle(ProjectPath().isEmpty()
+                       ? caption + QStringLiteral("[*]")
+                       : QFileInfo(ProjectPath()).fileName() + QStringLiteral("[*] - ") + caption);
+}
+
+bool CMainDlg::AskToKeepChanges() {
+    if (!HasUnsavedChanges()) {
+        return true;
+    }
+    // An album file is an export: it cannot be edited again, so the project is what keeps the
+    // work.
+    const QString question =
+        m_savedAlbumSinceClean
+            ? QStringLiteral("The album was written to %1 but not saved as a project.\nSave the project?")
+                  .arg(QFileInfo(m_savedAlbum).fileName())
+            : QStringLiteral("The album has changes that are not saved.\nSave them as an album project first?");
+    const auto answer = QMessageBox::question(this, LoadResString(IDS_CAPTION), question,
+                                              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                              QMessageBox::Save);
+    if (answer == QMessageBox::Cancel) {
+        return false;
+    }
+    if (answer == QMessageBox::Save) {
+        OnSaveAlbumProject();
+        return !HasUnsavedChanges();
+    }
+    return true;
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+    if (!AskToKeepChanges()) {
+        event->ignore();
+        return;
+    }
+    CTemplateDialog::closeEvent(event);
+}
