@@ -3,6 +3,7 @@
 #include <string>
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -79,9 +80,15 @@ void CMainDlg::OnSendToHotSync() {
     if (!SaveAlbum(PathFromSystem(path))) {
         return;
     }
-    if (m_installLibrary.InstallFile(user, path) == kInstallQueued) {
-        QMessageBox done(QMessageBox::NoIcon, LoadResString(IDS_SUCCESS), LoadResString(IDS_PERFORM_HOTSYNC),
-                         QMessageBox::Ok, this);
-        done.exec();
+    if (m_installLibrary.InstallFile(user, path) != kInstallQueued) {
+        // The file is there, but the next HotSync would not take it: say so, not "Success".
+        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+                             QStringLiteral("The album was written to\n%1\nbut could not be queued for %2's "
+                                            "next HotSync.")
+                                 .arg(QDir::toNativeSeparators(PathFromSystem(path)), QString::fromStdString(user)));
+        return;
     }
+    QMessageBox done(QMessageBox::NoIcon, LoadResString(IDS_SUCCESS), LoadResString(IDS_PERFORM_HOTSYNC),
+                     QMessageBox::Ok, this);
+    done.exec();
 }

@@ -32,6 +32,7 @@ gtest_discover_tests(tavelo_cli_tests DISCOVERY_TIMEOUT 60
 
 add_executable(tavelo_desktop_tests
   app/main_window_fixture.h
+  app/test_album_editing.cpp
   app/test_album_projects.cpp
   app/test_album_viewer.cpp
   app/test_main.cpp

@@ -191,16 +191,21 @@ private:
     std::unique_ptr<CFileOutput> m_inner;
 };
 
-// The next save's write waits until Escape has been pressed on its progress dialog.
-void CancelDuringTheNextWrite() {
+// The next save's write waits until its progress dialog has been cancelled with Escape or
+// with the window's close box.
+void CancelDuringTheNextWrite(bool closeBox = false) {
     g_released = false;
     SetFileOutputFactory([](const std::string& target, std::string& error) -> std::unique_ptr<CFileOutput> {
         SetFileOutputFactory(nullptr);
         auto inner = OpenFileOutput(target, error);
         return inner ? std::make_unique<CHeldOutput>(std::move(inner)) : nullptr;
     });
-    WhenShown<CSaveProgressDlg>([](CSaveProgressDlg* progress) {
-        QTest::keyClick(progress, Qt::Key_Escape);
+    WhenShown<CSaveProgressDlg>([closeBox](CSaveProgressDlg* progress) {
+        if (closeBox) {
+            progress->close();
+        } else {
+            QTest::keyClick(progress, Qt::Key_Escape);
+        }
         EXPECT_TRUE(progress->IsCancelling());
         g_released = true;
     });
@@ -241,10 +246,11 @@ protected:
         ASSERT_TRUE(WriteProgramSetting("jpilot homes", further));
     }
     std::string InstallFolder(const std::string& user) { return dir_.File("data/tavelo/install/" + user); }
-    std::string Queue(int home) {
+    std::string QueuePath(int home) {
         const auto folder = home == 0 ? dir_.path() / "jpilot" : dir_.path() / ("home" + std::to_string(home));
-        return Text((folder / ".jpilot" / "jpilot.install").string());
+        return (folder / ".jpilot" / "jpilot.install").string();
     }
+    std::string Queue(int home) { return Text(QueuePath(home)); }
 };
 
 }  // namespace
@@ -264,6 +270,27 @@ TEST_F(HotSyncTest, OneUserGetsTheAlbumUnderItsTrimmedTitleWithoutAMenu) {
     EXPECT_EQ(caption, "Success");
     EXPECT_EQ(text, "Please perform a HotSync to upload the installed file to the Palm.");
     EXPECT_EQ(icon, QMessageBox::NoIcon);
+}
+
+TEST_F(HotSyncTest, TheAlbumSentHoldsTheLatestEditAndAQueueThatCannotBeWrittenIsNoSuccess) {
+    AddUsers({"Ann"});
+    Drop({Sample(3)});
+    Info().TitleBox()->setText("Trip");
+    const std::string before = dir_.File("before.pdb");
+    ASSERT_TRUE(Dialog().SaveAlbum(QString::fromStdString(before)));
+    Preview().ColorPage().BrightnessSlider()->setValue(200);
+    // The queue's place is taken by a folder: the album is written but cannot be queued.
+    std::filesystem::create_directories(QueuePath(0));
+    QString caption;
+    QString text;
+    Answer(QMessageBox::Ok, &caption, &text);
+    Click(Dialog().SendButton());
+    const std::string album = InstallFolder("Ann") + "/Trip.pdb";
+    EXPECT_NE(caption, "Success");
+    EXPECT_TRUE(text.contains("could not be queued") && text.contains(QString::fromStdString(album)))
+        << text.toStdString();
+    ASSERT_TRUE(std::filesystem::exists(album));
+    EXPECT_NE(ReadAll(album), ReadAll(before));
 }
 
 TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
@@ -315,7 +342,7 @@ TEST_F(HotSyncTest, NoTitleATooLongTitleOrACancelSendNothing) {
     }
     EXPECT_FALSE(std::filesystem::exists(InstallFolder("Ann")));
     Info().TitleBox()->setText("Trip");
-    CancelDuringTheNextWrite();
+    CancelDuringTheNextWrite(true);
     Click(Dialog().SendButton());
     EXPECT_TRUE(g_released.load());
     EXPECT_FALSE(std::filesystem::exists(InstallFolder("Ann") + "/Trip.pdb"));

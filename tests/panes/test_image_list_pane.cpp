@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QFileDialog>
 #include <QTimer>
 
@@ -66,6 +67,13 @@ TEST_F(ImageListPaneTest, AddFilesShowsTheFirstOfAWholeBatchAndStopsAtARefusedFi
     EXPECT_EQ(List().GetSelectedRow(), 5);
     EXPECT_EQ(List().GetSelectionMark(), 5);
     EXPECT_EQ(Shown(), Entry(5));
+    EXPECT_EQ(Icon(), IconOf(Sample(5)));
+    // The new icon is a step of its own: one undo brings the earlier icon back and keeps the
+    // pictures.
+    Dialog().UndoAction()->trigger();
+    EXPECT_EQ(Icon(), IconOf(Sample(0)));
+    EXPECT_EQ(Dialog().Album().Count(), 8u);
+    Dialog().RedoAction()->trigger();
     EXPECT_EQ(Icon(), IconOf(Sample(5)));
 
     // Cancelled: nothing changes.
