@@ -40,7 +40,7 @@ namespace {
 constexpr int kCommandIdMask = 0xFFF0;
 
 template <class Pane>
-Pane* CreatePane(QFrame* frame, CMainDlg* owner) {
+Pane* CreatePane(QFrame* frame, CAlbumEditor* owner) {
     auto* pane = new Pane(frame);
     if (!pane->Create()) {
         qFatal("the %s template is missing", Pane::staticMetaObject.className());
@@ -56,6 +56,8 @@ CMainDlg::CMainDlg(CInstallLibrary& installLibrary, CShell& shell, QWidget* pare
     : CTemplateDialog(IDD_TAVELO_DIALOG, parent), m_installLibrary(installLibrary), m_shell(shell) {
     setWindowIcon(LoadIconResource(IDR_MAINFRAME));
     m_workers.setMaxThreadCount(1);
+    connect(&m_editor, &CAlbumEditor::imageSelected, this, &CMainDlg::ShowPicture);
+    connect(&m_editor, &CAlbumEditor::iconRequested, this, &CMainDlg::MakeAlbumIcon);
 }
 
 CMainDlg::~CMainDlg() {
@@ -88,9 +90,9 @@ void CMainDlg::OnInitDialog() {
     for (QFrame* frame : {m_previewFrame, m_albumInfoFrame, m_imageListFrame}) {
         frame->setFrameShape(QFrame::NoFrame);
     }
-    m_preview = CreatePane<CPreviewPane>(m_previewFrame, this);
-    m_albumInfo = CreatePane<CAlbumInfoPane>(m_albumInfoFrame, this);
-    m_imageList = CreatePane<CImageListPane>(m_imageListFrame, this);
+    m_preview = CreatePane<CPreviewPane>(m_previewFrame, &m_editor);
+    m_albumInfo = CreatePane<CAlbumInfoPane>(m_albumInfoFrame, &m_editor);
+    m_imageList = CreatePane<CImageListPane>(m_imageListFrame, &m_editor);
     EnableEditing(false);
     m_preview->show();
     m_albumInfo->show();
@@ -155,43 +157,34 @@ void CMainDlg::OnInitDialog() {
 }
 
 bool CMainDlg::AddImage(const QString& path) {
-    // The one place a picture's path becomes the system's bytes.
-    const std::string file = PathToSystem(path);
-    if (!HasPictureExtension(file) || m_document.Album().IsFull()) {
-        return false;
-    }
-    const CNewPictureDefaults& defaults = m_document.NewPictureDefaults();
-    CAlbumImage entry;
-    entry.m_sourcePath = file;
-    entry.m_title = PictureTitle(path.toStdString());
-    entry.m_sizeLimitWidth = defaults.limitWidth;
-    entry.m_sizeLimitHeight = defaults.limitHeight;
-    entry.m_crop = defaults.crop;
-    entry.m_colorDepth = defaults.depth;
-    return m_document.AddPictures({entry}) == 1;
+    return m_editor.AddImage(path);
 }
 
 bool CMainDlg::DeleteImage(std::int16_t index) {
-    return m_document.DeletePicture(index);
+    return m_editor.DeleteImage(index);
 }
 
 bool CMainDlg::MoveImage(std::int16_t from, std::int16_t to) {
-    return m_document.MovePicture(from, to);
+    return m_editor.MoveImage(from, to);
 }
 
 bool CMainDlg::SelectImage(std::int16_t index) {
-    if (m_document.Entry(index) == nullptr) {
-        return false;
-    }
+    return m_editor.SelectImage(index);
+}
+
+void CMainDlg::ShowPicture(int index) {
     m_preview->ShowImage(index);
     m_imageList->SelectRow(index);
-    return true;
 }
 
 bool CMainDlg::SetAlbumIcon(std::int16_t index) {
+    return m_editor.SetAlbumIcon(index);
+}
+
+void CMainDlg::MakeAlbumIcon(int index) {
     const CAlbumImage* entry = m_document.Entry(index);
     if (entry == nullptr) {
-        return false;
+        return;
     }
     const std::string source = entry->m_sourcePath;
     MakeIcon(source, [this, source](std::optional<CIconPixels> pixels) {
@@ -200,7 +193,6 @@ bool CMainDlg::SetAlbumIcon(std::int16_t index) {
             m_document.SetIcon(source, *pixels);
         }
     });
-    return true;
 }
 
 void CMainDlg::MakeIcon(const std::string& source, std::function<void(std::optional<CIconPixels>)> done) {
@@ -232,40 +224,28 @@ void CMainDlg::FinishIcons() {
 }
 
 void CMainDlg::ResetAll() {
-    m_document.Reset();
+    m_editor.ResetAll();
 }
 
 void CMainDlg::ApplySizeLimitToAll(std::int16_t width, std::int16_t height) {
-    CAlbumImage value;
-    value.m_sizeLimitWidth = width;
-    value.m_sizeLimitHeight = height;
-    m_document.ApplyToAll(kFieldLimit, value, QStringLiteral("Apply Size Limit to All"));
+    m_editor.ApplySizeLimitToAll(width, height);
 }
 
 void CMainDlg::ApplyCropToAll(std::uint8_t crop) {
-    CAlbumImage value;
-    value.m_crop = crop;
-    m_document.ApplyToAll(kFieldCrop, value, QStringLiteral("Apply Crop to All"));
+    m_editor.ApplyCropToAll(crop);
 }
 
 void CMainDlg::ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
                                std::uint8_t dither) {
-    CAlbumImage value;
-    value.m_colorDepth = colorDepth;
-    value.m_brightness = brightness;
-    value.m_contrast = contrast;
-    value.m_dither = dither;
-    m_document.ApplyToAll(kFieldsColor, value, QStringLiteral("Apply Color to All"));
+    m_editor.ApplyColorToAll(colorDepth, brightness, contrast, dither);
 }
 
 void CMainDlg::BeginEditGroup(const QString& name) {
-    m_document.BreakMerge();
-    m_document.UndoStack().beginMacro(name);
+    m_editor.BeginEditGroup(name);
 }
 
 void CMainDlg::EndEditGroup() {
-    m_document.UndoStack().endMacro();
-    m_document.BreakMerge();
+    m_editor.EndEditGroup();
 }
 
 bool CMainDlg::EnableEditing(bool enable) {

@@ -30,7 +30,7 @@ class QPushButton;
 // carries the commands. The window and its panes live in main_dlg.cpp; the album file commands
 // (Save, the viewer) in album_file_commands.cpp; Send To HotSync in hotsync_command.cpp; the
 // album projects and the question on closing in project_commands.cpp.
-class CMainDlg : public CTemplateDialog, public CAlbumEditor {
+class CMainDlg : public CTemplateDialog {
     Q_OBJECT
 public:
     // Command id of the About box in the window's menu.
@@ -40,22 +40,22 @@ public:
                       CShell& shell = DefaultShell(), QWidget* parent = nullptr);
     ~CMainDlg() override;
 
-    // The album editing operations (see CAlbumEditor); each is an undoable step on the
-    // document, and the panes follow the document. Out-of-range indices do nothing and give
+    // The album editing operations, as the panes have them (see CAlbumEditor); each is an
+    // undoable step on the document, and the panes follow the document. Out-of-range indices do nothing and give
     // false.
-    [[nodiscard]] bool AddImage(const QString& path) override;
-    bool DeleteImage(std::int16_t index) override;
-    bool MoveImage(std::int16_t from, std::int16_t to) override;
-    bool SelectImage(std::int16_t index) override;
-    bool SetAlbumIcon(std::int16_t index) override;
-    void ResetAll() override;
-    void ApplySizeLimitToAll(std::int16_t width, std::int16_t height) override;
-    void ApplyCropToAll(std::uint8_t crop) override;
+    [[nodiscard]] bool AddImage(const QString& path);
+    bool DeleteImage(std::int16_t index);
+    bool MoveImage(std::int16_t from, std::int16_t to);
+    bool SelectImage(std::int16_t index);
+    bool SetAlbumIcon(std::int16_t index);
+    void ResetAll();
+    void ApplySizeLimitToAll(std::int16_t width, std::int16_t height);
+    void ApplyCropToAll(std::uint8_t crop);
     void ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
-                         std::uint8_t dither) override;
-    void BeginEditGroup(const QString& name) override;
-    void EndEditGroup() override;
-    CAlbumDocument& Document() override { return m_document; }
+                         std::uint8_t dither);
+    void BeginEditGroup(const QString& name);
+    void EndEditGroup();
+    CAlbumDocument& Document() { return m_document; }
 
     // Adds the picture files of a folder (and its subfolders when `recursive`) in natural
     // order, up to the album's limit, and says in one message how many were added and how
@@ -135,6 +135,11 @@ private:
     void TakeDroppedFiles(const QStringList& paths, bool recursive);
     // Makes the 24 x 24 icon of the picture file off the window's thread, then calls `done`
     // on it with the pixels, or with none when the file cannot be read.
+    // Shows entry `index` and selects its row.
+    void ShowPicture(int index);
+    // Makes the album icon from the picture of entry `index` once its file is read; a
+    // picture that cannot be read keeps the icon as it is.
+    void MakeAlbumIcon(int index);
     void MakeIcon(const std::string& source, std::function<void(std::optional<CIconPixels>)> done);
     // Lets the icons asked for so far reach the album, so that a save holds the icon chosen
     // just before it.
@@ -149,6 +154,7 @@ private:
     CInstallLibrary& m_installLibrary;
     CShell& m_shell;
     CAlbumDocument m_document;
+    CAlbumEditor m_editor{m_document};
     CPreviewPane* m_preview = nullptr;      // owned by its frame
     CAlbumInfoPane* m_albumInfo = nullptr;  // owned by its frame
     CImageListPane* m_imageList = nullptr;  // owned by its frame

@@ -65,7 +65,7 @@ add_library(tavelo_desktop STATIC
   edit/album_commands.cpp edit/album_commands.h
   edit/album_document.cpp edit/album_document.h
   edit/new_picture_defaults.cpp edit/new_picture_defaults.h
-  panes/album_editor.h
+  panes/album_editor.cpp panes/album_editor.h
   panes/annotation_page.cpp panes/annotation_page.h
   panes/color_page.cpp panes/color_page.h
   panes/album_info_pane.cpp panes/album_info_pane.h

@@ -2,40 +2,50 @@
 
 #include <cstdint>
 
+#include <QObject>
 #include <QString>
 
 class CAlbumDocument;
 
-// What the panes and pages may ask of the main window. The album itself is the document: the
-// panes read it and redraw from its signals; every change is an undoable step on it, made here
-// or, for a picture's own values, by the pages directly. Indices are album positions; row i of
-// the list is entry i.
-class CAlbumEditor {
+// What the panes and pages may do to the album beyond a picture's own values, which the pages
+// give the document directly. Each edit is an undoable step on the document, and the panes
+// redraw from its signals. Showing a picture and making the icon need the window: they are
+// asked for with a signal. Indices are album positions; row i of the list is entry i.
+class CAlbumEditor : public QObject {
+    Q_OBJECT
 public:
-    virtual ~CAlbumEditor() = default;
+    explicit CAlbumEditor(CAlbumDocument& document, QObject* parent = nullptr);
 
-    // Appends the picture file; false, changing nothing, for a file that is not a picture by
-    // its extension or when the album is full. Neither selects it nor changes the icon.
-    [[nodiscard]] virtual bool AddImage(const QString& path) = 0;
+    CAlbumDocument& Document() const { return m_document; }
+
+    // Appends the picture file, with what new pictures start with; false, changing nothing,
+    // for a file that is not a picture by its extension or when the album is full. Neither
+    // selects it nor changes the icon.
+    [[nodiscard]] bool AddImage(const QString& path);
     // Removes entry `index`; the caller chooses what to show next.
-    virtual bool DeleteImage(std::int16_t index) = 0;
-    // Shows entry `index` and selects its row.
-    virtual bool SelectImage(std::int16_t index) = 0;
+    bool DeleteImage(std::int16_t index);
     // Moves entry `from` to stand at `to`, the others closing up; the icon and the shown
     // picture follow their pictures.
-    virtual bool MoveImage(std::int16_t from, std::int16_t to) = 0;
-    // Makes the album icon from the picture of entry `index`, once its file is read.
-    virtual bool SetAlbumIcon(std::int16_t index) = 0;
+    bool MoveImage(std::int16_t from, std::int16_t to);
+    // Asks for entry `index` to be shown with its row selected.
+    bool SelectImage(std::int16_t index);
+    // Asks for the album icon to be made from the picture of entry `index`.
+    bool SetAlbumIcon(std::int16_t index);
     // Starts a new album, in one step that Undo takes back.
-    virtual void ResetAll() = 0;
+    void ResetAll();
     // Each gives its values to every entry, the shown one included, in one step.
-    virtual void ApplySizeLimitToAll(std::int16_t width, std::int16_t height) = 0;
-    virtual void ApplyCropToAll(std::uint8_t crop) = 0;
-    virtual void ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness,
-                                 std::int16_t contrast, std::uint8_t dither) = 0;
+    void ApplySizeLimitToAll(std::int16_t width, std::int16_t height);
+    void ApplyCropToAll(std::uint8_t crop);
+    void ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
+                         std::uint8_t dither);
     // The edits made until EndEditGroup are undone as one step named `name`.
-    virtual void BeginEditGroup(const QString& name) = 0;
-    virtual void EndEditGroup() = 0;
+    void BeginEditGroup(const QString& name);
+    void EndEditGroup();
 
-    virtual CAlbumDocument& Document() = 0;
+signals:
+    void imageSelected(int index);
+    void iconRequested(int index);
+
+private:
+    CAlbumDocument& m_document;
 };

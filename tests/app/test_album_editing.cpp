@@ -151,6 +151,7 @@ TEST_F(AlbumEditingTest, EveryPageEditReachesTheAlbumAndTheView) {
 
     // Color: every change redraws the view; Apply to All gives each value to its own field.
     CColorPage& color = Preview().ColorPage();
+    QTest::qWait(100);  // what showing the window painted
     paints.count = 0;
     color.BrightnessSlider()->setValue(178);
     QCoreApplication::processEvents();

@@ -71,6 +71,19 @@ TEST_F(MainDlgTest, BannerTakesTurnsOneStartAfterAnotherAndOpensItsOwnLink) {
     EXPECT_EQ(Dialog().BannerIndex(), 1);
     EXPECT_EQ(StoredRunCount(size), 1u);
     EXPECT_EQ(size, 4u);
+    // Fewer bytes are the low bytes of the count; a text gives some banner and a count again.
+    const unsigned char three[3] = {1, 1, 0};
+    ASSERT_TRUE(CRegistryKey(kRootCurrentUser, kProgramKeyPath, true).SetBinary(three, sizeof three, "run count"));
+    dialog_.reset();
+    EXPECT_EQ(Dialog().BannerIndex(), 258 % 5);
+    EXPECT_EQ(StoredRunCount(size), 258u);
+    ASSERT_TRUE(CRegistryKey(kRootCurrentUser, kProgramKeyPath, true).SetString("7", "run count"));
+    dialog_.reset();
+    EXPECT_GE(Dialog().BannerIndex(), 0);
+    EXPECT_LT(Dialog().BannerIndex(), 5);
+    EXPECT_FALSE(Dialog().Banner()->pixmap().isNull());
+    StoredRunCount(size);
+    EXPECT_EQ(size, 4u);
 
     // The hand shows over the banner only.
     EXPECT_NE(Dialog().Banner()->cursor().shape(), Qt::BitmapCursor);

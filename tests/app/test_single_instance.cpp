@@ -1,3 +1,6 @@
+#include <chrono>
+#include <thread>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -57,6 +60,20 @@ TEST_F(SingleInstanceTest, SecondStartHandsItsFilesToTheFirstAndEnds) {
     EXPECT_EQ(Icon(), IconOf(Sample(0)));
     EXPECT_FALSE(dialog.isMinimized());
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(SingleInstanceTest, AWindowBusyForSecondsStillTakesTheFilesAndNoSecondWindowOpens) {
+    CMainDlg& dialog = Dialog();
+    CAlbumApp first;
+    ASSERT_TRUE(first.ListenForLaterStarts(dialog));
+    QProcess second;
+    StartProgram(second, {kSamples[1]});
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the window's thread is busy
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 10000))
+        << "the second start did not end";
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Album().Count() == 1; }));
+    EXPECT_EQ(AlbumPaths(), Samples({1}));
 }
 
 TEST_F(SingleInstanceTest, WhileADialogOfTheWindowIsOpenItComesForwardAndTheFilesWait) {

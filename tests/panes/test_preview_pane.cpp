@@ -269,6 +269,12 @@ TEST_F(PreviewPaneTest, APictureThatCannotBeReadSaysWhyAndKeepsItsOwnValues) {
     EXPECT_EQ(Preview().AnnotationPage().TitleBox()->text(), "gone");
     EXPECT_EQ(Preview().ColorPage().BrightnessSlider()->value(), 127);
     EXPECT_FALSE(Preview().HorizontalBar()->isEnabled());
+    // The next picture, while it loads, shows a plain view, not the last one's message.
+    ASSERT_TRUE(Dialog().AddImage(Sample(4)));
+    Dialog().SelectImage(2);
+    EXPECT_TRUE(Preview().StatusText().isEmpty() || Preview().StatusText().startsWith("Loading"));
+    WaitForPicture();
+    Dialog().SelectImage(1);
     Preview().AnnotationPage().TitleBox()->setText("Lost");
     Dialog().SelectImage(0);
     EXPECT_EQ(Entry(1)->m_title, "Lost");
