@@ -1,4 +1,5 @@
-// Adding pictures: Add Folder, and files dropped on the window or named on the command line.
+#include "app/add_pictures.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -12,7 +13,10 @@
 
 #include "album/album_rules.h"
 #include "album/picture_preparation.h"
-#include "app/main_dlg.h"
+#include "app/album_file_commands.h"
+#include "app/project_commands.h"
+#include "edit/album_document.h"
+#include "panes/album_editor.h"
 #include "panes/image_list_pane.h"
 #include "platform/registry.h"
 #include "platform/system_path.h"
@@ -29,7 +33,9 @@ bool IsAlbumFileName(const QString& path) {
            path.endsWith(QLatin1String(".prc"), Qt::CaseInsensitive);
 }
 
-QStringList DroppedFiles(const QMimeData* data) {
+}  // namespace
+
+QStringList CPictureAdder::DroppedFiles(const QMimeData* data) {
     QStringList paths;
     if (data == nullptr) {
         return paths;
@@ -42,10 +48,12 @@ QStringList DroppedFiles(const QMimeData* data) {
     return paths;
 }
 
-}  // namespace
+CPictureAdder::CPictureAdder(CAlbumEditor& editor, CProjectCommands& projects, CAlbumFileCommands& files,
+                             const CImageListPane& list, QWidget* window)
+    : m_editor(editor), m_projects(projects), m_files(files), m_list(list), m_window(window) {}
 
-void CMainDlg::OnAddFolder() {
-    QFileDialog dialog(this);
+void CPictureAdder::AskForFolder() {
+    QFileDialog dialog(m_window);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -61,20 +69,21 @@ void CMainDlg::OnAddFolder() {
     AddFolder(dialog.selectedFiles().constFirst(), subfolders->isChecked());
 }
 
-void CMainDlg::AddFolder(const QString& folder, bool recursive) {
+void CPictureAdder::AddFolder(const QString& folder, bool recursive) {
+    const CAlbumDocument& document = m_editor.Document();
     const CFolderPictures found = ListFolderPictures(PathToSystem(folder), recursive);
-    const auto first = static_cast<std::int16_t>(m_document.Count());
+    const auto first = static_cast<std::int16_t>(m_editor.Document().Count());
     std::size_t added = 0;
     std::size_t overLimit = 0;
-    BeginEditGroup(QStringLiteral("Add Folder"));
+    m_editor.BeginEditGroup(QStringLiteral("Add Folder"));
     for (const std::string& picture : found.pictures) {
-        if (m_document.Album().IsFull()) {
+        if (document.Album().IsFull()) {
             ++overLimit;
-        } else if (AddImage(PathFromSystem(picture))) {
+        } else if (m_editor.AddPictureFile(picture)) {
             ++added;
         }
     }
-    EndEditGroup();
+    m_editor.EndEditGroup();
     KeepFolder(folder, kPictureFolderSetting);
     QString text = QStringLiteral("Added %1 %2 from %3.")
                        .arg(added)
@@ -96,63 +105,43 @@ void CMainDlg::AddFolder(const QString& folder, bool recursive) {
         text += QStringLiteral("\nLeft out: ") + leftOut.join(QStringLiteral("; ")) + u'.';
     }
     if (added > 0) {
-        if (m_imageList->GetSelectionMark() < 0) {
-            SetAlbumIcon(first);
+        if (m_list.GetSelectionMark() < 0) {
+            m_editor.SetAlbumIcon(first);
         }
-        SelectImage(first);
+        m_editor.SelectImage(first);
     }
-    QMessageBox::information(this, LoadResString(IDS_CAPTION), text);
+    QMessageBox::information(m_window, LoadResString(IDS_CAPTION), text);
 }
 
-void CMainDlg::OnDropFiles(const QStringList& paths) {
-    TakeDroppedFiles(paths, false);
-}
-
-void CMainDlg::TakeDroppedFiles(const QStringList& paths, bool recursive) {
+void CPictureAdder::TakeFiles(const QStringList& paths, bool recursive) {
     QStringList pictures;
     for (const QString& path : paths) {
         if (QFileInfo(path).isDir()) {
             AddFolder(path, recursive);
         } else if (IsAlbumFileName(path)) {
-            (void)OpenAlbumFile(path);
+            (void)m_files.Show(path);
         } else if (path.endsWith(QLatin1String(kProjectExtension), Qt::CaseInsensitive)) {
-            if (AskToKeepChanges()) {
-                (void)OpenAlbumProject(path);
+            if (m_projects.KeepChangesFirst()) {
+                (void)m_projects.Open(path);
             }
         } else {
             pictures << path;
         }
     }
-    const auto first = static_cast<std::int16_t>(m_document.Count());
+    const auto first = static_cast<std::int16_t>(m_editor.Document().Count());
     int added = 0;
-    BeginEditGroup(QStringLiteral("Add Pictures"));
+    m_editor.BeginEditGroup(QStringLiteral("Add Pictures"));
     for (const QString& path : pictures) {
-        if (AddImage(path)) {
+        if (m_editor.AddImage(path)) {
             ++added;
         }
     }
-    EndEditGroup();
+    m_editor.EndEditGroup();
     if (added == 0) {
         return;
     }
-    if (m_imageList->GetSelectionMark() < 0) {
-        SetAlbumIcon(first);
+    if (m_list.GetSelectionMark() < 0) {
+        m_editor.SetAlbumIcon(first);
     }
-    SelectImage(first);
-}
-
-void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (!DroppedFiles(event->mimeData()).isEmpty()) {
-        event->acceptProposedAction();
-    }
-}
-
-void CMainDlg::dropEvent(QDropEvent* event) {
-    const QStringList paths = DroppedFiles(event->mimeData());
-    if (paths.isEmpty()) {
-        return;
-    }
-    event->acceptProposedAction();
-    // Shift takes a dropped folder's subfolders too.
-    TakeDroppedFiles(paths, (event->modifiers() & Qt::ShiftModifier) != 0);
+    m_editor.SelectImage(first);
 }

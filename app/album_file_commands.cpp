@@ -1,4 +1,5 @@
-// The main window's album file commands: Save... and the handheld view of album files.
+#include "app/album_file_commands.h"
+
 #include <memory>
 
 #include <QDir>
@@ -6,8 +7,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "app/album_icons.h"
 #include "app/album_viewer_dlg.h"
-#include "app/main_dlg.h"
+#include "edit/album_document.h"
 #include "app/save_progress_dlg.h"
 #include "imaging/picture_loader.h"
 #include "platform/registry.h"
@@ -25,8 +27,17 @@ constexpr char kAlbumFileFilter[] = "PalmPilot Files (*.pdb; *.prc)|*.pdb;*.prc|
 
 }  // namespace
 
-void CMainDlg::OnSave() {
-    QFileDialog dialog(this);
+CAlbumFileCommands::CAlbumFileCommands(CAlbumDocument& document, CAlbumIcons& icons, QWidget* window)
+    : m_document(document), m_icons(icons), m_window(window) {
+    connect(&document, &CAlbumDocument::cleanChanged, this, [this](bool clean) {
+        if (clean) {
+            m_writtenSinceSaved = false;
+        }
+    });
+}
+
+void CAlbumFileCommands::AskAndWrite() {
+    QFileDialog dialog(m_window);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("pdb"));
     PrepareFileDialog(dialog, kSaveFilter, kAlbumFolderSetting);
@@ -35,11 +46,11 @@ void CMainDlg::OnSave() {
         return;
     }
     KeepFolder(dialog.directory().absolutePath(), kAlbumFolderSetting);
-    (void)SaveAlbum(dialog.selectedFiles().constFirst());
+    (void)Write(dialog.selectedFiles().constFirst());
 }
 
-bool CMainDlg::SaveAlbum(const QString& path) {
-    FinishIcons();
+bool CAlbumFileCommands::Write(const QString& path) {
+    m_icons.Finish();
     // The icon goes into the file as the window shows it, even if its picture has gone since.
     std::shared_ptr<CDib> icon;
     const CIconPixels pixels = m_document.IconPixels();
@@ -51,15 +62,15 @@ bool CMainDlg::SaveAlbum(const QString& path) {
             std::copy(pixels.begin(), pixels.end(), icon->Pixels());
         }
     }
-    CSaveProgressDlg progress(this);
+    CSaveProgressDlg progress(m_window);
     progress.SetJob(m_document.Album(), PathToSystem(path), PictureReading(), std::move(icon));
     progress.DoModal();
     const CBuildResult& result = progress.Result();
     switch (result.outcome) {
         case BuildOutcome::Written:
             // An export: the album is saved only as a project, but closing will name this file.
-            m_savedAlbum = path;
-            m_savedAlbumSinceClean = true;
+            m_lastWritten = path;
+            m_writtenSinceSaved = true;
             return true;
         case BuildOutcome::Cancelled:
         case BuildOutcome::PictureFailed:
@@ -68,17 +79,17 @@ bool CMainDlg::SaveAlbum(const QString& path) {
         case BuildOutcome::WriteFailed:
             break;
     }
-    QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+    QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
                          QStringLiteral("The album cannot be saved as\n%1\n\n%2")
                              .arg(QDir::toNativeSeparators(path), QString::fromStdString(result.reason)));
     return false;
 }
 
-bool CMainDlg::OpenAlbumFile(const QString& path) {
-    auto* viewer = new CAlbumViewerDlg(this);
+bool CAlbumFileCommands::Show(const QString& path) {
+    auto* viewer = new CAlbumViewerDlg(m_window);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     if (!viewer->Open(path)) {
-        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
                              QStringLiteral("The album file\n%1\ncannot be shown: %2")
                                  .arg(QDir::toNativeSeparators(path), viewer->Error()));
         delete viewer;
@@ -88,18 +99,18 @@ bool CMainDlg::OpenAlbumFile(const QString& path) {
     return true;
 }
 
-void CMainDlg::OnOpenAlbumFile() {
-    QFileDialog dialog(this);
+void CAlbumFileCommands::AskAndShow() {
+    QFileDialog dialog(m_window);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     PrepareFileDialog(dialog, kAlbumFileFilter, kAlbumFolderSetting);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        (void)OpenAlbumFile(dialog.selectedFiles().constFirst());
+        (void)Show(dialog.selectedFiles().constFirst());
     }
 }
 
-void CMainDlg::OnViewSavedAlbum() {
-    if (!m_savedAlbum.isEmpty()) {
-        (void)OpenAlbumFile(m_savedAlbum);
+void CAlbumFileCommands::ShowLastWritten() {
+    if (!m_lastWritten.isEmpty()) {
+        (void)Show(m_lastWritten);
     }
 }

@@ -1,5 +1,5 @@
-// The main window's Send To HotSync: the album written into a handheld user's install folder
-// and queued for the next HotSync.
+#include "app/hotsync_command.h"
+
 #include <string>
 
 #include <QAction>
@@ -8,7 +8,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/main_dlg.h"
+#include "app/album_file_commands.h"
+#include "edit/album_document.h"
+#include "platform/install_library.h"
 #include "platform/system_path.h"
 #include "res/resource.h"
 #include "res/string_table.h"
@@ -42,20 +44,24 @@ std::string InstallFileName(const std::string& title) {
 
 }  // namespace
 
-void CMainDlg::OnSendToHotSync() {
+CHotSyncCommand::CHotSyncCommand(CAlbumDocument& document, CInstallLibrary& installLibrary,
+                                 CAlbumFileCommands& files, QWidget* window)
+    : m_document(document), m_installLibrary(installLibrary), m_files(files), m_window(window) {}
+
+void CHotSyncCommand::Send(QWidget* anchor) {
     const std::int16_t count = m_installLibrary.GetUserCount();
     if (count < 1) {
         return;
     }
     std::int16_t index = 0;
     if (count > 1) {
-        QMenu menu(this);
+        QMenu menu(m_window);
         for (std::int16_t i = 0; i < count; ++i) {
             QAction* item = menu.addAction(QString::fromStdString(m_installLibrary.GetUserName(i, kMenuNameSize)));
             item->setData(kFirstUserCommand + i);
         }
         const QAction* chosen =
-            menu.exec(m_sendButton->mapToGlobal(QPoint(2, m_sendButton->height())));  // just below the button
+            menu.exec(anchor->mapToGlobal(QPoint(2, anchor->height())));  // just below the button
         if (chosen == nullptr) {
             return;
         }
@@ -77,18 +83,18 @@ void CMainDlg::OnSendToHotSync() {
     }
     const std::string path = folder + '/' + fileName;
     m_installLibrary.PrepareInstall(user, fileName);
-    if (!SaveAlbum(PathFromSystem(path))) {
+    if (!m_files.Write(PathFromSystem(path))) {
         return;
     }
     if (m_installLibrary.InstallFile(user, path) != kInstallQueued) {
         // The file is there, but the next HotSync would not take it: say so, not "Success".
-        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
                              QStringLiteral("The album was written to\n%1\nbut could not be queued for %2's "
                                             "next HotSync.")
                                  .arg(QDir::toNativeSeparators(PathFromSystem(path)), QString::fromStdString(user)));
         return;
     }
     QMessageBox done(QMessageBox::NoIcon, LoadResString(IDS_SUCCESS), LoadResString(IDS_PERFORM_HOTSYNC),
-                     QMessageBox::Ok, this);
+                     QMessageBox::Ok, m_window);
     done.exec();
 }

@@ -22,6 +22,7 @@
 
 #include "album/picture_preparation.h"
 #include "app/about_dlg.h"
+#include "app/add_pictures.h"
 #include "app/help_pages.h"
 #include "app/run_counter.h"
 #include "imaging/picture_loader.h"
@@ -55,14 +56,11 @@ Pane* CreatePane(QFrame* frame, CAlbumEditor* owner) {
 CMainDlg::CMainDlg(CInstallLibrary& installLibrary, CShell& shell, QWidget* parent)
     : CTemplateDialog(IDD_TAVELO_DIALOG, parent), m_installLibrary(installLibrary), m_shell(shell) {
     setWindowIcon(LoadIconResource(IDR_MAINFRAME));
-    m_workers.setMaxThreadCount(1);
     connect(&m_editor, &CAlbumEditor::imageSelected, this, &CMainDlg::ShowPicture);
     connect(&m_editor, &CAlbumEditor::iconRequested, this, &CMainDlg::MakeAlbumIcon);
 }
 
-CMainDlg::~CMainDlg() {
-    m_workers.waitForDone();
-}
+CMainDlg::~CMainDlg() = default;
 
 void CMainDlg::DoDataExchange(CDataExchange& dx) {
     DDX_Control(dx, IDC_BANNER, m_banner);
@@ -93,6 +91,7 @@ void CMainDlg::OnInitDialog() {
     m_preview = CreatePane<CPreviewPane>(m_previewFrame, &m_editor);
     m_albumInfo = CreatePane<CAlbumInfoPane>(m_albumInfoFrame, &m_editor);
     m_imageList = CreatePane<CImageListPane>(m_imageListFrame, &m_editor);
+    m_adder = std::make_unique<CPictureAdder>(m_editor, m_projects, m_files, *m_imageList, this);
     EnableEditing(false);
     m_preview->show();
     m_albumInfo->show();
@@ -135,12 +134,7 @@ void CMainDlg::OnInitDialog() {
     connect(&m_document, &CAlbumDocument::entriesInserted, this, follow);
     connect(&m_document, &CAlbumDocument::entriesRemoved, this, follow);
     connect(&m_document, &CAlbumDocument::albumReplaced, this, follow);
-    connect(&m_document, &CAlbumDocument::cleanChanged, this, [this](bool clean) {
-        setWindowModified(!clean);
-        if (clean) {
-            m_savedAlbumSinceClean = false;
-        }
-    });
+    connect(&m_document, &CAlbumDocument::cleanChanged, this, [this](bool clean) { setWindowModified(!clean); });
     connect(&m_document, &CAlbumDocument::projectChanged, this, &CMainDlg::UpdateCaption);
     UpdateCaption();
 
@@ -187,40 +181,12 @@ void CMainDlg::MakeAlbumIcon(int index) {
         return;
     }
     const std::string source = entry->m_sourcePath;
-    MakeIcon(source, [this, source](std::optional<CIconPixels> pixels) {
+    m_icons.Make(source, [this, source](std::optional<CIconPixels> pixels) {
         // A picture that cannot be read keeps the icon as it is, without a word.
         if (pixels) {
             m_document.SetIcon(source, *pixels);
         }
     });
-}
-
-void CMainDlg::MakeIcon(const std::string& source, std::function<void(std::optional<CIconPixels>)> done) {
-    ++m_iconRequests;
-    m_workers.start([this, source, done = std::move(done)] {
-        std::optional<CIconPixels> pixels;
-        CPictureLoader loader;
-        CDib picture;
-        CDib icon;
-        if (loader.Open(source) && loader.RenderToDib(picture) && icon.Create(kIconSide, kIconSide, 24) &&
-            MakeIconFromPicture(picture, icon)) {
-            pixels = CIconPixels(icon.Pixels(), icon.Pixels() + icon.PixelBytes());
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, pixels = std::move(pixels), done] {
-                --m_iconRequests;
-                done(pixels);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void CMainDlg::FinishIcons() {
-    if (m_iconRequests > 0) {
-        m_workers.waitForDone();
-        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    }
 }
 
 void CMainDlg::ResetAll() {
@@ -327,7 +293,7 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     menu.addSeparator();
     menu.addAction(QStringLiteral("Open Album &File..."), this, &CMainDlg::OnOpenAlbumFile);
     menu.addAction(QStringLiteral("&View the Saved Album"), this, &CMainDlg::OnViewSavedAlbum)
-        ->setEnabled(!m_savedAlbum.isEmpty());
+        ->setEnabled(!m_files.LastWritten().isEmpty());
     if (menu.exec(event->globalPos()) == about) {
         OnSysCommand(kIdmAboutBox);
     }
@@ -369,4 +335,95 @@ void CMainDlg::OnFaq() {
 
 void CMainDlg::OnFreeRegistration() {
     OpenHelpPage(IDS_HELP_REGISTER, m_shell);
+}
+
+void CMainDlg::AddFolder(const QString& folder, bool recursive) {
+    m_adder->AddFolder(folder, recursive);
+}
+
+void CMainDlg::OnAddFolder() {
+    m_adder->AskForFolder();
+}
+
+void CMainDlg::OnDropFiles(const QStringList& paths) {
+    m_adder->TakeFiles(paths, false);
+}
+
+void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!CPictureAdder::DroppedFiles(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMainDlg::dropEvent(QDropEvent* event) {
+    const QStringList paths = CPictureAdder::DroppedFiles(event->mimeData());
+    if (paths.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // Shift takes a dropped folder's subfolders too.
+    m_adder->TakeFiles(paths, (event->modifiers() & Qt::ShiftModifier) != 0);
+}
+
+bool CMainDlg::SaveAlbum(const QString& path) {
+    return m_files.Write(path);
+}
+
+bool CMainDlg::OpenAlbumFile(const QString& path) {
+    return m_files.Show(path);
+}
+
+void CMainDlg::OnSave() {
+    m_files.AskAndWrite();
+}
+
+void CMainDlg::OnOpenAlbumFile() {
+    m_files.AskAndShow();
+}
+
+void CMainDlg::OnViewSavedAlbum() {
+    m_files.ShowLastWritten();
+}
+
+void CMainDlg::OnSendToHotSync() {
+    m_hotSync.Send(m_sendButton);
+}
+
+bool CMainDlg::OpenAlbumProject(const QString& path) {
+    return m_projects.Open(path);
+}
+
+bool CMainDlg::SaveAlbumProject(const QString& path) {
+    return m_projects.SaveAs(path);
+}
+
+void CMainDlg::OnOpenAlbumProject() {
+    m_projects.AskAndOpen();
+}
+
+void CMainDlg::OnSaveAlbumProject() {
+    m_projects.AskAndSave();
+}
+
+QString CMainDlg::ProjectPath() const {
+    return m_projects.Path();
+}
+
+bool CMainDlg::HasUnsavedChanges() const {
+    return m_projects.HasChanges();
+}
+
+void CMainDlg::UpdateCaption() {
+    const QString caption = LoadResString(IDS_CAPTION);
+    // The mark shows while the album differs from the one last saved or opened.
+    setWindowTitle(ProjectPath().isEmpty() ? caption + QStringLiteral("[*]")
+                                           : QFileInfo(ProjectPath()).fileName() + QStringLiteral("[*] - ") + caption);
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+    if (!m_projects.KeepChangesFirst()) {
+        event->ignore();
+        return;
+    }
+    CTemplateDialog::closeEvent(event);
 }

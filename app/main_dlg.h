@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -10,8 +11,10 @@
 #include <QCursor>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
-
+#include "app/album_file_commands.h"
+#include "app/album_icons.h"
+#include "app/hotsync_command.h"
+#include "app/project_commands.h"
 #include "edit/album_document.h"
 #include "panes/album_editor.h"
 #include "platform/install_library.h"
@@ -19,6 +22,7 @@
 #include "ui/template_layer.h"
 
 class CAlbumInfoPane;
+class CPictureAdder;
 class CImageListPane;
 class CPreviewPane;
 class QAction;
@@ -26,10 +30,9 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
-// The main window: it holds the album document and the three panes that show and edit it, and
-// carries the commands. The window and its panes live in main_dlg.cpp; the album file commands
-// (Save, the viewer) in album_file_commands.cpp; Send To HotSync in hotsync_command.cpp; the
-// album projects and the question on closing in project_commands.cpp.
+// The main window: it holds the album document, the three panes that show and edit it, and
+// the commands, each in a class of its own: the album file commands (Save, the handheld view),
+// Send To HotSync, the album projects, and adding folders and dropped files.
 class CMainDlg : public CTemplateDialog {
     Q_OBJECT
 public:
@@ -83,7 +86,7 @@ public:
     // album file is an export: the album is not taken as saved.
     bool SaveAlbum(const QString& path);
     // Whether icons are still being made from their pictures.
-    bool IsMakingIcon() const { return m_iconRequests > 0; }
+    bool IsMakingIcon() const { return m_icons.IsBusy(); }
 
     // Files dropped on the window, or named on the command line: each is added in turn, a
     // refused one not stopping the others; the first added is then shown, and it becomes
@@ -130,22 +133,11 @@ private slots:
     void OnFreeRegistration();
 
 private:
-    // Pictures, folders and album projects dropped or named on the command line; folders are
-    // added with their subfolders when `recursive`.
-    void TakeDroppedFiles(const QStringList& paths, bool recursive);
-    // Makes the 24 x 24 icon of the picture file off the window's thread, then calls `done`
-    // on it with the pixels, or with none when the file cannot be read.
     // Shows entry `index` and selects its row.
     void ShowPicture(int index);
     // Makes the album icon from the picture of entry `index` once its file is read; a
     // picture that cannot be read keeps the icon as it is.
     void MakeAlbumIcon(int index);
-    void MakeIcon(const std::string& source, std::function<void(std::optional<CIconPixels>)> done);
-    // Lets the icons asked for so far reach the album, so that a save holds the icon chosen
-    // just before it.
-    void FinishIcons();
-    // Asks whether to save unsaved changes as a project first; false when the user cancels.
-    bool AskToKeepChanges();
     void UpdateCaption();
     void OnSysCommand(int id);
     void OnSetCursor();
@@ -155,6 +147,11 @@ private:
     CShell& m_shell;
     CAlbumDocument m_document;
     CAlbumEditor m_editor{m_document};
+    CAlbumIcons m_icons;
+    CAlbumFileCommands m_files{m_document, m_icons, this};
+    CProjectCommands m_projects{m_document, m_editor, m_icons, m_files, this};
+    CHotSyncCommand m_hotSync{m_document, m_installLibrary, m_files, this};
+    std::unique_ptr<CPictureAdder> m_adder;  // made with the panes
     CPreviewPane* m_preview = nullptr;      // owned by its frame
     CAlbumInfoPane* m_albumInfo = nullptr;  // owned by its frame
     CImageListPane* m_imageList = nullptr;  // owned by its frame
@@ -169,13 +166,8 @@ private:
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
 
-    QString m_savedAlbum;  // the album file written last, for "View the Saved Album"
-    bool m_savedAlbumSinceClean = false;  // written since the project was last saved or opened
-    int m_iconRequests = 0;
     // The window's size as its template makes it, and the places of what moves or grows when
     // the window is made larger.
     QSize m_templateSize;
     std::vector<std::pair<QWidget*, QRect>> m_anchored;
-    // Icons are made here; it waits for them before the window goes.
-    QThreadPool m_workers;
 };

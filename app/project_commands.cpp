@@ -1,5 +1,5 @@
-// The main window's album projects: opening and saving them, the caption that names the
-// project, and the question before unsaved changes are lost.
+#include "app/project_commands.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,7 +13,10 @@
 
 #include "album/album_project.h"
 #include "album/file_output.h"
-#include "app/main_dlg.h"
+#include "app/album_file_commands.h"
+#include "app/album_icons.h"
+#include "edit/album_document.h"
+#include "panes/album_editor.h"
 #include "platform/registry.h"
 #include "platform/system_path.h"
 #include "res/resource.h"
@@ -56,18 +59,22 @@ bool ReadProjectText(const std::string& file, std::string& text, std::string& pr
 
 }  // namespace
 
-QString CMainDlg::ProjectPath() const {
+CProjectCommands::CProjectCommands(CAlbumDocument& document, CAlbumEditor& editor, CAlbumIcons& icons,
+                                   const CAlbumFileCommands& files, QWidget* window)
+    : m_document(document), m_editor(editor), m_icons(icons), m_files(files), m_window(window) {}
+
+QString CProjectCommands::Path() const {
     return PathFromSystem(m_document.ProjectPath());
 }
 
-bool CMainDlg::OpenAlbumProject(const QString& path) {
+bool CProjectCommands::Open(const QString& path) {
     const std::string file = PathToSystem(path);
     std::string text;
     std::string problem;
     CAlbum opened;
     const std::string folder = std::filesystem::absolute(file).parent_path().string();
     if (!ReadProjectText(file, text, problem) || !ReadAlbumProject(text, folder, opened, problem)) {
-        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
                              QStringLiteral("The album project\n%1\ncannot be opened: %2")
                                  .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
         return false;
@@ -85,10 +92,10 @@ bool CMainDlg::OpenAlbumProject(const QString& path) {
     const auto open = [this, opened, file, missing](std::optional<CIconPixels> pixels) {
         m_document.OpenProject(opened, pixels.value_or(CIconPixels(kIconSide * kIconSide * 3, 0)), file);
         if (m_document.Count() > 0) {
-            SelectImage(0);
+            m_editor.SelectImage(0);
         }
         if (!missing.isEmpty()) {
-            QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+            QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
                                  QStringLiteral("These pictures of the album were not found; they are marked "
                                                 "in the list:\n\n%1")
                                      .arg(missing.join(u'\n')));
@@ -97,13 +104,13 @@ bool CMainDlg::OpenAlbumProject(const QString& path) {
     if (opened.IconSource().empty()) {
         open(CIconPixels());
     } else {
-        MakeIcon(opened.IconSource(), open);
+        m_icons.Make(opened.IconSource(), open);
     }
     return true;
 }
 
-bool CMainDlg::SaveAlbumProject(const QString& path) {
-    FinishIcons();
+bool CProjectCommands::SaveAs(const QString& path) {
+    m_icons.Finish();
     const std::string file = PathToSystem(path);
     const std::string folder = std::filesystem::absolute(file).parent_path().string();
     const std::string text = WriteAlbumProject(m_document.Album(), folder);
@@ -115,7 +122,7 @@ bool CMainDlg::SaveAlbumProject(const QString& path) {
         output.reset();
     }
     if (!problem.empty() || !output) {
-        QMessageBox::warning(this, LoadResString(IDS_CAPTION),
+        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
                              QStringLiteral("The album project cannot be saved as\n%1\n\n%2")
                                  .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
         return false;
@@ -125,73 +132,57 @@ bool CMainDlg::SaveAlbumProject(const QString& path) {
     return true;
 }
 
-void CMainDlg::OnOpenAlbumProject() {
-    if (!AskToKeepChanges()) {
+void CProjectCommands::AskAndOpen() {
+    if (!KeepChangesFirst()) {
         return;
     }
-    QFileDialog dialog(this);
+    QFileDialog dialog(m_window);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     PrepareFileDialog(dialog, kProjectFilter, kProjectFolderSetting);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        (void)OpenAlbumProject(dialog.selectedFiles().constFirst());
+        (void)Open(dialog.selectedFiles().constFirst());
     }
 }
 
-void CMainDlg::OnSaveAlbumProject() {
-    QFileDialog dialog(this);
+void CProjectCommands::AskAndSave() {
+    QFileDialog dialog(m_window);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("json"));
     PrepareFileDialog(dialog, kProjectFilter, kProjectFolderSetting);
-    dialog.selectFile(!ProjectPath().isEmpty()
-                          ? ProjectPath()
+    dialog.selectFile(!Path().isEmpty()
+                          ? Path()
                           : QString::fromStdString(m_document.Album().Title()) + QLatin1String(kProjectExtension));
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        (void)SaveAlbumProject(dialog.selectedFiles().constFirst());
+        (void)SaveAs(dialog.selectedFiles().constFirst());
     }
 }
 
-bool CMainDlg::HasUnsavedChanges() const {
+bool CProjectCommands::HasChanges() const {
     // A new album with nothing in it has nothing to lose.
     return !m_document.IsClean() && !m_document.IsBlank();
 }
 
-void CMainDlg::UpdateCaption() {
-    const QString caption = LoadResString(IDS_CAPTION);
-    // The mark shows while the album differs from the one last saved or opened.
-    setWindowTitle(ProjectPath().isEmpty()
-                       ? caption + QStringLiteral("[*]")
-                       : QFileInfo(ProjectPath()).fileName() + QStringLiteral("[*] - ") + caption);
-}
-
-bool CMainDlg::AskToKeepChanges() {
-    if (!HasUnsavedChanges()) {
+bool CProjectCommands::KeepChangesFirst() {
+    if (!HasChanges()) {
         return true;
     }
     // An album file is an export: it cannot be edited again, so the project is what keeps the
     // work.
     const QString question =
-        m_savedAlbumSinceClean
+        m_files.WrittenSinceProjectSaved()
             ? QStringLiteral("The album was written to %1 but not saved as a project.\nSave the project?")
-                  .arg(QFileInfo(m_savedAlbum).fileName())
+                  .arg(QFileInfo(m_files.LastWritten()).fileName())
             : QStringLiteral("The album has changes that are not saved.\nSave them as an album project first?");
-    const auto answer = QMessageBox::question(this, LoadResString(IDS_CAPTION), question,
+    const auto answer = QMessageBox::question(m_window, LoadResString(IDS_CAPTION), question,
                                               QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                               QMessageBox::Save);
     if (answer == QMessageBox::Cancel) {
         return false;
     }
     if (answer == QMessageBox::Save) {
-        OnSaveAlbumProject();
-        return !HasUnsavedChanges();
+        AskAndSave();
+        return !HasChanges();
     }
     return true;
-}
-
-void CMainDlg::closeEvent(QCloseEvent* event) {
-    if (!AskToKeepChanges()) {
-        event->ignore();
-        return;
-    }
-    CTemplateDialog::closeEvent(event);
 }

@@ -78,10 +78,11 @@ add_library(tavelo_desktop STATIC
   panes/size_page.cpp panes/size_page.h
   app/about_dlg.cpp app/about_dlg.h
   app/album_app.cpp app/album_app.h
-  app/add_pictures.cpp
-  app/album_file_commands.cpp
-  app/hotsync_command.cpp
-  app/project_commands.cpp
+  app/add_pictures.cpp app/add_pictures.h
+  app/album_icons.cpp app/album_icons.h
+  app/album_file_commands.cpp app/album_file_commands.h
+  app/hotsync_command.cpp app/hotsync_command.h
+  app/project_commands.cpp app/project_commands.h
   app/album_viewer_dlg.cpp app/album_viewer_dlg.h
   app/help_pages.cpp app/help_pages.h
   app/main_dlg.cpp app/main_dlg.h

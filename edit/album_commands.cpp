@@ -1,6 +1,29 @@
 #include "edit/album_commands.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "album/album_rules.h"
+
+namespace {
+
+// The name of a one-picture edit in the Undo and Redo menu items.
+QString EditName(unsigned fields) {
+    switch (fields) {
+        case kFieldTitle: return QStringLiteral("Edit Picture Title");
+        case kFieldNote: return QStringLiteral("Edit Picture Note");
+        case kFieldDepth: return QStringLiteral("Change Color Depth");
+        case kFieldBrightness: return QStringLiteral("Change Brightness");
+        case kFieldContrast: return QStringLiteral("Change Contrast");
+        case kFieldDither: return QStringLiteral("Change Dither");
+        case kFieldCrop: return QStringLiteral("Change Crop");
+        case kFieldLimit: return QStringLiteral("Change Size Limit");
+        case kFieldOffset: return QStringLiteral("Move Crop Window");
+        default: return QStringLiteral("Change Picture");
+    }
+}
+
+}  // namespace
 
 CInsertEntriesCommand::CInsertEntriesCommand(CAlbumDocument& document, int at, std::vector<CAlbumImage> entries)
     : m_document(document), m_at(at), m_entries(std::move(entries)) {
@@ -125,4 +148,99 @@ void CReplaceAlbumCommand::redo() {
 
 void CReplaceAlbumCommand::undo() {
     m_document.DoReplace(m_before, m_beforeIcon, m_beforeProject);
+}
+
+// The document's edits: each pushes the command that does it.
+
+int CAlbumDocument::AddPictures(std::vector<CAlbumImage> entries) {
+    const std::size_t room = kMaxPictures - std::min<std::size_t>(kMaxPictures, m_album.Count());
+    if (entries.size() > room) {
+        entries.resize(room);
+    }
+    const int count = static_cast<int>(entries.size());
+    if (count > 0) {
+        m_undo.push(new CInsertEntriesCommand(*this, Count(), std::move(entries)));
+    }
+    return count;
+}
+
+bool CAlbumDocument::DeletePicture(int index) {
+    if (Entry(index) == nullptr) {
+        return false;
+    }
+    m_undo.push(new CRemoveEntryCommand(*this, index));
+    return true;
+}
+
+bool CAlbumDocument::MovePicture(int from, int to) {
+    if (Entry(from) == nullptr || Entry(to) == nullptr) {
+        return false;
+    }
+    if (from != to) {
+        m_undo.push(new CMoveEntryCommand(*this, from, to));
+    }
+    return true;
+}
+
+void CAlbumDocument::SetIcon(const std::string& source, const CIconPixels& pixels) {
+    if (source == m_album.IconSource() && pixels == IconPixels()) {
+        return;
+    }
+    m_undo.push(new CIconCommand(*this, source, pixels));
+}
+
+bool CAlbumDocument::EditPicture(int index, unsigned what, const CAlbumImage& value) {
+    const CAlbumImage* entry = Entry(index);
+    if (entry == nullptr) {
+        return false;
+    }
+    CAlbumImage after = *entry;
+    CopyEntryFields(value, after, what);
+    if (after == *entry) {
+        return true;
+    }
+    std::vector<CEditEntriesCommand::CChange> changes{{index, *entry, after}};
+    m_undo.push(new CEditEntriesCommand(*this, std::move(changes), what, EditName(what), m_mergeRun, true));
+    return true;
+}
+
+void CAlbumDocument::ApplyToAll(unsigned what, const CAlbumImage& value, const QString& name) {
+    std::vector<CEditEntriesCommand::CChange> changes;
+    for (int i = 0; i < Count(); ++i) {
+        CAlbumImage after = *Entry(i);
+        CopyEntryFields(value, after, what);
+        if (!(after == *Entry(i))) {
+            changes.push_back({i, *Entry(i), std::move(after)});
+        }
+    }
+    if (!changes.empty()) {
+        m_undo.push(new CEditEntriesCommand(*this, std::move(changes), what, name, m_mergeRun, false));
+    }
+    BreakMerge();
+}
+
+void CAlbumDocument::SetAlbumTitle(const std::string& title) {
+    if (title != m_album.Title()) {
+        m_undo.push(new CAlbumTextCommand(*this, true, m_album.Title(), title, m_mergeRun));
+    }
+}
+
+void CAlbumDocument::SetAlbumNote(const std::string& note) {
+    if (note != m_album.Note()) {
+        m_undo.push(new CAlbumTextCommand(*this, false, m_album.Note(), note, m_mergeRun));
+    }
+}
+
+void CAlbumDocument::Reset() {
+    if (IsBlank()) {
+        return;
+    }
+    m_undo.push(new CReplaceAlbumCommand(*this, CAlbum(), {}, {}, QStringLiteral("Reset")));
+    BreakMerge();
+}
+
+void CAlbumDocument::OpenProject(const CAlbum& album, const CIconPixels& icon, const std::string& projectPath) {
+    m_undo.push(new CReplaceAlbumCommand(*this, album, icon, projectPath, QStringLiteral("Open Album Project")));
+    BreakMerge();
+    m_undo.setClean();
 }

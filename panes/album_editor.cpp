@@ -8,14 +8,18 @@ CAlbumEditor::CAlbumEditor(CAlbumDocument& document, QObject* parent) : QObject(
 
 bool CAlbumEditor::AddImage(const QString& path) {
     // The one place a picture's path becomes the system's bytes.
-    const std::string file = PathToSystem(path);
+    return AddPictureFile(PathToSystem(path));
+}
+
+bool CAlbumEditor::AddPictureFile(const std::string& file) {
     if (!HasPictureExtension(file) || m_document.Album().IsFull()) {
         return false;
     }
     const CNewPictureDefaults& defaults = m_document.NewPictureDefaults();
     CAlbumImage entry;
     entry.m_sourcePath = file;
-    entry.m_title = PictureTitle(path.toStdString());
+    // The title is text: the name as the user sees it.
+    entry.m_title = PictureTitle(PathFromSystem(file).toStdString());
     entry.m_sizeLimitWidth = defaults.limitWidth;
     entry.m_sizeLimitHeight = defaults.limitHeight;
     entry.m_crop = defaults.crop;

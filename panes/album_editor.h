@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include <QObject>
 #include <QString>
@@ -22,6 +23,8 @@ public:
     // for a file that is not a picture by its extension or when the album is full. Neither
     // selects it nor changes the icon.
     [[nodiscard]] bool AddImage(const QString& path);
+    // The same for a path already in the system's bytes, as a folder listing gives it.
+    [[nodiscard]] bool AddPictureFile(const std::string& file);
     // Removes entry `index`; the caller chooses what to show next.
     bool DeleteImage(std::int16_t index);
     // Moves entry `from` to stand at `to`, the others closing up; the icon and the shown

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class CAlbumDocument;
+class CAlbumEditor;
+class CAlbumFileCommands;
+class CImageListPane;
+class CProjectCommands;
+class QMimeData;
+class QWidget;
+
+// Adding pictures beyond Add Files: Add Folder, and files dropped on the window or named on
+// the command line.
+class CPictureAdder {
+public:
+    CPictureAdder(CAlbumEditor& editor, CProjectCommands& projects, CAlbumFileCommands& files,
+                  const CImageListPane& list, QWidget* window);
+
+    // Adds the picture files of a folder (and its subfolders when `recursive`) in natural
+    // order, up to the album's limit, and says in one message how many were added and how
+    // many left out and why.
+    void AddFolder(const QString& folder, bool recursive);
+    // Asks for a folder, and whether to take its subfolders, and adds its pictures.
+    void AskForFolder();
+    // Pictures, folders and album projects dropped or named on the command line: each is
+    // added in turn, a refused one not stopping the others; the first added is then shown,
+    // and it becomes the album icon when the list had no selection to keep. A folder adds its
+    // pictures (with its subfolders when `recursive`); a project is opened instead; an album
+    // file is shown in the handheld view.
+    void TakeFiles(const QStringList& paths, bool recursive);
+
+    // The local files a drag brings.
+    static QStringList DroppedFiles(const QMimeData* data);
+
+private:
+    CAlbumEditor& m_editor;
+    CProjectCommands& m_projects;
+    CAlbumFileCommands& m_files;
+    const CImageListPane& m_list;
+    QWidget* m_window;
+};
