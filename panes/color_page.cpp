@@ -140,7 +140,7 @@ void CColorPage::ResetSlider(unsigned field) {
 
 void CColorPage::OnShowAsSaved() {
     (void)WriteProgramSetting(kShowAsSavedSetting, m_showAsSaved->isChecked() ? "1" : "0");
-    emit showAsSavedChanged();
+    emit showAsSavedChanged(m_showAsSaved->isChecked());
 }
 
 void CColorPage::OnApplyToAll() {

@@ -33,7 +33,8 @@ public:
     QCheckBox* ShowAsSavedBox() const { return m_showAsSaved; }
 
 signals:
-    void showAsSavedChanged();
+    // The view option "Show as saved", at start and when the user changes it.
+    void showAsSavedChanged(bool on);
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;

@@ -95,7 +95,11 @@ void CPreviewPane::OnInitDialog() {
     connect(m_tab, &CTabCtrl::selChange, this, &CPreviewPane::OnSelChangeTab);
     connect(m_horizontal, &QScrollBar::valueChanged, this, &CPreviewPane::OnHScroll);
     connect(m_vertical, &QScrollBar::valueChanged, this, &CPreviewPane::OnVScroll);
-    connect(m_color, &CColorPage::showAsSavedChanged, this, &CPreviewPane::DrawPreview);
+    m_showAsSaved = m_color->ShowAsSavedBox()->isChecked();
+    connect(m_color, &CColorPage::showAsSavedChanged, this, [this](bool on) {
+        m_showAsSaved = on;
+        DrawPreview();
+    });
     // A press on a bar starts a step of its own; the moves of one press are one step.
     for (QScrollBar* bar : {m_horizontal, m_vertical}) {
         connect(bar, &QScrollBar::sliderPressed, this, [this] {
@@ -422,7 +426,7 @@ void CPreviewPane::DrawPreview() {
     }
     // The whole picture converted is already what is stored when it is not cropped.
     const CAlbumImage* entry = CurrentEntry();
-    if (m_color->ShowAsSavedBox()->isChecked() && entry != nullptr && entry->m_crop != 0 && DrawSavedWindow()) {
+    if (m_showAsSaved && entry != nullptr && entry->m_crop != 0 && DrawSavedWindow()) {
         return;
     }
     // Inside the view's one-pixel frame.

@@ -151,6 +151,7 @@ private:
     std::uint64_t m_ticket = 0;  // the request whose answer is still wanted
     bool m_loading = false;
     bool m_settingBars = false;
+    bool m_showAsSaved = false;
     QString m_status;
     QTimer m_loadingTimer;
 };
