@@ -68,9 +68,10 @@ enum class BuildOutcome {
 };
 
 struct CBuildResult {
-    BuildOutcome outcome = BuildOutcome::Written;
-    CPictureFailure picture;  // PictureFailed: which picture and why
-    std::string reason;       // Refused, WriteFailed: why
+    // A result no build has filled in yet tells of no file.
+    BuildOutcome outcome = BuildOutcome::WriteFailed;
+    CPictureFailure picture;                                // PictureFailed: which picture and why
+    std::string reason = "the album file was not written";  // Refused, WriteFailed: why
 };
 
 // Builds the album file at `path` (the system's bytes). Nothing is written, and an existing
@@ -81,5 +82,5 @@ CBuildResult BuildAlbumFile(const CAlbum& album, const std::string& path,
 // The size of the album file in bytes, from each picture's natural size; pictures whose size
 // is unknown (width or height 0) count as none. What BuildAlbumFile checks against the
 // largest album file before it starts.
-std::uint64_t EstimateAlbumFileSize(const CAlbum& album,
-                                    const std::vector<std::pair<std::int32_t, std::int32_t>>& sizes);
+std::uint64_t EstimateAlbumFileSize(
+    const CAlbum& album, const std::vector<std::pair<std::int32_t, std::int32_t>>& sizes);

@@ -24,6 +24,7 @@ set(TAVELO_MEDIA_SOURCES
   platform/album_file_input.cpp platform/album_file_input.h
   platform/file_output.cpp platform/file_output.h
   platform/install_library.cpp platform/install_library.h
+  platform/install_target.cpp platform/install_target.h
   platform/registry.cpp platform/registry.h
   platform/shell.cpp platform/shell.h
   platform/system_path.cpp platform/system_path.h)

@@ -6,6 +6,10 @@
 #include <memory>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "convert/color_palette.h"
 #include "convert/depth_converter.h"
 #include "convert/octree_quantizer.h"
@@ -95,10 +99,263 @@ void MapPixels(const CDib& source, CDib& destination, const std::uint8_t* map) {
     }
 }
 
-// Error diffusion over the adaptive palette: half of each channel's error to the right, a
-// quarter below-left and the rest below, rows in storage order, no serpentine.
-bool DiffusePixels(const CDib& source, CDib& destination, const std::uint8_t* map,
-                   const CColorPalette& palette) {
+// The nearest of the picture's own palette colours to any colour, by the sum of squared channel
+// differences, the lowest index among equals. Colour space is cut into cubes, each holding the
+// short list of colours that can be nearest to some point inside it: a colour whose closest
+// approach to the cube is farther than some other colour's farthest point can never win there.
+// Lists are made when a cube is first reached: for a large cube from the whole palette, for a
+// small one from the list of the large cube around it. Each distance carries its colour's index
+// in its low byte, so the smallest of them is the nearest colour with the lowest index among
+// equals, found without a branch. The lists live in stores taken before the first pixel, so
+// that no pixel waits on memory; once the small lists' store is full, a cube without a list is
+// answered from its large cube's list.
+class CNearestColor {
+public:
+    // Small cubes are the 8 x 8 x 8 groups of the quantiser's map key; eight of them a side
+    // make a large cube.
+    static constexpr int kSmallBits = 3;
+    static constexpr int kLargeBits = 6;
+    static constexpr int kSmallCubes = 1 << (3 * (8 - kSmallBits));
+    static constexpr int kLargeCubes = 1 << (3 * (8 - kLargeBits));
+    static constexpr std::uint32_t kMaxColors = 256;
+    static constexpr std::uint32_t kGuesses = 1 << 18;
+    // A small list is kept in blocks of four colours, whose four distances are worked out side
+    // by side.
+    static constexpr std::uint32_t kLanes = 4;
+    static constexpr std::uint32_t kBlockWords = 3 * kLanes;
+    // Ample for a photograph: its colours reach some ten thousand small cubes of two blocks at
+    // most, mostly.
+    static constexpr std::size_t kSmallPoolWords = std::size_t{1} << 19;
+
+    // Packs one colour as red, green, blue and index from the low byte up.
+    static std::uint32_t Pack(std::uint32_t red, std::uint32_t green, std::uint32_t blue,
+                              std::uint32_t index) {
+        return red | (green << 8) | (blue << 16) | (index << 24);
+    }
+
+    // The first `count` palette entries are the candidates; at least one is kept, so that an
+    // empty palette answers with its black entry 0.
+    bool Prepare(const CColorPalette& palette, std::int32_t count) {
+        m_count = static_cast<std::uint32_t>(std::clamp<std::int32_t>(count, 1, kMaxColors));
+        for (std::uint32_t i = 0; i < m_count; ++i) {
+            std::uint8_t red = 0;
+            std::uint8_t green = 0;
+            std::uint8_t blue = 0;
+            palette.GetEntry(static_cast<std::uint16_t>(i), red, green, blue);
+            m_colors[i] = Pack(red, green, blue, i);
+        }
+        m_small.reset(new (std::nothrow) List[kSmallCubes]);
+        m_large.reset(new (std::nothrow) List[kLargeCubes]);
+        // Every large list fits: at most the whole palette for each large cube.
+        m_largePool.reset(new (std::nothrow) std::uint32_t[kLargeCubes * kMaxColors]);
+        m_smallPool.reset(new (std::nothrow) std::uint32_t[kSmallPoolWords]);
+        m_guess.reset(new (std::nothrow) std::uint8_t[kGuesses]());
+        return m_small && m_large && m_largePool && m_smallPool && m_guess;
+    }
+
+    static std::uint32_t Cube(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+        return ((red >> kSmallBits) << (2 * (8 - kSmallBits))) |
+               ((green >> kSmallBits) << (8 - kSmallBits)) | (blue >> kSmallBits);
+    }
+
+    // The index of the nearest colour to a colour of channels 0..255.
+    std::uint32_t Find(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+        const std::uint32_t cube = Cube(red, green, blue);
+        const List list = m_small[cube];
+        if (list.size == 0) {
+            return FindWithoutList(red, green, blue, cube);
+        }
+        return SearchBlocks(m_smallPool.get() + list.start, list.size,
+                            static_cast<std::int32_t>(red), static_cast<std::int32_t>(green),
+                            static_cast<std::int32_t>(blue));
+    }
+
+    // The colour at an index Find gave, packed.
+    std::uint32_t Color(std::uint32_t index) const { return m_colors[index]; }
+
+    // The answer last given for a colour's 4 x 4 x 4 group, a good guess at the next one there.
+    static std::uint32_t GuessKey(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+        return ((red >> 2) << 12) | ((green >> 2) << 6) | (blue >> 2);
+    }
+    std::uint32_t Guess(std::uint32_t key) const { return m_guess[key]; }
+    void SetGuess(std::uint32_t key, std::uint32_t index) {
+        m_guess[key] = static_cast<std::uint8_t>(index);
+    }
+
+private:
+    struct List {
+        std::uint32_t start = 0;
+        std::uint32_t size = 0;  // colours or blocks; 0 until the list is made, never after
+    };
+
+    // The lowest corner of the cube a colour lies in, cubes of 2^bits a side.
+    struct Low {
+        std::int32_t channel[3];
+    };
+    static Low Corner(std::uint32_t red, std::uint32_t green, std::uint32_t blue, int bits) {
+        return {{static_cast<std::int32_t>(red >> bits << bits),
+                 static_cast<std::int32_t>(green >> bits << bits),
+                 static_cast<std::int32_t>(blue >> bits << bits)}};
+    }
+
+    static std::int32_t Channel(std::uint32_t packed, int c) {
+        return static_cast<std::int32_t>((packed >> (8 * c)) & 0xFF);
+    }
+
+    static std::uint32_t Search(const std::uint32_t* colors, std::uint32_t count, std::int32_t red,
+                                std::int32_t green, std::int32_t blue) {
+        std::uint32_t best = 0xFFFFFFFF;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::int32_t dr = red - Channel(colors[i], 0);
+            const std::int32_t dg = green - Channel(colors[i], 1);
+            const std::int32_t db = blue - Channel(colors[i], 2);
+            const auto distance = static_cast<std::uint32_t>(dr * dr + dg * dg + db * db);
+            best = std::min(best, (distance << 8) | (colors[i] >> 24));
+        }
+        return best & 0xFF;
+    }
+
+    // A block's layout: red and green of its four colours interleaved, then blue with zeros
+    // between, as 16-bit numbers, then the four indexes as 32-bit numbers. Squares and their
+    // sums then come from multiply-adds of 16-bit pairs.
+    static std::uint32_t SearchBlocks(const std::uint32_t* block, std::uint32_t blocks,
+                                      std::int32_t red, std::int32_t green, std::int32_t blue) {
+        // Distances stay below 2^18, so the keys are positive as signed numbers too.
+#if defined(__SSE2__)
+        const __m128i redGreen = _mm_set1_epi32((green << 16) | red);
+        const __m128i blueZero = _mm_set1_epi32(blue);
+        __m128i best = _mm_set1_epi32(0x7FFFFFFF);
+        for (std::uint32_t b = 0; b < blocks; ++b, block += kBlockWords) {
+            const __m128i* lanes = reinterpret_cast<const __m128i*>(block);
+            const __m128i dRedGreen = _mm_sub_epi16(redGreen, _mm_loadu_si128(lanes));
+            const __m128i dBlue = _mm_sub_epi16(blueZero, _mm_loadu_si128(lanes + 1));
+            const __m128i distance =
+                _mm_add_epi32(_mm_madd_epi16(dRedGreen, dRedGreen), _mm_madd_epi16(dBlue, dBlue));
+            const __m128i key =
+                _mm_or_si128(_mm_slli_epi32(distance, 8), _mm_loadu_si128(lanes + 2));
+            best = Min(best, key);
+        }
+        best = Min(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(1, 0, 3, 2)));
+        best = Min(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(2, 3, 0, 1)));
+        return static_cast<std::uint32_t>(_mm_cvtsi128_si32(best)) & 0xFF;
+#else
+        std::int32_t best = 0x7FFFFFFF;
+        for (std::uint32_t b = 0; b < blocks; ++b, block += kBlockWords) {
+            const auto* half = reinterpret_cast<const std::int16_t*>(block);
+            for (std::uint32_t i = 0; i < kLanes; ++i) {
+                const std::int32_t dr = red - half[2 * i];
+                const std::int32_t dg = green - half[2 * i + 1];
+                const std::int32_t db = blue - half[2 * kLanes + 2 * i];
+                const auto index = static_cast<std::int32_t>(block[2 * kLanes + i]);
+                best = std::min(best, ((dr * dr + dg * dg + db * db) << 8) | index);
+            }
+        }
+        return static_cast<std::uint32_t>(best) & 0xFF;
+#endif
+    }
+
+#if defined(__SSE2__)
+    static __m128i Min(__m128i a, __m128i b) {
+        const __m128i aIsGreater = _mm_cmpgt_epi32(a, b);
+        return _mm_or_si128(_mm_and_si128(aIsGreater, b), _mm_andnot_si128(aIsGreater, a));
+    }
+#endif
+
+    // The colours among `from` that can be nearest somewhere in the cube, in palette order.
+    static std::uint32_t Candidates(const std::uint32_t* from, std::uint32_t count,
+                                    const Low& corner, std::int32_t side, std::uint32_t* kept) {
+        std::int32_t nearest[kMaxColors];
+        std::int32_t bound = 0x7FFFFFFF;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::int32_t near = 0;
+            std::int32_t far = 0;
+            for (int c = 0; c < 3; ++c) {
+                const std::int32_t v = Channel(from[i], c);
+                const std::int32_t low = corner.channel[c];
+                const std::int32_t high = low + side - 1;
+                const std::int32_t outside = v < low ? low - v : (v > high ? v - high : 0);
+                const std::int32_t across = std::max(v - low, high - v);
+                near += outside * outside;
+                far += across * across;
+            }
+            nearest[i] = near;
+            bound = std::min(bound, far);
+        }
+        std::uint32_t n = 0;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (nearest[i] <= bound) {
+                kept[n++] = from[i];
+            }
+        }
+        return n;
+    }
+
+    // Makes the lists a colour's cubes lack and answers from the shortest one there is.
+    std::uint32_t FindWithoutList(std::uint32_t red, std::uint32_t green, std::uint32_t blue,
+                                  std::uint32_t cube) {
+        constexpr int kLargeSide = 8 - kLargeBits;
+        const std::uint32_t large = ((red >> kLargeBits) << (2 * kLargeSide)) |
+                                    ((green >> kLargeBits) << kLargeSide) | (blue >> kLargeBits);
+        List& outer = m_large[large];
+        if (outer.size == 0) {
+            outer.start = large * kMaxColors;
+            outer.size = Candidates(m_colors, m_count, Corner(red, green, blue, kLargeBits),
+                                    1 << kLargeBits, m_largePool.get() + outer.start);
+        }
+        const std::uint32_t* from = m_largePool.get() + outer.start;
+        std::uint32_t kept[kMaxColors];
+        const std::uint32_t n = Candidates(from, outer.size, Corner(red, green, blue, kSmallBits),
+                                           1 << kSmallBits, kept);
+        const std::uint32_t blocks = (n + kLanes - 1) / kLanes;
+        if (kSmallPoolWords - m_smallUsed < blocks * kBlockWords) {
+            return Search(from, outer.size, static_cast<std::int32_t>(red),
+                          static_cast<std::int32_t>(green), static_cast<std::int32_t>(blue));
+        }
+        List& list = m_small[cube];
+        list.start = static_cast<std::uint32_t>(m_smallUsed);
+        list.size = blocks;
+        std::uint32_t* block = m_smallPool.get() + m_smallUsed;
+        m_smallUsed += blocks * kBlockWords;
+        for (std::uint32_t b = 0; b < blocks; ++b, block += kBlockWords) {
+            auto* half = reinterpret_cast<std::int16_t*>(block);
+            for (std::uint32_t i = 0; i < kLanes; ++i) {
+                // The last block is filled up with the list's last colour, which changes nothing.
+                const std::uint32_t color = kept[std::min(b * kLanes + i, n - 1)];
+                half[2 * i] = static_cast<std::int16_t>(Channel(color, 0));
+                half[2 * i + 1] = static_cast<std::int16_t>(Channel(color, 1));
+                half[2 * kLanes + 2 * i] = static_cast<std::int16_t>(Channel(color, 2));
+                half[2 * kLanes + 2 * i + 1] = 0;
+                block[2 * kLanes + i] = color >> 24;
+            }
+        }
+        return Find(red, green, blue);
+    }
+
+    std::uint32_t m_colors[kMaxColors] = {};
+    std::uint32_t m_count = 0;
+    std::unique_ptr<List[]> m_small;
+    std::unique_ptr<std::uint8_t[]> m_guess;
+    std::unique_ptr<List[]> m_large;
+    std::unique_ptr<std::uint32_t[]> m_largePool;
+    std::unique_ptr<std::uint32_t[]> m_smallPool;
+    std::size_t m_smallUsed = 0;
+};
+
+// Keeps the compiler from seeing that a value equals one it was compared with, which would let
+// it take the compared value instead, and so wait for it.
+inline void HideFromOptimizer(std::uint32_t& value) {
+#if defined(__GNUC__)
+    asm("" : "+r"(value));
+#else
+    (void)value;
+#endif
+}
+
+// Error diffusion over the palette's first `leaves` entries, the colours made from the
+// picture: each pixel takes the nearest of them, then half of each channel's error goes to the
+// right, a quarter below-left and the rest below, rows in storage order, no serpentine.
+bool DiffusePixels(const CDib& source, CDib& destination, const CColorPalette& palette,
+                   std::int32_t leaves) {
     const std::int32_t width = source.Width();
     // Current and next row for each of red, green and blue, each of width + 2 cells: a spare
     // cell in front takes the below-left share of the first pixel, and one behind reads as
@@ -116,23 +373,9 @@ bool DiffusePixels(const CDib& source, CDib& destination, const std::uint8_t* ma
         current[channel] = buffer.get() + channel * cells + 1;  // C[0]
         next[channel] = buffer.get() + (3 + channel) * cells + 1;
     }
-    // Index and colour in one entry per map key (index, red, green, blue from the low byte
-    // up), so that a pixel's choice and its error take one lookup.
-    std::unique_ptr<std::uint32_t[]> choices(new (std::nothrow)
-                                                 std::uint32_t[COctreeQuantizer::kMapSize]);
-    if (!choices) {
+    CNearestColor nearest;
+    if (!nearest.Prepare(palette, leaves)) {
         return false;
-    }
-    std::uint32_t colors[256] = {};  // entries past the palette stay black
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        std::uint8_t red = 0;
-        std::uint8_t green = 0;
-        std::uint8_t blue = 0;
-        palette.GetEntry(static_cast<std::uint16_t>(i), red, green, blue);
-        colors[i] = (red << 8) | (green << 16) | (static_cast<std::uint32_t>(blue) << 24);
-    }
-    for (std::int32_t key = 0; key < COctreeQuantizer::kMapSize; ++key) {
-        choices[key] = map[key] | colors[map[key]];
     }
     for (std::int32_t y = 0; y < source.Height(); ++y) {
         const std::uint8_t* in = source.Row(y);
@@ -157,21 +400,26 @@ bool DiffusePixels(const CDib& source, CDib& destination, const std::uint8_t* ma
             const std::int32_t r = in[2] + carryR;
             const std::int32_t g = in[1] + carryG;
             const std::int32_t b = in[0] + carryB;
-            std::uint32_t key;
-            if ((static_cast<std::uint32_t>(r) | static_cast<std::uint32_t>(g) |
-                 static_cast<std::uint32_t>(b)) <= 255) {
-                // The usual case, kept free of the clamping.
-                key = ((static_cast<std::uint32_t>(r) & 0xF8) << 7) |
-                      ((static_cast<std::uint32_t>(g) & 0xF8) << 2) |
-                      (static_cast<std::uint32_t>(b) >> 3);
-            } else {
-                key = COctreeQuantizer::MapKey(ClampToByte(r), ClampToByte(g), ClampToByte(b));
+            const std::uint32_t red = ClampToByte(r);
+            const std::uint32_t green = ClampToByte(g);
+            const std::uint32_t blue = ClampToByte(b);
+            // The next pixel waits on this one's error, and so on its colour. The guess gives
+            // that colour at once; the search, which nothing waits on, only confirms it, and
+            // a wrong guess is mended before anything is written.
+            const std::uint32_t cube = CNearestColor::GuessKey(red, green, blue);
+            const std::uint32_t guess = nearest.Guess(cube);
+            std::uint32_t index = guess;
+            HideFromOptimizer(index);
+            const std::uint32_t found = nearest.Find(red, green, blue);
+            if (found != guess) [[unlikely]] {
+                nearest.SetGuess(cube, found);
+                index = found;
             }
-            const std::uint32_t choice = choices[key];
-            out[x] = static_cast<std::uint8_t>(choice);
-            const std::int32_t er = r - static_cast<std::int32_t>((choice >> 8) & 0xFF);
-            const std::int32_t eg = g - static_cast<std::int32_t>((choice >> 16) & 0xFF);
-            const std::int32_t eb = b - static_cast<std::int32_t>(choice >> 24);
+            const std::uint32_t choice = nearest.Color(index);
+            out[x] = static_cast<std::uint8_t>(index);
+            const std::int32_t er = r - static_cast<std::int32_t>(choice & 0xFF);
+            const std::int32_t eg = g - static_cast<std::int32_t>((choice >> 8) & 0xFF);
+            const std::int32_t eb = b - static_cast<std::int32_t>((choice >> 16) & 0xFF);
             nr[x - 1] = belowR + er / 4;
             ng[x - 1] = belowG + eg / 4;
             nb[x - 1] = belowB + eb / 4;
@@ -281,17 +529,17 @@ bool ConvertToColor(const CDib& source, CDib& destination, std::uint8_t deviceLa
         PackDirectColor(source, destination, deviceLayout != 0);
         return true;
     }
+    if (dither) {
+        return DiffusePixels(source, destination, palette, quantizer.LeafCount());
+    }
     std::unique_ptr<std::uint8_t[]> map(new (std::nothrow)
                                             std::uint8_t[COctreeQuantizer::kMapSize]);
     if (!map) {
         return false;
     }
     NarrowMap(quantizer, map.get());
-    if (!dither) {
-        MapPixels(source, destination, map.get());
-        return true;
-    }
-    return DiffusePixels(source, destination, map.get(), palette);
+    MapPixels(source, destination, map.get());
+    return true;
 }
 
 }  // namespace

@@ -247,6 +247,18 @@ bool CPictureLoader::RenderToDib(CDib& dib, const std::vector<bool>& rowsFromTop
     return true;
 }
 
+std::string PictureProblem(const std::string& path, CDib* decoded) {
+    CPictureLoader loader;
+    CDib local;
+    CDib& picture = decoded != nullptr ? *decoded : local;
+    picture.Reset();
+    if (!loader.Open(path) || !loader.RenderToDib(picture)) {
+        picture.Reset();
+        return loader.Error().empty() ? "the picture cannot be read" : loader.Error();
+    }
+    return {};
+}
+
 CPictureReading PictureReading() {
     CPictureReading reading;
     reading.load = [](const std::string& path, const RowsWanted& rows, CDib& picture,

@@ -49,6 +49,13 @@ private:
     std::string m_error;
 };
 
+// Whether a picture file (the system's path) can be read: its header, then every row decoded,
+// as the album build would. Empty when it can, otherwise the reason, as Error() gives it. When
+// it can and `decoded` is given, the whole picture is left there (24 bits, natural size), for
+// a cache to keep; otherwise `decoded` is left empty. Shares nothing, so it may run on any thread,
+// several at once.
+std::string PictureProblem(const std::string& path, CDib* decoded = nullptr);
+
 // How the album build reads pictures: with a CPictureLoader each, decoding only the rows the
 // build uses.
 CPictureReading PictureReading();

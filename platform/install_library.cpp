@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
@@ -19,26 +18,34 @@ namespace {
 constexpr char kJPilotFolder[] = ".jpilot";
 constexpr char kJPilotSettings[] = "jpilot.rc";
 constexpr char kJPilotQueue[] = "jpilot.install";
+// J-Pilot reads each queued line into 1,000 bytes: 999 of them and a terminator, and the 999
+// take the newline too.
+constexpr qsizetype kLongestQueuedPath = 998;
 constexpr char kUserKey[] = "user";
 constexpr char kFurtherHomesValue[] = "jpilot homes";
 constexpr char kInstallFolder[] = "tavelo/install";
 // Room for the list of further homes in the settings store.
 constexpr std::uint32_t kHomesBufferSize = 64 * 1024;
 
-// The name in the home's "user NAME" line; empty when it has none.
+// The user J-Pilot reads from the home's settings: lines of a name, one space and a value.
+// Every line of a name sets it again, and a line without a value is passed over, so the last
+// "user" line with a value wins; a value of blanks only is no user either.
 std::string ReadJPilotUser(const QString& home) {
     QFile file(home + '/' + kJPilotFolder + '/' + kJPilotSettings);
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    const QString key = QString::fromLatin1(kUserKey);
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.size() > key.size() && line.startsWith(key) && line.at(key.size()).isSpace()) {
-            return line.mid(key.size()).trimmed().toStdString();
+    const QByteArray key = QByteArray(kUserKey) + ' ';
+    std::string user;
+    for (QByteArray line : file.readAll().split('\n')) {
+        while (line.startsWith(' ')) {
+            line.remove(0, 1);
+        }
+        if (line.size() > key.size() && line.startsWith(key)) {
+            user = QString::fromUtf8(line.mid(key.size())).trimmed().toStdString();
         }
     }
-    return {};
+    return user;
 }
 
 QStringList FurtherHomes() {
@@ -165,28 +172,29 @@ std::int32_t CJPilotInstallLibrary::InstallFile(const std::string& user, const s
         return kInstallNoSuchFile;
     }
     const QByteArray line = file.absoluteFilePath().toUtf8();
+    if (line.size() > kLongestQueuedPath || line.contains('\n')) {
+        return kInstallPathNotQueueable;
+    }
 
     const QString queuePath =
         QString::fromStdString(owner->home) + '/' + kJPilotFolder + '/' + kJPilotQueue;
-    QByteArray queue;
-    if (QFile existing(queuePath); existing.exists()) {
-        if (!existing.open(QIODevice::ReadOnly)) {
-            return kInstallQueueNotWritten;
-        }
-        queue = existing.readAll();
+    QFile queue(queuePath);
+    // Appended in place, as J-Pilot adds a file itself: the lines queued before stay as they are.
+    if (!queue.open(QIODevice::ReadWrite | QIODevice::Append)) {
+        return kInstallQueueNotWritten;
     }
-    for (const QByteArray& queued : queue.split('\n')) {
-        if (queued == line) {
+    queue.seek(0);
+    const QByteArray queued = queue.readAll();
+    for (const QByteArray& earlier : queued.split('\n')) {
+        if (earlier == line) {
             return kInstallQueued;
         }
     }
-    if (!queue.isEmpty() && !queue.endsWith('\n')) {
-        queue += '\n';
+    QByteArray addition = line + '\n';
+    if (!queued.isEmpty() && !queued.endsWith('\n')) {
+        addition.prepend('\n');
     }
-    queue += line + '\n';
-
-    QSaveFile out(queuePath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(queue) != queue.size() || !out.commit()) {
+    if (queue.write(addition) != addition.size() || !queue.flush()) {
         return kInstallQueueNotWritten;
     }
     return kInstallQueued;

@@ -30,20 +30,23 @@ inline constexpr std::int32_t kInstallQueued = 0;
 inline constexpr std::int32_t kInstallUnknownUser = 1;
 inline constexpr std::int32_t kInstallNoSuchFile = 2;
 inline constexpr std::int32_t kInstallQueueNotWritten = 3;
+// The file's absolute path is too long for one line of the queue (998 bytes at most) or holds
+// a line break.
+inline constexpr std::int32_t kInstallPathNotQueueable = 4;
 
 // The install library over J-Pilot, the sync tool for Palm handhelds on Linux.
 //
-// A handheld user is a J-Pilot home: a folder whose .jpilot/jpilot.rc holds a line
-// "user NAME". The first home is $JPILOT_HOME, else the home folder; further homes are listed
-// in the settings store under HKEY_CURRENT_USER\Software\Lumivale\Tavelo2.0, value
-// "jpilot homes", separated by ':'. A home without a user line, or whose user another home
-// already names, adds no user.
+// A handheld user is a J-Pilot home: a folder whose .jpilot/jpilot.rc, a file of "name value"
+// lines, holds a line "user NAME" (the last such line with a name counts). The first home is
+// $JPILOT_HOME, else the home folder; further homes are listed in the settings store under
+// HKEY_CURRENT_USER\Software\Lumivale\Tavelo2.0, value "jpilot homes", separated by ':'. A home
+// without a user line, or whose user another home already names, adds no user.
 //
 // J-Pilot keeps only the path of a queued file, so the file must stay where it is written:
 // each user's install folder is $XDG_DATA_HOME/tavelo/install/NAME (~/.local/share when
-// XDG_DATA_HOME is unset). Queueing adds the file's absolute path as one line to the home's
-// .jpilot/jpilot.install, which J-Pilot reads and empties at its next sync; a path already
-// queued is not added twice.
+// XDG_DATA_HOME is unset). Queueing appends the file's absolute path as one line to the home's
+// .jpilot/jpilot.install, the list J-Pilot installs from at its next sync, removing each line
+// it installs; the lines already there are kept, and a path already queued is not added twice.
 class CJPilotInstallLibrary : public CInstallLibrary {
 public:
     std::int16_t GetUserCount() override;

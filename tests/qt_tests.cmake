@@ -5,6 +5,7 @@ add_executable(tavelo_media_tests
   platform/recording_shell.h
   platform/test_file_output.cpp
   platform/test_install_library.cpp
+  platform/test_install_target.cpp
   platform/test_registry.cpp
   platform/test_shell.cpp)
 target_include_directories(tavelo_media_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

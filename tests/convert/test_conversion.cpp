@@ -225,6 +225,36 @@ TEST(ConvertDepth, ARefusedAllocationFailsWithoutTouchingThePixels) {
     }
 }
 
+TEST(ConvertDepth, DitheredEightBitTakesTheNearestPictureColourTheLowestIndexOnATie) {
+    // 4 x 2 pixels, each sampled equally often, in four groups of two greys: 0 and 6 give
+    // entry 0 = 3, 98 and 102 entry 1 = 100, 106 and 110 entry 2 = 108, 254 and 250 entry
+    // 3 = 252; entries 4 on are black. Storage row 0, left to right:
+    //   0        -> 0 (entry 0; the black entry 4 would be nearer); error -3: -1 right, -2 below
+    //   6 - 1    -> 0; error 2: 1 right, 1 below
+    //   98 + 1   -> 1; error -1: -1 below
+    //   102      -> 1; error 2: 1 below
+    // Row 1 carries -2, 1, -1, 1:
+    //   106 - 2 = 104 -> 1: 100 and 108 are equally near; error 4: 2 right
+    //   254 + 1 + 2 = 257 -> 3 (looked up as 255); error 257 - 252 = 5: 2 right
+    //   110 - 1 + 2 = 111 -> 2; error 3: 1 right
+    //   250 + 1 + 1 = 252 -> 3
+    const int greys[2][4] = {{0, 6, 98, 102}, {106, 254, 110, 250}};
+    auto source = NewDib(4, 2, 24);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const auto v = static_cast<std::uint8_t>(greys[y][x]);
+            Put(*source, x, y, {v, v, v});
+        }
+    }
+    auto destination = NewDib(4, 2, 8, 256);
+    ASSERT_TRUE(ConvertDepth(*source, *destination, 1, 1));
+    const std::uint8_t table[] = {3, 100, 108, 252, 0};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(TableEntry(*destination, i), (Rgb{table[i], table[i], table[i]})) << i;
+    }
+    EXPECT_EQ(PixelBytes(*destination), (std::vector<std::uint8_t>{0, 0, 1, 1, 1, 3, 2, 3}));
+}
+
 TEST(ConvertDepth, APhotographMapsPixelsToTheirLeafsMeanAndDitheringSpreadsEachChannelsError) {
     const auto photo = Photograph();
     ASSERT_TRUE(photo) << "cannot read the sample photograph";
@@ -255,6 +285,22 @@ TEST(ConvertDepth, APhotographMapsPixelsToTheirLeafsMeanAndDitheringSpreadsEachC
         }
     }
     EXPECT_GT(leaves, 200);  // a photograph fills the budget nearly to the top
+    ASSERT_EQ(leaves, q.LeafCount());
+    // The nearest leaf by a search of them all, the first of equals.
+    auto nearestLeaf = [&](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        int best = 0;
+        int bestDistance = 1 << 30;
+        for (int i = 0; i < leaves; ++i) {
+            const Rgb e = TableEntry(*dithered, i);
+            const int distance =
+                (r - e.r) * (r - e.r) + (g - e.g) * (g - e.g) + (b - e.b) * (b - e.b);
+            if (distance < bestDistance) {
+                best = i;
+                bestDistance = distance;
+            }
+        }
+        return best;
+    };
     // Every pixel takes its leaf undithered; dithered, the diffusion written out plainly, with
     // the errors carried into this row and the next and a spare cell on the right.
     std::vector<std::array<int, 3>> current(321), next(321);
@@ -271,8 +317,7 @@ TEST(ConvertDepth, APhotographMapsPixelsToTheirLeafsMeanAndDitheringSpreadsEachC
                 return static_cast<std::uint8_t>(std::clamp(v[ch], 0, 255));
             };
             const int index = dithered->Row(y)[x];
-            ASSERT_EQ(index, q.MapColorByDescent(clamped(0), clamped(1), clamped(2)))
-                << x << "," << y;
+            ASSERT_EQ(index, nearestLeaf(clamped(0), clamped(1), clamped(2))) << x << "," << y;
             changed += index != plain->Row(y)[x];
             const Rgb p = TableEntry(*dithered, index);
             const std::array<int, 3> chosen{p.r, p.g, p.b};

@@ -264,9 +264,8 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
     const std::string dogs = Bytes(kSamples + "/dogs_at_door_320x480.jpg");
     WriteAll(dir.File("padding_before_end.jpg"),
              dogs.substr(0, dogs.size() - 2) + std::string(2, '\0') + "\xFF\xD9");
-    WriteAll(dir.File("padding_before_comment.jpg"), dogs.substr(0, dogs.size() - 2) +
-                                                         std::string(8, '\0') +
-                                                         "\xFF\xFE\0\x04hi\xFF\xD9");
+    WriteAll(dir.File("padding_before_comment.jpg"),
+             dogs.substr(0, dogs.size() - 2) + std::string(8, '\0') + "\xFF\xFE\0\x04hi\xFF\xD9");
     QImage grey(2, 1, QImage::Format_Grayscale16);
     reinterpret_cast<quint16*>(grey.scanLine(0))[0] = 0x8080;
     reinterpret_cast<quint16*>(grey.scanLine(0))[1] = 0xFFFF;
@@ -436,8 +435,9 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
     const std::string scans = Bytes(kData + "/jpeg_three_scans_without_end_marker.jpg");
     WriteAll(dir.File("three_scans_cut.jpg"), scans.substr(0, scans.rfind("\xFF\xDA") + 20));
     // Cut inside the header of the second scan, which libjpeg has only begun to read.
-    WriteAll(dir.File("progressive_cut_in_scan_header.jpg"),
-             progressive.substr(0, progressive.find("\xFF\xDA", progressive.find("\xFF\xDA") + 2) + 6));
+    WriteAll(
+        dir.File("progressive_cut_in_scan_header.jpg"),
+        progressive.substr(0, progressive.find("\xFF\xDA", progressive.find("\xFF\xDA") + 2) + 6));
     const std::string gif = Bytes(kData + "/gif_lzw_code_size_12.gif");
     WriteAll(dir.File("gif_lzw_code_size_1.gif"), gif.substr(0, 35) + '\x01' + gif.substr(36));
     WriteAll(dir.File("scan.jpg"), std::string("II*\0\x08\0\0\0", 8));
@@ -513,6 +513,22 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         EXPECT_FALSE(dib.IsCreated()) << c.path;
     }
     EXPECT_EQ(capture.Stop(), "");
+}
+
+TEST(PictureLoader, AProblemIsFoundOnlyByDecodingTheWholePicture) {
+    // A JPEG cut in half has a whole header; only decoding its rows finds the damage.
+    CPictureLoader header;
+    ASSERT_TRUE(header.Open(kData + "/jpeg_cut_in_half.jpg"));
+    for (const std::string name : {"jpeg_cut_in_half.jpg", "bmp_cut_short.bmp", "missing.png"}) {
+        CDib decoded;
+        EXPECT_NE(PictureProblem(kData + "/" + name, &decoded), "") << name;
+        EXPECT_FALSE(decoded.IsCreated()) << name;
+    }
+    CDib decoded;
+    EXPECT_EQ(PictureProblem(kSamples + "/mountain_path_640x480.jpg", &decoded), "");
+    EXPECT_EQ(decoded.Width(), 640);
+    EXPECT_EQ(decoded.Height(), 480);
+    EXPECT_EQ(PictureProblem(kSamples + "/mountain_path_640x480.jpg"), "");
 }
 
 TEST(PictureLoader, RefusesOversizedPicturesFromTheHeaderAlone) {

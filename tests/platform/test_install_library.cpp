@@ -42,11 +42,28 @@ protected:
     CJPilotInstallLibrary library_;
 };
 
+// Settings as J-Pilot writes them: every key in its order, a space, the value.
+std::string JPilotSettings(const std::string& user) {
+    return "jpilotcss jpilotcss.default\ntime 0\nsdate 0\nldate 0\nxxx_internal1_xxx 0\n"
+           "show_deleted 0\nshow_modified 0\ntodo_hide_completed 0\ndatebook_highlight_days 1\n"
+           "port usb:\nrate 8\nuser " +
+           user +
+           "\nuser_id 1\npc_id 0\nnum_backups 2\nwindow_width 640\nwindow_height 480\n"
+           "print_command lpr -h\ninstall_path /home/alice/\nversion 2.0.2\n";
+}
+
 TEST_F(InstallLibraryTest, UserOfTheJPilotHomeAndItsInstallFolder) {
     EXPECT_EQ(library_.GetUserCount(), 0);
-    MakeHome("main", "user_id 4711\nusername Alice\n");  // no "user" line: no user
+    // A home J-Pilot set up before a first sync has an empty user; user_id is no user line.
+    MakeHome("main", JPilotSettings(""));
     EXPECT_EQ(library_.GetUserCount(), 0);
-    MakeHome("main", "# J-Pilot\nuser_id 4711\nuser   Alice Smith  \nport /dev/ttyUSB0\n");
+    MakeHome("main", "user_id 4711\nusername Alice\nuser\nuser  \n");
+    EXPECT_EQ(library_.GetUserCount(), 0);
+    MakeHome("main", JPilotSettings("Alice Smith"));
+    ASSERT_EQ(library_.GetUserCount(), 1);
+    EXPECT_EQ(library_.GetUserName(0, 256), "Alice Smith");
+    // Each line sets the name again, and J-Pilot passes over one without a value.
+    MakeHome("main", "user Bob\nuser   Alice Smith  \nuser \nport /dev/ttyUSB0\n");
     ASSERT_EQ(library_.GetUserCount(), 1);
     EXPECT_EQ(library_.GetUserName(0, 256), "Alice Smith");
     EXPECT_EQ(library_.GetUserName(0, 6), "Alice");
@@ -101,6 +118,27 @@ TEST_F(InstallLibraryTest, QueueGetsEachFileOnceAsAnAbsolutePath) {
     EXPECT_EQ(library_.InstallFile("Alice", "First.pdb"), kInstallQueued);
     std::filesystem::current_path(previous);
     EXPECT_EQ(Queue("main"), "/earlier/file.prc\n" + first + "\n" + second + "\n");
+}
+
+TEST_F(InstallLibraryTest, APathLongerThanJPilotsQueueLineIsRefused) {
+    MakeHome("main", JPilotSettings("Alice"));
+    // Path lengths 998 and 999: J-Pilot reads a line with its newline into 999 bytes.
+    const std::string folder = (dir_.path() / std::string(200, 'f') / std::string(200, 'g') /
+                                std::string(200, 'h') / std::string(200, 'i'))
+                                   .string();
+    std::filesystem::create_directories(folder);
+    const std::string stem = folder + "/" + std::string(998 - folder.size() - 5, 'a');
+    const std::string fits = stem + ".pdb";
+    const std::string tooLong = stem + "b.pdb";
+    ASSERT_EQ(fits.size(), 998u);
+    WriteAll(fits, "album");
+    WriteAll(tooLong, "album");
+    EXPECT_EQ(library_.InstallFile("Alice", tooLong), kInstallPathNotQueueable);
+    EXPECT_EQ(library_.InstallFile("Alice", fits), kInstallQueued);
+    const std::string broken = dir_.File("two\nlines.pdb");
+    WriteAll(broken, "album");
+    EXPECT_EQ(library_.InstallFile("Alice", broken), kInstallPathNotQueueable);
+    EXPECT_EQ(Queue("main"), fits + "\n");
 }
 
 TEST(FitToBufferTest, TextIsCutBeforeTheTerminatorWithoutSplittingACharacter) {
