@@ -45,8 +45,10 @@ void CAlbumFileCommands::AskAndWrite() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
-    KeepFolder(dialog.directory().absolutePath(), kAlbumFolderSetting);
-    (void)Write(dialog.selectedFiles().constFirst());
+    // The next Save opens where this one wrote, wherever the dialog was left showing.
+    const QString path = dialog.selectedFiles().constFirst();
+    KeepFolder(QFileInfo(path).absolutePath(), kAlbumFolderSetting);
+    (void)Write(path);
 }
 
 bool CAlbumFileCommands::Write(const QString& path) {

@@ -11,6 +11,7 @@
 #include "app/album_file_commands.h"
 #include "edit/album_document.h"
 #include "platform/install_library.h"
+#include "platform/install_target.h"
 #include "platform/system_path.h"
 #include "res/resource.h"
 #include "res/string_table.h"
@@ -20,27 +21,9 @@ namespace {
 // The users' menu commands, and the room for names and folders.
 constexpr int kFirstUserCommand = 1000;
 constexpr std::size_t kMenuNameSize = 50;
-constexpr std::size_t kUserNameSize = 256;
-constexpr std::size_t kInstallFolderSize = 260;
-// The longest file name the file systems take, and the longest path.
+// The longest file name the file systems take.
 constexpr std::size_t kLongestFileName = 255;
-constexpr std::size_t kLongestPath = 4095;
 constexpr char kAlbumFileExtension[] = ".pdb";
-
-// The install file's name: the album title and ".pdb". The title may name no folder, so its
-// separators become dashes and control characters go; empty when nothing of the title is left.
-std::string InstallFileName(const std::string& title) {
-    std::string fileName;
-    for (const char c : title) {
-        const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-        if (c == '/' || c == '\\') {
-            fileName += '-';
-        } else if (!control) {
-            fileName += c;
-        }
-    }
-    return fileName.empty() ? fileName : fileName + kAlbumFileExtension;
-}
 
 }  // namespace
 
@@ -67,21 +50,30 @@ void CHotSyncCommand::Send(QWidget* anchor) {
         }
         index = static_cast<std::int16_t>(chosen->data().toInt() - kFirstUserCommand);
     }
-    const std::string user = m_installLibrary.GetUserName(index, kUserNameSize);
-    const std::string folder = m_installLibrary.GetUserInstallDir(user, kInstallFolderSize);
-
-    const std::string fileName =
-        InstallFileName(QString::fromStdString(m_document.Album().Title()).trimmed().toStdString());
+    const std::string title = QString::fromStdString(m_document.Album().Title()).trimmed().toStdString();
+    const std::string fileName = AlbumFileName(title, kAlbumFileExtension);
     if (fileName.empty()) {
         QMessageBox::critical(nullptr, QStringLiteral("error"), LoadResString(IDS_NO_ALBUM_TITLE));
         return;
     }
-    if (fileName.size() > kLongestFileName || folder.size() + 1 + fileName.size() > kLongestPath) {
+    // A title that had to be cut to make a file name is refused rather than written under
+    // another name: with a shorter extension, a cut name would keep more of the title.
+    const std::string roomier = AlbumFileName(title, ".p");
+    if (roomier.substr(0, roomier.size() - 2) != fileName.substr(0, fileName.size() - (sizeof kAlbumFileExtension - 1))) {
         QMessageBox::critical(nullptr, QStringLiteral("error"),
-                              QStringLiteral("The album title is too long for a file name."));
+                              QStringLiteral("The album title is too long for a file name (at most %1 bytes).")
+                                  .arg(kLongestFileName - (sizeof kAlbumFileExtension - 1)));
         return;
     }
-    const std::string path = folder + '/' + fileName;
+    // The user's name and folder may give no folder, or one outside where the library keeps
+    // its files: then nothing is written.
+    const CInstallTarget target = FindInstallTarget(m_installLibrary, index, title);
+    if (target.path.empty()) {
+        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION), QString::fromStdString(target.message));
+        return;
+    }
+    const std::string& user = target.user;
+    const std::string& path = target.path;
     m_installLibrary.PrepareInstall(user, fileName);
     if (!m_files.Write(PathFromSystem(path))) {
         return;

@@ -17,6 +17,7 @@
 #include "app/album_icons.h"
 #include "edit/album_document.h"
 #include "panes/album_editor.h"
+#include "platform/install_target.h"
 #include "platform/registry.h"
 #include "platform/system_path.h"
 #include "res/resource.h"
@@ -150,9 +151,12 @@ void CProjectCommands::AskAndSave() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("json"));
     PrepareFileDialog(dialog, kProjectFilter, kProjectFolderSetting);
-    dialog.selectFile(!Path().isEmpty()
-                          ? Path()
-                          : QString::fromStdString(m_document.Album().Title()) + QLatin1String(kProjectExtension));
+    // A new project is named after the album, made safe as a file name.
+    std::string suggested = AlbumFileName(m_document.Album().Title(), kProjectExtension);
+    if (suggested.empty()) {
+        suggested = std::string(CAlbum::kUntitled) + kProjectExtension;
+    }
+    dialog.selectFile(!Path().isEmpty() ? Path() : PathFromSystem(suggested));
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         (void)SaveAs(dialog.selectedFiles().constFirst());
     }

@@ -231,6 +231,37 @@ TEST_F(AlbumEditingTest, ClosingAsksOnlyWhenTheWorkIsNotSavedAsAProjectAndNamesT
     EXPECT_TRUE(Dialog().close());  // no question: a box would fail the test
 }
 
+TEST_F(AlbumEditingTest, SuggestedNamesSaveAndSaveOpensWhereItLastWrote) {
+    Drop({Sample(3)});
+    Info().TitleBox()->setText("Summer 2024 / Crete");
+    const QString folder = QString::fromStdString(dir_.path().string());
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->findChild<QLineEdit*>("fileNameEdit")->text(), "Summer 2024 - Crete.json");
+        dialog->setDirectory(folder);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QMetaObject::invokeMethod(&Dialog(), "OnSaveAlbumProject");
+    EXPECT_TRUE(std::filesystem::exists(dir_.File("Summer 2024 - Crete.json")));
+
+    // A path typed whole writes elsewhere than the folder the dialog shows; the next Save
+    // opens where the file went.
+    std::filesystem::create_directories(dir_.path() / "albums");
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->setDirectory(folder);
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(folder + "/albums/trip.pdb");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    Click(Dialog().SaveButton());
+    ASSERT_TRUE(std::filesystem::exists(dir_.File("albums/trip.pdb")));
+    QString opened;
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    Click(Dialog().SaveButton());
+    EXPECT_EQ(opened, folder + "/albums");
+}
+
 TEST_F(AlbumEditingTest, AListClickOnEmptySpaceThenOnTheSameRowShowsItsPictureAgain) {
     Drop({Sample(3), Sample(1)});
     WaitForPicture();

@@ -293,6 +293,25 @@ TEST_F(HotSyncTest, TheAlbumSentHoldsTheLatestEditAndAQueueThatCannotBeWrittenIs
     EXPECT_NE(ReadAll(album), ReadAll(before));
 }
 
+TEST_F(HotSyncTest, AUserNameThatGivesNoFolderIsNamedAndNothingIsWrittenAnywhere) {
+    Drop({Sample(3)});
+    Info().TitleBox()->setText("Trip");
+    for (const std::string& name : {std::string(300, 'u'), std::string(".."), std::string("a/b")}) {
+        AddUsers({name});
+        Dialog().EnableEditing(true);
+        QString text;
+        Answer(QMessageBox::Ok, nullptr, &text);
+        Click(Dialog().SendButton());
+        EXPECT_TRUE(text.contains("cannot be used")) << name << ": " << text.toStdString();
+        EXPECT_EQ(Queue(0), "") << name;
+    }
+    std::size_t albums = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path())) {
+        albums += entry.path().extension() == ".pdb" ? 1 : 0;
+    }
+    EXPECT_EQ(albums, 0u);
+}
+
 TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
     AddUsers({"Ann", "Bob", "Cy"});
     Drop({Sample(3)});
@@ -311,7 +330,7 @@ TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
     Click(Dialog().SendButton());
     EXPECT_EQ(listed, (QStringList{"Ann", "Bob", "Cy"}));
     EXPECT_EQ(shownAt, Dialog().SendButton()->mapToGlobal(QPoint(2, Dialog().SendButton()->height())));
-    const std::string album = InstallFolder("Cy") + "/..-..-Trip-x.pdb";
+    const std::string album = InstallFolder("Cy") + "/-..-Trip-x.pdb";
     EXPECT_TRUE(std::filesystem::exists(album));
     EXPECT_EQ(Queue(2), album + "\n");
     EXPECT_EQ(Queue(0), "");
@@ -327,7 +346,7 @@ TEST_F(HotSyncTest, NoTitleATooLongTitleOrACancelSendNothing) {
     Drop({Sample(3)});
     const std::pair<QString, QString> refused[] = {
         {"   ", "There is no title for the album."},
-        {QString(300, u'a'), "The album title is too long for a file name."},
+        {QString(300, u'a'), "The album title is too long for a file name (at most 251 bytes)."},
     };
     for (const auto& [title, message] : refused) {
         Info().TitleBox()->setText(title);
