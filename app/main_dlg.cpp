@@ -24,6 +24,7 @@
 #include "app/about_dlg.h"
 #include "app/add_pictures.h"
 #include "app/help_pages.h"
+#include "app/picture_check.h"
 #include "app/run_counter.h"
 #include "imaging/picture_loader.h"
 #include "panes/album_info_pane.h"
@@ -92,6 +93,7 @@ void CMainDlg::OnInitDialog() {
     m_albumInfo = CreatePane<CAlbumInfoPane>(m_albumInfoFrame, &m_editor);
     m_imageList = CreatePane<CImageListPane>(m_imageListFrame, &m_editor);
     m_adder = std::make_unique<CPictureAdder>(m_editor, m_projects, m_files, *m_imageList, this);
+    m_check = std::make_unique<CPictureCheck>(m_document, m_preview->Cache(), *m_imageList);
     EnableEditing(false);
     m_preview->show();
     m_albumInfo->show();
@@ -363,6 +365,10 @@ void CMainDlg::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     // Shift takes a dropped folder's subfolders too.
     m_adder->TakeFiles(paths, (event->modifiers() & Qt::ShiftModifier) != 0);
+}
+
+bool CMainDlg::IsCheckingPictures() const {
+    return m_check && m_check->IsBusy();
 }
 
 bool CMainDlg::SaveAlbum(const QString& path) {

@@ -23,6 +23,7 @@
 
 class CAlbumInfoPane;
 class CPictureAdder;
+class CPictureCheck;
 class CImageListPane;
 class CPreviewPane;
 class QAction;
@@ -87,6 +88,8 @@ public:
     bool SaveAlbum(const QString& path);
     // Whether icons are still being made from their pictures.
     bool IsMakingIcon() const { return m_icons.IsBusy(); }
+    // Whether added pictures are still being read to find those that cannot be.
+    bool IsCheckingPictures() const;
 
     // Files dropped on the window, or named on the command line: each is added in turn, a
     // refused one not stopping the others; the first added is then shown, and it becomes
@@ -152,6 +155,7 @@ private:
     CProjectCommands m_projects{m_document, m_editor, m_icons, m_files, this};
     CHotSyncCommand m_hotSync{m_document, m_installLibrary, m_files, this};
     std::unique_ptr<CPictureAdder> m_adder;  // made with the panes
+    std::unique_ptr<CPictureCheck> m_check;  // made with the panes
     CPreviewPane* m_preview = nullptr;      // owned by its frame
     CAlbumInfoPane* m_albumInfo = nullptr;  // owned by its frame
     CImageListPane* m_imageList = nullptr;  // owned by its frame

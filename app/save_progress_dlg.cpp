@@ -66,7 +66,19 @@ void CSaveProgressDlg::OnInitDialog() {
     };
     options.retry = [this](const CPictureFailure& failure) { return AskRetry(failure); };
     m_build = std::thread([this, options] {
-        CBuildResult result = BuildAlbumFile(*m_album, m_path, m_reading, options);
+        // A picture the user skips leaves this file, not the album: the build starts again
+        // without it.
+        CAlbum album = *m_album;
+        CBuildResult result;
+        for (;;) {
+            result = BuildAlbumFile(album, m_path, m_reading, options);
+            std::lock_guard lock(m_mutex);
+            if (result.outcome != BuildOutcome::PictureFailed || !m_skip) {
+                break;
+            }
+            m_skip = false;
+            album.RemoveAt(result.picture.index);
+        }
         QMetaObject::invokeMethod(
             this,
             [this, result = std::move(result)] {
@@ -91,21 +103,31 @@ bool CSaveProgressDlg::AskRetry(const CPictureFailure& failure) {
         this,
         [this, failure] {
             const QString file = PathFromSystem(failure.path);
-            const bool retry =
-                !m_cancel &&
-                QMessageBox::warning(this, windowTitle(),
-                                     QStringLiteral("%1\ncannot be read: %2\n\nPut the picture back "
-                                                    "and try again, or cancel the save.")
-                                         .arg(file, QString::fromStdString(failure.reason)),
-                                     QMessageBox::Retry | QMessageBox::Cancel,
-                                     QMessageBox::Retry) == QMessageBox::Retry;
-            if (!retry) {
+            // Only a picture of the album can be left out; the icon's own file cannot.
+            const bool skippable = m_album && failure.index < m_album->Count();
+            QMessageBox box(QMessageBox::Warning, windowTitle(),
+                            QStringLiteral("%1\ncannot be read: %2\n\nPut the picture back and Retry, %3"
+                                           "or Cancel the save.")
+                                .arg(file, QString::fromStdString(failure.reason),
+                                     skippable ? QStringLiteral("Skip it to leave it out of this file "
+                                                                "(the album keeps it), ")
+                                               : QString()),
+                            QMessageBox::Retry | QMessageBox::Cancel, this);
+            if (skippable) {
+                box.addButton(QMessageBox::Ignore)->setText(QStringLiteral("&Skip"));
+            }
+            box.setDefaultButton(QMessageBox::Retry);
+            const int answer = m_cancel ? QMessageBox::Cancel : box.exec();
+            const bool retry = answer == QMessageBox::Retry;
+            const bool skip = answer == QMessageBox::Ignore;
+            if (!retry && !skip) {
                 m_cancel = true;
             }
             {
                 std::lock_guard lock(m_mutex);
                 m_hasAnswer = true;
                 m_answer = retry;
+                m_skip = skip;
             }
             m_answered.notify_all();
         },

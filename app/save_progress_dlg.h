@@ -67,6 +67,7 @@ private:
     std::condition_variable m_answered;
     bool m_hasAnswer = false;
     bool m_answer = false;
+    bool m_skip = false;  // the picture that failed is to be left out of this file
 
     QLabel* m_count = nullptr;
     QProgressBar* m_progress = nullptr;

@@ -81,6 +81,7 @@ add_library(tavelo_desktop STATIC
   app/album_app.cpp app/album_app.h
   app/add_pictures.cpp app/add_pictures.h
   app/album_icons.cpp app/album_icons.h
+  app/picture_check.cpp app/picture_check.h
   app/album_file_commands.cpp app/album_file_commands.h
   app/hotsync_command.cpp app/hotsync_command.h
   app/project_commands.cpp app/project_commands.h

@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -127,6 +128,51 @@ TEST_F(SaveTest, APictureThatCannotBeReadIsNamedAndEitherRetriedOrTheSaveCancell
     });
     EXPECT_TRUE(Dialog().SaveAlbum(QString::fromStdString(path)));
     EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(SaveTest, DamagedPicturesAreMarkedWhenAddedAndSaveCanSkipThem) {
+    const std::filesystem::path folder = dir_.path() / "pictures";
+    std::filesystem::create_directories(folder);
+    for (const int sample : {0, 1, 3}) {
+        std::filesystem::copy_file(Sample(sample).toStdString(), folder / kSamples[sample]);
+    }
+    const std::vector<std::uint8_t> whole = ReadAll(Sample(2).toStdString());
+    WriteAll((folder / "cut_short.jpg").string(), std::string(whole.begin(), whole.begin() + whole.size() / 2));
+    WriteAll((folder / "not_a_picture.png").string(), "words, not pixels");
+    Answer(QMessageBox::Ok);
+    Dialog().AddFolder(QString::fromStdString(folder.string()), false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialog().IsCheckingPictures(); }, 20000));
+    std::vector<std::string> marked;
+    for (int row = 0; row < List().GetItemCount(); ++row) {
+        if (List().IsMarkedMissing(row)) {
+            marked.push_back(Entry(static_cast<std::size_t>(row))->m_sourcePath);
+            EXPECT_GT(List().List()->item(row)->toolTip().count(u'\n'), 0) << row;  // the reason
+        }
+    }
+    std::sort(marked.begin(), marked.end());
+    EXPECT_EQ(marked, (std::vector<std::string>{(folder / "cut_short.jpg").string(),
+                                                (folder / "not_a_picture.png").string()}));
+
+    // Save asks for each; Skip leaves it out of the file and in the album.
+    int skipped = 0;
+    std::function<void()> skipNext = [&] {
+        WhenShown<QMessageBox>([&](QMessageBox* box) {
+            ++skipped;
+            box->button(QMessageBox::Ignore)->click();
+            if (skipped < 2) {
+                skipNext();
+            }
+        });
+    };
+    skipNext();
+    const std::string path = dir_.File("album.pdb");
+    ASSERT_TRUE(Dialog().SaveAlbum(QString::fromStdString(path)));
+    EXPECT_EQ(skipped, 2);
+    CAlbumFile file;
+    std::string error;
+    ASSERT_TRUE(ReadAlbumFile(ReadAll(path), file, error)) << error;
+    EXPECT_EQ(file.pictures.size(), 3u);
+    EXPECT_EQ(Dialog().Album().Count(), 5u);
 }
 
 TEST_F(SaveTest, TheIconIsSavedAsShownWhenItsPictureHasGoneSince) {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+
+#include <QObject>
+
+class CAlbumDocument;
+class CImageListPane;
+class CPictureCache;
+
+// Reads every picture added to the album in the background, one at a time and after the shown
+// picture, through the preview's picture cache, and marks in the list each one that cannot be
+// read, with why as the row's tip, so that a damaged file is found when it is added rather
+// than at Save.
+class CPictureCheck : public QObject {
+    Q_OBJECT
+public:
+    CPictureCheck(CAlbumDocument& document, CPictureCache& cache, CImageListPane& list,
+                  QObject* parent = nullptr);
+
+    // Whether pictures are still waiting to be read.
+    bool IsBusy() const { return m_running || !m_waiting.empty(); }
+    // Why the picture file could not be read; empty when it could, or is not read yet.
+    std::string Problem(const std::string& path) const;
+
+private:
+    void Take(int first, int count);
+    void Next();
+    // Puts the marks on the rows again: the list redraws rows from the album.
+    void Mark();
+
+    CAlbumDocument& m_document;
+    CPictureCache& m_cache;
+    CImageListPane& m_list;
+    std::deque<std::string> m_waiting;
+    std::map<std::string, std::string> m_problems;
+    bool m_running = false;
+};
