@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <unistd.h>
+
 #include "album/clock.h"
 
 namespace fs = std::filesystem;
@@ -50,7 +52,8 @@ public:
         if (m_file == nullptr) {
             return false;
         }
-        const bool flushed = std::fflush(m_file) == 0;
+        // The bytes reach the disk before the name does, or a crash could leave an empty album.
+        const bool flushed = std::fflush(m_file) == 0 && SyncToDisk(fileno(m_file)) == 0;
         const int flushError = errno;
         const bool closed = std::fclose(m_file) == 0;
         m_file = nullptr;
@@ -120,10 +123,21 @@ std::unique_ptr<CFileOutput> OpenNamedTemporary(const std::string& path, std::st
 }
 
 std::atomic<FileOutputFactory> g_factory{&OpenNamedTemporary};
+std::atomic<SyncCall> g_sync{&::fsync};
 
 }  // namespace
 
-std::string SystemErrorText(int error) { return std::generic_category().message(error); }
+std::string SystemErrorText(int error) {
+    return std::generic_category().message(error);
+}
+
+void SetSyncCall(SyncCall call) {
+    g_sync.store(call != nullptr ? call : &::fsync);
+}
+
+int SyncToDisk(int fd) {
+    return g_sync.load()(fd);
+}
 
 void SetFileOutputFactory(FileOutputFactory factory) {
     g_factory.store(factory != nullptr ? factory : &OpenNamedTemporary);

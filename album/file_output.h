@@ -43,5 +43,12 @@ std::unique_ptr<CFileOutput> OpenFileOutput(const std::string& path, std::string
 [[nodiscard]] bool ResolveOutputPath(const std::string& path, std::string& resolved,
                                      std::string& error);
 
+// Pushes a file's bytes to the disk (fsync), as every output does before its file replaces the
+// target. Tests put a failing call in place to see what a disk that does not take the bytes
+// leaves behind; nullptr puts the system's back.
+using SyncCall = int (*)(int fd);
+void SetSyncCall(SyncCall call);
+int SyncToDisk(int fd);
+
 // The C library's words for a system error number, as one short line.
 std::string SystemErrorText(int error);

@@ -211,6 +211,18 @@ TEST(AlbumReport, ControlCharactersAreShownAsEscapesAndFailedOutputIsAFailure) {
     const CRun json = RunInProcess({u"inspect"_s, pdb, u"--json"_s});
     EXPECT_TRUE(json.out.contains(u"tvl\\u009balbum_"_s)) << json.out.toStdString();
     EXPECT_TRUE(QJsonDocument::fromJson(json.out.toUtf8()).isObject());
+    // DEL and both ends of the C1 range, in the database name.
+    std::string c1Name;
+    {
+        std::ifstream in(pdb.toStdString(), std::ios::binary);
+        c1Name.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    c1Name.replace(0, 3, "\x7F\x80\x9F");
+    const QString c1 = dir.filePath(u"c1.pdb"_s);
+    std::ofstream(c1.toStdString(), std::ios::binary) << c1Name;
+    const CRun escaped = RunInProcess({u"inspect"_s, c1, u"--json"_s});
+    EXPECT_TRUE(escaped.out.contains(u"\"\\u007f\\u0080\\u009f\\u009balbum_"_s))
+        << escaped.out.toStdString();
     for (const QStringList& command :
          {QStringList{u"inspect"_s, pdb}, QStringList{u"inspect"_s, pdb, u"--json"_s},
           QStringList{u"extract"_s, pdb, u"-d"_s, dir.filePath(u"x"_s)},

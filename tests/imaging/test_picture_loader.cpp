@@ -264,13 +264,16 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
     const std::string dogs = Bytes(kSamples + "/dogs_at_door_320x480.jpg");
     WriteAll(dir.File("padding_before_end.jpg"),
              dogs.substr(0, dogs.size() - 2) + std::string(2, '\0') + "\xFF\xD9");
-    WriteAll(dir.File("padding_before_comment.jpg"), dogs.substr(0, dogs.size() - 2) +
-                                                         std::string(8, '\0') +
-                                                         "\xFF\xFE\0\x04hi\xFF\xD9");
+    WriteAll(dir.File("padding_before_comment.jpg"),
+             dogs.substr(0, dogs.size() - 2) + std::string(8, '\0') + "\xFF\xFE\0\x04hi\xFF\xD9");
     QImage grey(2, 1, QImage::Format_Grayscale16);
     reinterpret_cast<quint16*>(grey.scanLine(0))[0] = 0x8080;
     reinterpret_cast<quint16*>(grey.scanLine(0))[1] = 0xFFFF;
     WriteAll(dir.File("grey16.png"), Encoded(grey, "png"));
+    // 16 bits a pixel and no masks: five bits each for red, green and blue.
+    std::string bmp16 = BmpHeaderOnly(3, 1);
+    bmp16[28] = 16;
+    WriteAll(dir.File("bmp16_555.bmp"), bmp16 + std::string("\x00\x7C\xE0\x03\x10\x00\0\0", 8));
     const struct {
         std::string path;
         std::int32_t x;
@@ -290,12 +293,25 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
         {kData + "/png_renamed.jpg", 0, 1, 0x0000FF},  // its content counts, not its name
         {dir.File("grey16.png"), 0, 0, 0x808080},
         {dir.File("grey16.png"), 1, 0, 0xFFFFFF},
+        {dir.File("bmp16_555.bmp"), 0, 0, 0xFF0000},
+        {dir.File("bmp16_555.bmp"), 1, 0, 0x00FF00},
+        {dir.File("bmp16_555.bmp"), 2, 0, 0x000084},
     };
     for (const auto& c : cases) {
         CDib dib;
         std::string error;
         ASSERT_TRUE(Render(c.path, dib, error)) << c.path << ": " << error;
         EXPECT_EQ(PixelAt(dib, c.x, c.y), c.rgb) << c.path << " at " << c.x << ", " << c.y;
+    }
+    // Rows stored in four passes land where they belong: each row has its own colour.
+    CDib interlaced;
+    std::string reason;
+    ASSERT_TRUE(Render(kData + "/gif_interlaced_colour_per_row.gif", interlaced, reason)) << reason;
+    ASSERT_EQ(interlaced.Height(), 10);
+    for (std::uint32_t y = 0; y < 10; ++y) {
+        EXPECT_EQ(PixelAt(interlaced, 1, static_cast<std::int32_t>(y)),
+                  (25 * y) << 16 | (255 - 25 * y) << 8 | (40 + 20 * y))
+            << "row " << y;
     }
     // Slightly irregular but whole: they load, the progressive one as its regular self.
     const struct {
@@ -436,8 +452,9 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
     const std::string scans = Bytes(kData + "/jpeg_three_scans_without_end_marker.jpg");
     WriteAll(dir.File("three_scans_cut.jpg"), scans.substr(0, scans.rfind("\xFF\xDA") + 20));
     // Cut inside the header of the second scan, which libjpeg has only begun to read.
-    WriteAll(dir.File("progressive_cut_in_scan_header.jpg"),
-             progressive.substr(0, progressive.find("\xFF\xDA", progressive.find("\xFF\xDA") + 2) + 6));
+    WriteAll(
+        dir.File("progressive_cut_in_scan_header.jpg"),
+        progressive.substr(0, progressive.find("\xFF\xDA", progressive.find("\xFF\xDA") + 2) + 6));
     const std::string gif = Bytes(kData + "/gif_lzw_code_size_12.gif");
     WriteAll(dir.File("gif_lzw_code_size_1.gif"), gif.substr(0, 35) + '\x01' + gif.substr(36));
     WriteAll(dir.File("scan.jpg"), std::string("II*\0\x08\0\0\0", 8));
@@ -518,6 +535,7 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
 TEST(PictureLoader, RefusesOversizedPicturesFromTheHeaderAlone) {
     const TempDir dir;
     WriteAll(dir.File("wide.bmp"), BmpHeaderOnly(40000, 2));
+    WriteAll(dir.File("tall.bmp"), BmpHeaderOnly(2, 40000));
     // 120 megapixels: over the 100 the decoder is allowed.
     WriteAll(dir.File("huge.bmp"), BmpHeaderOnly(12000, 10000));
     // A PNG's header chunk, then where its pixel data would start.
@@ -536,6 +554,7 @@ TEST(PictureLoader, RefusesOversizedPicturesFromTheHeaderAlone) {
         const char* file;
         const char* reason;
     } cases[] = {{"wide.bmp", "40000 x 2 pixels; at most 32767"},
+                 {"tall.bmp", "2 x 40000 pixels; at most 32767"},
                  {"huge.bmp", "memory limit"},
                  {"huge.png", "memory limit"},
                  {"wide.webp", "40000 x 2 pixels; at most 32767"},
