@@ -119,6 +119,19 @@ TEST(AlbumReport, HostileInputIsRefusedQuicklyOnOneLineWithNothingWritten) {
             EXPECT_FALSE(QFile::exists(out)) << mention.toStdString();
         }
     }
+    // A pipe as a picture or as the album description is refused, not waited on.
+    const QString pipePicture = dir.filePath(u"pipe.jpg"_s);
+    const QString pipeProject = dir.filePath(u"pipe.json"_s);
+    ASSERT_EQ(::mkfifo(pipePicture.toUtf8().constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(pipeProject.toUtf8().constData(), 0600), 0);
+    for (const QStringList& input :
+         {QStringList{pipePicture}, QStringList{u"--album"_s, pipeProject}}) {
+        const CRun run = RunTool(QStringList{u"build"_s, u"-o"_s, out} + input);
+        EXPECT_EQ(run.status, 2) << input.join(u' ').toStdString();
+        EXPECT_TRUE(run.err.endsWith(u": not a regular file\n"_s)) << run.err.toStdString();
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out));
+    }
 }
 
 TEST(AlbumReport, ReadingAnAlbumWhoseEntriesShareOneRecordTakesUnderFiftyMegabytes) {
