@@ -33,8 +33,9 @@ using FileOutputFactory = std::unique_ptr<CFileOutput> (*)(const std::string& pa
                                                            std::string& error);
 void SetFileOutputFactory(FileOutputFactory factory);
 
-// Starts replacing the file at `path`. A symbolic link, dangling or not, is followed: the file
-// it names is written. None, with `error` saying why, for a path whose folder is missing or
+// Starts replacing the file at `path`. A symbolic link, dangling or not, is followed where the
+// kernel lets this user open it for writing (not another user's link in a shared sticky
+// folder): the file it names is written. None, with `error` saying why, for a path whose folder is missing or
 // refuses new files, or whose target is a folder, a device, a pipe or a read-only file.
 std::unique_ptr<CFileOutput> OpenFileOutput(const std::string& path, std::string& error);
 

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <set>
 
+#include <unistd.h>
+
 #include "album/album_file_reader.h"
 
 // Readable failure messages for Qt strings.
@@ -357,6 +359,29 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
     EXPECT_TRUE(over.err.contains(QStringLiteral("is one of the album's pictures")))
         << over.err.toStdString();
     EXPECT_EQ(Bytes(File(QStringLiteral("mine.jpg"))), Bytes(good));
+    // Nor over the icon's picture from outside the album, by whatever name reaches it, nor
+    // over the album description.
+    ASSERT_TRUE(QFile::copy(good, File(QStringLiteral("icon.jpg"))));
+    ASSERT_EQ(::link(QFile::encodeName(File(QStringLiteral("icon.jpg"))).constData(),
+                     QFile::encodeName(File(QStringLiteral("same.jpg"))).constData()),
+              0);
+    Write(File(QStringLiteral("iconic.json")),
+          R"({"icon": "icon.jpg", "pictures": [{"path": "mine.jpg"}]})");
+    const struct {
+        QString output;
+        QString mention;
+    } inputs[] = {
+        {File(QStringLiteral("icon.jpg")), QStringLiteral("is the picture of the album's icon")},
+        {File(QStringLiteral("same.jpg")), QStringLiteral("is the picture of the album's icon")},
+        {File(QStringLiteral("iconic.json")), QStringLiteral("is the album description")}};
+    for (const auto& input : inputs) {
+        const CliRun run =
+            Cli({QStringLiteral("build"), QStringLiteral("--album"),
+                 File(QStringLiteral("iconic.json")), QStringLiteral("-o"), input.output});
+        EXPECT_EQ(run.status, 2) << input.output.toStdString();
+        EXPECT_TRUE(run.err.contains(input.mention)) << run.err.toStdString();
+    }
+    EXPECT_EQ(Bytes(File(QStringLiteral("icon.jpg"))), Bytes(good));
 
     const CliRun unwritable = Cli({QStringLiteral("build"), QStringLiteral("-o"),
                                    File(QStringLiteral("no/such/folder/a.pdb")), good});

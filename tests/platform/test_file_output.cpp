@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -93,6 +94,26 @@ TEST_P(FileOutputTest, ReplacesRegularFilesAndLinksAliveOrDanglingAndRefusesTheR
     EXPECT_EQ(error, "the file is read-only");
     EXPECT_EQ(Text(album), "through a link");
     EXPECT_EQ(EntryCount(dir_.path()), 5u);  // nothing of ours left beside them
+}
+
+TEST_P(FileOutputTest, AnotherUsersLinkInASharedStickyFolderIsNotFollowed) {
+    std::ifstream setting("/proc/sys/fs/protected_symlinks");
+    int protectedLinks = 0;
+    setting >> protectedLinks;
+    if (geteuid() != 0 || protectedLinks != 1) {
+        GTEST_SKIP() << "needs root and the kernel's protected_symlinks";
+    }
+    const std::string victim = dir_.File("victim");
+    WriteAll(victim, "not yours");
+    std::filesystem::create_directory(dir_.path() / "shared");
+    ASSERT_EQ(chmod((dir_.path() / "shared").c_str(), 01777), 0);
+    const std::string link = dir_.File("shared/album.pdb");
+    std::filesystem::create_symlink(victim, link);
+    ASSERT_EQ(lchown(link.c_str(), 65534, 65534), 0);  // nobody's link
+    std::string error;
+    EXPECT_FALSE(Replace(GetParam(), link, "replaced", error));
+    EXPECT_EQ(error, "the link cannot be followed (Permission denied)");
+    EXPECT_EQ(Text(victim), "not yours");
 }
 
 TEST_P(FileOutputTest, AFullDiskKeepsTheOldFileAndSaysSo) {
