@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QTransform>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -565,4 +566,29 @@ TEST(PictureLoader, RefusesOversizedPicturesFromTheHeaderAlone) {
         EXPECT_NE(loader.Error().find(c.reason), std::string::npos)
             << c.file << ": " << loader.Error();
     }
+}
+
+TEST(PictureLoader, TextChunksAreSkippedUnpacked) {
+    // 200 compressed text chunks of 8 KB, each unpacking to 8 MB: unpacked, they take seconds.
+    const QByteArray stream = qCompress(QByteArray(7900000, '\0')).mid(4);  // the zlib stream alone
+    const std::string packed(stream.constData(), static_cast<std::size_t>(stream.size()));
+    QImage red(4, 4, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    const std::string png = Encoded(red, "png");
+    std::string before;
+    std::string after;
+    for (int i = 0; i < 100; ++i) {
+        before += PngChunk("zTXt", std::string("Comment\0\0", 9) + packed);
+        after += PngChunk("iTXt", std::string("Comment\0\1\0\0\0", 12) + packed);  // compressed
+    }
+    const TempDir dir;
+    const std::size_t end = png.size() - 12;
+    WriteAll(dir.File("texts.png"),
+             png.substr(0, 33) + before + png.substr(33, end - 33) + after + png.substr(end));
+    const auto start = std::chrono::steady_clock::now();
+    CDib dib;
+    std::string error;
+    ASSERT_TRUE(Render(dir.File("texts.png"), dib, error)) << error;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(PixelAt(dib, 3, 3), 0xFF0000u);
 }
