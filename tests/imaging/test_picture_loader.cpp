@@ -456,6 +456,22 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
     WriteAll(
         dir.File("progressive_cut_in_scan_header.jpg"),
         progressive.substr(0, progressive.find("\xFF\xDA", progressive.find("\xFF\xDA") + 2) + 6));
+    // The shortest of its scans repeated 600 times: each scan is a pass over the whole picture.
+    std::vector<std::size_t> starts;
+    for (std::size_t at = progressive.find("\xFF\xDA"); at != std::string::npos;
+         at = progressive.find("\xFF\xDA", at + 2)) {
+        starts.push_back(at);
+    }
+    std::size_t shortest = 0;
+    for (std::size_t i = 1; i + 1 < starts.size(); ++i) {
+        shortest =
+            starts[i + 1] - starts[i] < starts[shortest + 1] - starts[shortest] ? i : shortest;
+    }
+    std::string manyScans = progressive.substr(0, starts[shortest + 1]);
+    for (int i = 0; i < 600; ++i) {
+        manyScans += progressive.substr(starts[shortest], starts[shortest + 1] - starts[shortest]);
+    }
+    WriteAll(dir.File("many_scans.jpg"), manyScans + progressive.substr(starts[shortest + 1]));
     const std::string gif = Bytes(kData + "/gif_lzw_code_size_12.gif");
     WriteAll(dir.File("gif_lzw_code_size_1.gif"), gif.substr(0, 35) + '\x01' + gif.substr(36));
     WriteAll(dir.File("scan.jpg"), std::string("II*\0\x08\0\0\0", 8));
@@ -502,6 +518,7 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {dir.File("garbled.jpg"), "damaged"},
         {dir.File("three_scans_cut.jpg"), "cut short"},
         {dir.File("progressive_cut_in_scan_header.jpg"), "cut short"},
+        {dir.File("many_scans.jpg"), "more than 500 scans"},
         {kData + "/gif_cut_in_image_data.gif", "cut short"},
         {kData + "/gif_image_outside_screen.gif", "outside its screen"},
         {kData + "/gif_lzw_code_size_12.gif", "LZW code size"},
