@@ -281,10 +281,7 @@ TEST_F(AlbumBuildTest, AnAlbumTooLargeForAFileIsRefusedBeforeAnyPictureIsDecoded
     CAlbum album;
     for (int i = 0; i < 830; ++i) {
         auto entry = std::make_unique<CAlbumImage>();
-        // Appended piece by piece: GCC 12 at -O3 warns wrongly (-Wrestrict) about "p" + string.
-        std::string name = "p";
-        name += std::to_string(i) + "_1280x1024.jpg";
-        entry->m_sourcePath = dir_.File(name);
+        entry->m_sourcePath = dir_.File("p" + std::to_string(i) + "_1280x1024.jpg");
         entry->m_colorDepth = 16;
         entry->m_crop = 0;
         entry->m_sizeLimitWidth = 1280;
