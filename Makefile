@@ -1,6 +1,7 @@
 # Tavelo Desktop — the two commands of the README, the benchmarks and the fuzzers.
 BUILD_DIR   ?= build
 RELEASE_DIR ?= build-release
+TEST_RELEASE_DIR ?= build-test-release
 FUZZ_DIR    ?= build-fuzz
 # Seconds each fuzz target runs for; the corpus replay of `make test` takes none of this.
 FUZZ_SECONDS ?= 60
@@ -10,7 +11,7 @@ CMAKE_GEN   := -G Ninja
 
 PACKAGE_DIR ?= build-package
 
-.PHONY: all deps configure build test bench fuzz fuzz-build run package clean
+.PHONY: all deps configure build test test-release bench fuzz fuzz-build run package clean
 
 all: build
 
@@ -19,14 +20,27 @@ deps:
 
 configure: deps
 	@cmake -S . -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
-	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DTAVELO_SANITIZE=ON -DTAVELO_BUILD_TESTS=ON >/dev/null
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DTAVELO_SANITIZE=ON -DTAVELO_BUILD_TESTS=ON \
+	  -DTAVELO_WERROR=ON >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Runs every test, then names the slowest (also when some failed).
 test: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen QT_QPA_PLATFORMTHEME= \
-	  ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+	  ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS); \
+	  status=$$?; bash $(CURDIR)/scripts/slowest-tests.sh . 10; exit $$status
+
+# The same tests built as a user or packager builds (Release, -O3), where the optimiser sees
+# faults and warnings that the sanitizer build does not.
+test-release: deps
+	@cmake -S . -B $(TEST_RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DTAVELO_BUILD_TESTS=ON -DTAVELO_WERROR=ON >/dev/null
+	@cmake --build $(TEST_RELEASE_DIR) -j $(JOBS)
+	@cd $(TEST_RELEASE_DIR) && QT_QPA_PLATFORM=offscreen QT_QPA_PLATFORMTHEME= \
+	  ctest --output-on-failure -j $(JOBS); \
+	  status=$$?; bash $(CURDIR)/scripts/slowest-tests.sh . 10; exit $$status
 
 bench: deps
 	@cmake -S . -B $(RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
@@ -40,7 +54,7 @@ fuzz-build: deps
 	@bash scripts/install-deps.sh fuzz
 	@cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-	  -DTAVELO_SANITIZE=ON -DTAVELO_BUILD_TESTS=ON -DTAVELO_FUZZ=ON >/dev/null
+	  -DTAVELO_SANITIZE=ON -DTAVELO_BUILD_TESTS=ON -DTAVELO_FUZZ=ON -DTAVELO_WERROR=ON >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(addprefix tavelo_fuzz_,$(FUZZ_TARGETS))
 
 fuzz: fuzz-build
@@ -59,4 +73,4 @@ package: deps
 	@bash scripts/check-package.sh $(PACKAGE_DIR)/tavelo_*.deb
 
 clean:
-	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(PACKAGE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(TEST_RELEASE_DIR) $(PACKAGE_DIR) $(FUZZ_DIR)

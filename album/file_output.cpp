@@ -2,19 +2,21 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "album/clock.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Links are followed this many times at most; a longer chain is taken for a loop.
-constexpr int kMaxLinkHops = 40;
 
 // The built-in output: a temporary file in the target's folder, renamed over the target.
 class CNamedTemporaryOutput : public CFileOutput {
@@ -50,7 +52,8 @@ public:
         if (m_file == nullptr) {
             return false;
         }
-        const bool flushed = std::fflush(m_file) == 0;
+        // The bytes reach the disk before the name does, or a crash could leave an empty album.
+        const bool flushed = std::fflush(m_file) == 0 && SyncToDisk(fileno(m_file)) == 0;
         const int flushError = errno;
         const bool closed = std::fclose(m_file) == 0;
         m_file = nullptr;
@@ -120,10 +123,52 @@ std::unique_ptr<CFileOutput> OpenNamedTemporary(const std::string& path, std::st
 }
 
 std::atomic<FileOutputFactory> g_factory{&OpenNamedTemporary};
+std::atomic<SyncCall> g_sync{&::fsync};
+
+// Where the link at `path` leads, as the kernel follows it when this user opens the link for
+// writing: a link the kernel would not follow for us (another user's, in a shared sticky
+// folder) is not followed by hand either. A dangling link's file is made to learn where it
+// would be, and removed again.
+bool FollowLink(fs::path& path, std::string& error) {
+    struct stat reached {};
+    const bool exists = ::stat(path.c_str(), &reached) == 0;
+    const int fd = ::open(
+        path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (exists ? 0 : O_CREAT), 0600);
+    if (fd < 0) {
+        const int reason = errno;
+        error = exists && reason == EACCES && ::access(path.c_str(), W_OK) != 0
+                    ? "the file is read-only"
+                    : "the link cannot be followed (" + SystemErrorText(reason) + ")";
+        return false;
+    }
+    char target[PATH_MAX + 1];
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t length = ::readlink(self.c_str(), target, PATH_MAX);
+    ::close(fd);
+    if (length <= 0 || target[0] != '/') {
+        error = "the link cannot be followed";
+        return false;
+    }
+    path = std::string(target, static_cast<std::size_t>(length));
+    if (!exists) {
+        ::unlink(path.c_str());
+    }
+    return true;
+}
 
 }  // namespace
 
-std::string SystemErrorText(int error) { return std::generic_category().message(error); }
+std::string SystemErrorText(int error) {
+    return std::generic_category().message(error);
+}
+
+void SetSyncCall(SyncCall call) {
+    g_sync.store(call != nullptr ? call : &::fsync);
+}
+
+int SyncToDisk(int fd) {
+    return g_sync.load()(fd);
+}
 
 void SetFileOutputFactory(FileOutputFactory factory) {
     g_factory.store(factory != nullptr ? factory : &OpenNamedTemporary);
@@ -148,13 +193,8 @@ bool ResolveOutputPath(const std::string& path, std::string& resolved, std::stri
         error = "is not a regular file";
         return false;
     }
-    for (int hop = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hop) {
-        const fs::path next = fs::read_symlink(target, ec);
-        if (ec || hop == kMaxLinkHops) {
-            error = "the link cannot be followed";
-            return false;
-        }
-        target = next.is_absolute() ? next : target.parent_path() / next;
+    if (fs::is_symlink(fs::symlink_status(target, ec)) && !FollowLink(target, error)) {
+        return false;
     }
     fs::path folder = target.parent_path();
     if (folder.empty()) {

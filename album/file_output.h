@@ -33,8 +33,9 @@ using FileOutputFactory = std::unique_ptr<CFileOutput> (*)(const std::string& pa
                                                            std::string& error);
 void SetFileOutputFactory(FileOutputFactory factory);
 
-// Starts replacing the file at `path`. A symbolic link, dangling or not, is followed: the file
-// it names is written. None, with `error` saying why, for a path whose folder is missing or
+// Starts replacing the file at `path`. A symbolic link, dangling or not, is followed where the
+// kernel lets this user open it for writing (not another user's link in a shared sticky
+// folder): the file it names is written. None, with `error` saying why, for a path whose folder is missing or
 // refuses new files, or whose target is a folder, a device, a pipe or a read-only file.
 std::unique_ptr<CFileOutput> OpenFileOutput(const std::string& path, std::string& error);
 
@@ -42,6 +43,13 @@ std::unique_ptr<CFileOutput> OpenFileOutput(const std::string& path, std::string
 // the file that would be written (links followed). False, with `error`, when it cannot.
 [[nodiscard]] bool ResolveOutputPath(const std::string& path, std::string& resolved,
                                      std::string& error);
+
+// Pushes a file's bytes to the disk (fsync), as every output does before its file replaces the
+// target. Tests put a failing call in place to see what a disk that does not take the bytes
+// leaves behind; nullptr puts the system's back.
+using SyncCall = int (*)(int fd);
+void SetSyncCall(SyncCall call);
+int SyncToDisk(int fd);
 
 // The C library's words for a system error number, as one short line.
 std::string SystemErrorText(int error);

@@ -1,11 +1,15 @@
 #include "cli/album_json.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <memory>
+
+#include <unistd.h>
 
 #include "album/album_project.h"
+#include "album/file_input.h"
+#include "album/file_output.h"
 #include "album/picture_preparation.h"
 #include "platform/system_path.h"
 
@@ -21,33 +25,40 @@ bool Refuse(CInputError& error, const QString& file, const QString& reason) {
     return false;
 }
 
-// Reads a whole file of at most `limit` bytes.
-bool ReadFileBytes(const std::string& path, std::uintmax_t limit, QByteArray& out, QString& reason) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (status.type() == fs::file_type::not_found) {
-        reason = QStringLiteral("file not found");
+QString OpenReason(OpenProblem problem) {
+    switch (problem) {
+        case OpenProblem::NotFound:
+            return QStringLiteral("file not found");
+        case OpenProblem::NotRegular:
+            return QStringLiteral("not a regular file");
+        default:
+            return QStringLiteral("cannot be read: ") +
+                   QString::fromStdString(SystemErrorText(errno));
+    }
+}
+
+// Reads a whole regular file of at most `limit` bytes.
+bool ReadFileBytes(const std::string& path, std::uintmax_t limit, QByteArray& out,
+                   QString& reason) {
+    OpenProblem problem = OpenProblem::None;
+    std::uint64_t size = 0;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        OpenRegularFileStream(path, problem, size), &std::fclose);
+    if (!file) {
+        reason = OpenReason(problem);
         return false;
     }
-    if (status.type() != fs::file_type::regular) {
-        reason = QStringLiteral("not a regular file");
-        return false;
-    }
-    if (fs::file_size(path, ec) > limit) {
+    if (size > limit) {
         reason = QStringLiteral("too large for an album description");
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    out.resize(static_cast<qsizetype>(size));
+    const std::size_t got = std::fread(out.data(), 1, out.size(), file.get());
+    if (std::ferror(file.get())) {
         reason = QStringLiteral("cannot be read");
         return false;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        reason = QStringLiteral("cannot be read");
-        return false;
-    }
-    out = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    out.resize(static_cast<qsizetype>(got));  // a file that shrank since holds what is there
     return true;
 }
 
@@ -85,20 +96,17 @@ bool CheckPictureFiles(const CAlbum& album, CInputError& error) {
         const std::string& path = album.At(i)->m_sourcePath;
         const QString name = PathFromSystem(path);
         if (!HasPictureExtension(path)) {
-            return Refuse(error, name, QStringLiteral("not a .jpg, .jpeg, .bmp, .gif, .png, .webp, .heic or .heif file"));
+            return Refuse(
+                error, name,
+                QStringLiteral("not a .jpg, .jpeg, .bmp, .gif, .png, .webp, .heic or .heif file"));
         }
-        std::error_code ec;
-        const fs::file_status status = fs::status(path, ec);
-        if (status.type() == fs::file_type::not_found) {
-            return Refuse(error, name, QStringLiteral("file not found"));
+        OpenProblem problem = OpenProblem::None;
+        std::uint64_t size = 0;
+        const int fd = OpenRegularFile(path, problem, size);
+        if (fd < 0) {
+            return Refuse(error, name, OpenReason(problem));
         }
-        if (status.type() != fs::file_type::regular) {
-            return Refuse(error, name, QStringLiteral("not a regular file"));
-        }
-        std::ifstream probe(path, std::ios::binary);
-        if (!probe) {
-            return Refuse(error, name, QStringLiteral("cannot be read"));
-        }
+        ::close(fd);
     }
     return true;
 }

@@ -49,7 +49,9 @@ int Refused(QTextStream& err, const CInputError& error) {
     return kExitRefused;
 }
 
-int Refused(QTextStream& err, const QString& reason) { return Refused(err, CInputError{{}, reason}); }
+int Refused(QTextStream& err, const QString& reason) {
+    return Refused(err, CInputError{{}, reason});
+}
 
 // Parses a command's arguments; an exit status when that is all there is to do (a refusal, or
 // the help text printed).
@@ -68,13 +70,16 @@ std::optional<int> Parse(QCommandLineParser& parser, const QStringList& argument
 // The options of `build`.
 struct CBuildArguments {
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                              QStringLiteral("The album file to write."), QStringLiteral("OUT.pdb")};
+                              QStringLiteral("The album file to write."),
+                              QStringLiteral("OUT.pdb")};
     QCommandLineOption albumJson{QStringLiteral("album"),
                                  QStringLiteral("Every setting per picture, from a JSON file."),
                                  QStringLiteral("ALBUM.json")};
-    QCommandLineOption title{QStringLiteral("title"), QStringLiteral("Album title (default untitled)."),
+    QCommandLineOption title{QStringLiteral("title"),
+                             QStringLiteral("Album title (default untitled)."),
                              QStringLiteral("T")};
-    QCommandLineOption note{QStringLiteral("note"), QStringLiteral("Album note."), QStringLiteral("N")};
+    QCommandLineOption note{QStringLiteral("note"), QStringLiteral("Album note."),
+                            QStringLiteral("N")};
     QCommandLineOption icon{QStringLiteral("icon"),
                             QStringLiteral("Picture (from 0) whose centre becomes the album icon, "
                                            "or none for black (default 0)."),
@@ -83,22 +88,29 @@ struct CBuildArguments {
                              QStringLiteral("Colour depth: 4 (grey), 8 or 16 (default 8)."),
                              QStringLiteral("4|8|16")};
     QCommandLineOption brightness{QStringLiteral("brightness"),
-                                  QStringLiteral("Brightness slider, 127 neutral."), QStringLiteral("0..255")};
-    QCommandLineOption contrast{QStringLiteral("contrast"), QStringLiteral("Contrast slider, 127 neutral."),
+                                  QStringLiteral("Brightness slider, 127 neutral."),
+                                  QStringLiteral("0..255")};
+    QCommandLineOption contrast{QStringLiteral("contrast"),
+                                QStringLiteral("Contrast slider, 127 neutral."),
                                 QStringLiteral("0..255")};
-    QCommandLineOption dither{QStringLiteral("dither"), QStringLiteral("Dither when reducing colours.")};
-    QCommandLineOption noCrop{QStringLiteral("no-crop"),
-                              QStringLiteral("Keep the whole fitted picture, not a 160 x 160 window.")};
-    QCommandLineOption limit{QStringLiteral("limit"),
-                             QStringLiteral("Size limit, 160x160 up to 1280x1024 (default 160x160)."),
-                             QStringLiteral("WxH")};
-    QCommandLineOption offset{QStringLiteral("offset"), QStringLiteral("Top-left corner of the crop window."),
+    QCommandLineOption dither{QStringLiteral("dither"),
+                              QStringLiteral("Dither when reducing colours.")};
+    QCommandLineOption noCrop{
+        QStringLiteral("no-crop"),
+        QStringLiteral("Keep the whole fitted picture, not a 160 x 160 window.")};
+    QCommandLineOption limit{
+        QStringLiteral("limit"),
+        QStringLiteral("Size limit, 160x160 up to 1280x1024 (default 160x160)."),
+        QStringLiteral("WxH")};
+    QCommandLineOption offset{QStringLiteral("offset"),
+                              QStringLiteral("Top-left corner of the crop window."),
                               QStringLiteral("X,Y")};
     QCommandLineOption center{QStringLiteral("center"), QStringLiteral("Centre the crop window.")};
 
     // The options an album description replaces.
     std::array<const QCommandLineOption*, 11> PerPicture() const {
-        return {&title, &note, &icon, &depth, &brightness, &contrast, &dither, &noCrop, &limit, &offset, &center};
+        return {&title,  &note,   &icon,  &depth,  &brightness, &contrast,
+                &dither, &noCrop, &limit, &offset, &center};
     }
 };
 
@@ -133,11 +145,12 @@ bool CheckOutput(const QString& output, const CAlbum& album, const QString& albu
     std::string resolved;
     std::string reason;
     if (!ResolveOutputPath(path, resolved, reason)) {
-        error = {output, QStringLiteral("cannot be written: %1").arg(QString::fromStdString(reason))};
+        error = {output,
+                 QStringLiteral("cannot be written: %1").arg(QString::fromStdString(reason))};
         return false;
     }
-    const fs::path folder = fs::path(resolved).parent_path().empty() ? fs::path(".")
-                                                                      : fs::path(resolved).parent_path();
+    const fs::path folder =
+        fs::path(resolved).parent_path().empty() ? fs::path(".") : fs::path(resolved).parent_path();
     if (::access(folder.c_str(), W_OK | X_OK) != 0) {
         error = {output, QStringLiteral("cannot be written: the folder does not take new files")};
         return false;
@@ -146,6 +159,7 @@ bool CheckOutput(const QString& output, const CAlbum& album, const QString& albu
         error = {output, QStringLiteral("cannot be written: the file is read-only")};
         return false;
     }
+    // The same file by device and inode, whatever names or links lead to it.
     std::error_code ec;
     const auto sameFile = [&](const std::string& other) {
         return fs::exists(resolved, ec) && fs::equivalent(resolved, other, ec);
@@ -160,12 +174,17 @@ bool CheckOutput(const QString& output, const CAlbum& album, const QString& albu
             return false;
         }
     }
+    if (!album.IconSource().empty() && sameFile(album.IconSource())) {
+        error = {output, QStringLiteral("is the picture of the album's icon")};
+        return false;
+    }
     return true;
 }
 
 // The pictures of the command line, all with the same settings.
-std::optional<int> ReadPictureArguments(const QCommandLineParser& parser, const CBuildArguments& options,
-                                        CAlbum& album, QTextStream& err) {
+std::optional<int> ReadPictureArguments(const QCommandLineParser& parser,
+                                        const CBuildArguments& options, CAlbum& album,
+                                        QTextStream& err) {
     CAlbumImage settings;
     if (parser.isSet(options.depth)) {
         const QString d = parser.value(options.depth);
@@ -179,7 +198,8 @@ std::optional<int> ReadPictureArguments(const QCommandLineParser& parser, const 
         return Refused(err, QStringLiteral("--brightness %1 is out of range (0 to 255)")
                                 .arg(parser.value(options.brightness)));
     }
-    if (parser.isSet(options.contrast) && !ParseSlider(parser.value(options.contrast), settings.m_contrast)) {
+    if (parser.isSet(options.contrast) &&
+        !ParseSlider(parser.value(options.contrast), settings.m_contrast)) {
         return Refused(err, QStringLiteral("--contrast %1 is out of range (0 to 255)")
                                 .arg(parser.value(options.contrast)));
     }
@@ -190,8 +210,9 @@ std::optional<int> ReadPictureArguments(const QCommandLineParser& parser, const 
     if (parser.isSet(options.limit)) {
         if (!ParsePair(parser.value(options.limit).toLower(), QStringLiteral("x"), a, b) ||
             !IsValidSizeLimit(a, b)) {
-            return Refused(err, QStringLiteral("--limit %1 is out of range (160x160 up to 1280x1024)")
-                                    .arg(parser.value(options.limit)));
+            return Refused(err,
+                           QStringLiteral("--limit %1 is out of range (160x160 up to 1280x1024)")
+                               .arg(parser.value(options.limit)));
         }
         settings.m_sizeLimitWidth = static_cast<std::int16_t>(a);
         settings.m_sizeLimitHeight = static_cast<std::int16_t>(b);
@@ -201,8 +222,9 @@ std::optional<int> ReadPictureArguments(const QCommandLineParser& parser, const 
     }
     if (parser.isSet(options.offset)) {
         if (!ParsePair(parser.value(options.offset), QStringLiteral(","), a, b) || a < 0 || b < 0) {
-            return Refused(err, QStringLiteral("--offset %1 must be two numbers of 0 or more, as X,Y")
-                                    .arg(parser.value(options.offset)));
+            return Refused(err,
+                           QStringLiteral("--offset %1 must be two numbers of 0 or more, as X,Y")
+                               .arg(parser.value(options.offset)));
         }
         settings.m_horizontalOffset = a;
         settings.m_verticalOffset = b;
@@ -234,7 +256,8 @@ std::optional<int> ReadPictureArguments(const QCommandLineParser& parser, const 
         } else if (ok && index >= 0) {
             iconIndex = index;
         } else {
-            return Refused(err, QStringLiteral("--icon %1 must be a picture number or none").arg(value));
+            return Refused(err,
+                           QStringLiteral("--icon %1 must be a picture number or none").arg(value));
         }
     }
     if (!blackIcon && !album.IsEmpty()) {
@@ -256,8 +279,10 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
     parser.addOptions({options.output, options.albumJson, options.title, options.note, options.icon,
                        options.depth, options.brightness, options.contrast, options.dither,
                        options.noCrop, options.limit, options.offset, options.center});
-    parser.addPositionalArgument(QStringLiteral("PICTURE"), QStringLiteral("Picture files: JPEG, PNG, GIF, BMP, WebP or HEIC."),
-                                 QStringLiteral("PICTURE..."));
+    parser.addPositionalArgument(
+        QStringLiteral("PICTURE"),
+        QStringLiteral("Picture files: JPEG, PNG, GIF, BMP, WebP or HEIC."),
+        QStringLiteral("PICTURE..."));
     if (const auto finished = Parse(parser, arguments, out, err)) {
         return *finished;
     }
@@ -271,13 +296,15 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
     if (parser.isSet(options.albumJson)) {
         for (const auto* option : options.PerPicture()) {
             if (parser.isSet(*option)) {
-                return Refused(err, QStringLiteral("--%1 cannot be combined with --album: the JSON file "
-                                                   "holds every setting")
-                                        .arg(option->names().constLast()));
+                return Refused(err,
+                               QStringLiteral("--%1 cannot be combined with --album: the JSON file "
+                                              "holds every setting")
+                                   .arg(option->names().constLast()));
             }
         }
         if (!parser.positionalArguments().isEmpty()) {
-            return Refused(err, QStringLiteral("pictures are listed in the JSON file with --album"));
+            return Refused(err,
+                           QStringLiteral("pictures are listed in the JSON file with --album"));
         }
         albumJson = parser.value(options.albumJson);
         if (!ReadAlbumJson(albumJson, album, error)) {
@@ -303,7 +330,8 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
             err.flush();
         };
     }
-    const CBuildResult result = BuildAlbumFile(album, PathToSystem(output), PictureReading(), build);
+    const CBuildResult result =
+        BuildAlbumFile(album, PathToSystem(output), PictureReading(), build);
     if (progressShown) {
         err << '\n';  // a message never shares the progress line
     }
@@ -318,8 +346,9 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
             return Refused(err, CInputError{PathFromSystem(result.picture.path),
                                             QString::fromStdString(result.picture.reason)});
         case BuildOutcome::WriteFailed:
-            return Refused(err, CInputError{output, QStringLiteral("cannot be written: %1")
-                                                        .arg(QString::fromStdString(result.reason))});
+            return Refused(err,
+                           CInputError{output, QStringLiteral("cannot be written: %1")
+                                                   .arg(QString::fromStdString(result.reason))});
         case BuildOutcome::Refused:
         case BuildOutcome::Cancelled:
             break;
@@ -378,7 +407,8 @@ int Inspect(const QStringList& arguments, QTextStream& out, QTextStream& err) {
 
 int Extract(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Writes what the handheld would show of an album."));
+    parser.setApplicationDescription(
+        QStringLiteral("Writes what the handheld would show of an album."));
     parser.addHelpOption();
     const QCommandLineOption dir({QStringLiteral("d"), QStringLiteral("dir")},
                                  QStringLiteral("Folder for the pictures."), QStringLiteral("DIR"));

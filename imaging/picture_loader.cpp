@@ -2,11 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string_view>
-#include <system_error>
 
+#include "album/file_input.h"
 #include "imaging/bmp_reader.h"
 #include "imaging/gif_decoder.h"
 #include "imaging/heif_decoder.h"
@@ -97,20 +96,13 @@ bool CPictureLoader::Open(const std::string& path) {
     m_format = Format::None;
     m_header = CPictureHeader{};
     m_path = path;
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (status.type() == std::filesystem::file_type::not_found) {
-        m_error = "file not found";
-        return false;
-    }
-    if (status.type() != std::filesystem::file_type::regular) {
-        m_error = "not a file";
-        return false;
-    }
-    const std::uintmax_t fileSize = std::filesystem::file_size(path, ec);
-    const FileHandle file(std::fopen(path.c_str(), "rb"));
-    if (!file || ec) {
-        m_error = "cannot be read";
+    OpenProblem problem = OpenProblem::None;
+    std::uint64_t fileSize = 0;
+    const FileHandle file(OpenRegularFileStream(path, problem, fileSize));
+    if (!file) {
+        m_error = problem == OpenProblem::NotFound     ? "file not found"
+                  : problem == OpenProblem::NotRegular ? "not a file"
+                                                       : "cannot be read";
         return false;
     }
     if (fileSize == 0) {
@@ -202,11 +194,11 @@ bool CPictureLoader::RenderToDib(CDib& dib, const std::vector<bool>& rowsFromTop
         m_error = "asked for rows of a picture of another size";
         return false;
     }
-    std::error_code ec;
-    const std::uintmax_t fileSize = std::filesystem::file_size(m_path, ec);
-    const FileHandle file(std::fopen(m_path.c_str(), "rb"));
-    if (!file || ec) {
-        m_error = "cannot be read";
+    OpenProblem problem = OpenProblem::None;
+    std::uint64_t fileSize = 0;
+    const FileHandle file(OpenRegularFileStream(m_path, problem, fileSize));
+    if (!file) {
+        m_error = problem == OpenProblem::NotRegular ? "not a file" : "cannot be read";
         return false;
     }
     CPictureRows rows;

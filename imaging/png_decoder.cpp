@@ -96,6 +96,10 @@ void ReadInfo(CPngSession& s, CPngWork& work) {
         png_error(s.png, "out of memory");
     }
     png_set_read_fn(s.png, &s, ReadData);
+    // Text chunks say nothing about the pixels, and a compressed one can unpack to megabytes:
+    // a few hundred of them would take half a minute. They are passed over unread.
+    static const png_byte kTextChunks[] = "tEXt\0zTXt\0iTXt";
+    png_set_keep_unknown_chunks(s.png, PNG_HANDLE_CHUNK_NEVER, kTextChunks, 3);
     png_read_info(s.png, s.info);
     work.header.width = static_cast<std::int32_t>(png_get_image_width(s.png, s.info));
     work.header.height = static_cast<std::int32_t>(png_get_image_height(s.png, s.info));

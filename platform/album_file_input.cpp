@@ -5,11 +5,10 @@
 #include <new>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "album/album_database.h"
+#include "album/file_input.h"
 #include "album/file_output.h"
 
 namespace {
@@ -32,29 +31,24 @@ private:
 };
 
 // Reads the whole of a regular file into `bytes`, with one buffer of the file's size.
-bool ReadAlbumBytes(const std::string& name, std::vector<std::uint8_t>& bytes, std::string& reason) {
-    // Without O_NONBLOCK, opening a pipe would wait for a writer.
-    const CDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+bool ReadAlbumBytes(const std::string& name, std::vector<std::uint8_t>& bytes,
+                    std::string& reason) {
+    OpenProblem problem = OpenProblem::None;
+    std::uint64_t size = 0;
+    const CDescriptor file(OpenRegularFile(name, problem, size));
     if (file.Get() < 0) {
-        reason = errno == ENOENT ? "file not found" : "cannot be read: " + SystemErrorText(errno);
+        reason = problem == OpenProblem::NotFound     ? "file not found"
+                 : problem == OpenProblem::NotRegular ? "not a regular file"
+                                                      : "cannot be read: " + SystemErrorText(errno);
         return false;
     }
-    struct stat status {};
-    if (::fstat(file.Get(), &status) != 0) {
-        reason = "cannot be read: " + SystemErrorText(errno);
-        return false;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        reason = "not a regular file";
-        return false;
-    }
-    if (static_cast<std::uint64_t>(status.st_size) > album_layout::kMaxAlbumFileSize) {
+    if (size > album_layout::kMaxAlbumFileSize) {
         reason = "larger than any album file (" + std::to_string(album_layout::kMaxAlbumFileSize) +
                  " bytes at most)";
         return false;
     }
     try {
-        bytes.resize(static_cast<std::size_t>(status.st_size));
+        bytes.resize(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {
         reason = "not enough memory to read it";
         return false;

@@ -86,7 +86,7 @@ public:
             return false;
         }
         KeepRights(m_fd, m_target);
-        if (::fsync(m_fd) != 0) {
+        if (SyncToDisk(m_fd) != 0) {
             m_error = SystemErrorText(errno);
             return false;
         }
@@ -120,7 +120,8 @@ public:
         }
         m_committed = true;
         // The rename reaches the disk with its folder.
-        const int folder = ::open(m_target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int folder =
+            ::open(m_target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folder >= 0) {
             (void)::fsync(folder);
             ::close(folder);
@@ -178,7 +179,8 @@ void RemoveStaleTemporaryFiles(const std::string& folder) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const long owner = TemporaryOwner(it->path().filename().native());
-        if (owner > 0 && !ProcessRuns(owner) && it->symlink_status(ec).type() == fs::file_type::regular) {
+        if (owner > 0 && !ProcessRuns(owner) &&
+            it->symlink_status(ec).type() == fs::file_type::regular) {
             ::unlink(it->path().c_str());
         }
     }
@@ -218,7 +220,8 @@ std::unique_ptr<CFileOutput> OpenOutput(const std::string& path, std::string& er
     // No unnamed files here: a named one that a later write removes if this one is killed.
     for (int attempt = 0; attempt < 64; ++attempt) {
         const fs::path temporary = FreshTemporaryName(folder);
-        const int fd = ::open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, kNewFileMode);
+        const int fd =
+            ::open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, kNewFileMode);
         if (fd >= 0) {
             return std::make_unique<CSystemFileOutput>(fd, absoluteTarget, temporary);
         }
@@ -237,8 +240,11 @@ std::unique_ptr<CFileOutput> OpenSystemFileOutput(const std::string& path, std::
     return OpenOutput(path, error, true);
 }
 
-std::unique_ptr<CFileOutput> OpenNamedSystemFileOutput(const std::string& path, std::string& error) {
+std::unique_ptr<CFileOutput> OpenNamedSystemFileOutput(const std::string& path,
+                                                       std::string& error) {
     return OpenOutput(path, error, false);
 }
 
-void InstallFileOutput() { SetFileOutputFactory(&OpenSystemFileOutput); }
+void InstallFileOutput() {
+    SetFileOutputFactory(&OpenSystemFileOutput);
+}

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "album/album_build.h"
 #include "album/album_database.h"
@@ -44,9 +48,8 @@ bool MakePicture(const std::string& path, CDib& picture, std::string& reason) {
 
 CPictureReading MadeUpPictures() {
     CPictureReading reading;
-    reading.load = [](const std::string& path, const RowsWanted&, CDib& picture, std::string& reason) {
-        return MakePicture(path, picture, reason);
-    };
+    reading.load = [](const std::string& path, const RowsWanted&, CDib& picture,
+                      std::string& reason) { return MakePicture(path, picture, reason); };
     return reading;
 }
 
@@ -67,8 +70,9 @@ protected:
         for (int i = 0; i < count; ++i) {
             auto entry = std::make_unique<CAlbumImage>();
             const auto& size = sizes[i % 5];
-            entry->m_sourcePath = dir_.File("p" + std::to_string(i) + "_" + std::to_string(size[0]) +
-                                             "x" + std::to_string(size[1]) + ".jpg");
+            entry->m_sourcePath =
+                dir_.File("p" + std::to_string(i) + "_" + std::to_string(size[0]) + "x" +
+                          std::to_string(size[1]) + ".jpg");
             entry->m_title = "picture " + std::to_string(i);
             entry->m_colorDepth = kStoredDepths[static_cast<std::size_t>(i) % 3];
             entry->m_dither = static_cast<std::uint8_t>(i % 2);
@@ -130,9 +134,11 @@ TEST_F(AlbumBuildTest, GivesTheBytesOfThePictureByPictureSaveForAnyNumberOfThrea
             reported.push_back(done);
         };
         const std::string path = dir_.File("built.pdb");
-        ASSERT_EQ(BuildAlbumFile(album, path, MadeUpPictures(), options).outcome, BuildOutcome::Written);
+        ASSERT_EQ(BuildAlbumFile(album, path, MadeUpPictures(), options).outcome,
+                  BuildOutcome::Written);
         EXPECT_EQ(ReadAll(path), reference) << threads << " threads";
-        EXPECT_EQ(reported, (std::vector<std::size_t>{1, 2, 3, 4, 5, 6, 7})) << threads << " threads";
+        EXPECT_EQ(reported, (std::vector<std::size_t>{1, 2, 3, 4, 5, 6, 7}))
+            << threads << " threads";
     }
 }
 
@@ -156,19 +162,39 @@ TEST_F(AlbumBuildTest, AnIconFromAFileOutsideTheAlbumOrNoneAtAll) {
     EXPECT_FALSE(iconIsBlack(outside));
 }
 
-TEST_F(AlbumBuildTest, CancellingWritesNothingAndLeavesNoTemporaryFile) {
-    const CAlbum album = SampleAlbum();
+TEST_F(AlbumBuildTest, CancellingStopsTheWorkersWritesNothingAndLeavesNoTemporaryFile) {
+    const CAlbum album = SampleAlbum(24);
     const std::string path = dir_.File("album.pdb");
     WriteAll(path, "the old album");
     std::atomic<bool> cancel{false};
+    std::atomic<int> loads{0};
+    std::mutex mutex;
+    std::condition_variable cancelled;
+    CPictureReading reading = MadeUpPictures();
+    reading.load = [&](const std::string& file, const RowsWanted&, CDib& picture,
+                       std::string& reason) {
+        ++loads;
+        // Every picture after the first waits for the cancel, so each worker holds one then.
+        if (file != album.At(0)->m_sourcePath) {
+            std::unique_lock lock(mutex);
+            cancelled.wait_for(lock, std::chrono::seconds(10), [&] { return cancel.load(); });
+        }
+        return MakePicture(file, picture, reason);
+    };
     CAlbumBuildOptions options;
+    options.threads = 3;
     options.cancel = &cancel;
-    options.progress = [&](std::size_t done, std::size_t) {
-        if (done == 3) {
+    options.progress = [&](std::size_t, std::size_t) {
+        {
+            std::lock_guard lock(mutex);
             cancel = true;
         }
+        cancelled.notify_all();
+        // Time for workers that ignore the cancel to go on to the next pictures.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     };
-    EXPECT_EQ(BuildAlbumFile(album, path, MadeUpPictures(), options).outcome, BuildOutcome::Cancelled);
+    EXPECT_EQ(BuildAlbumFile(album, path, reading, options).outcome, BuildOutcome::Cancelled);
+    EXPECT_LE(loads.load(), 1 + options.threads);
     const std::vector<std::uint8_t> kept = ReadAll(path);
     EXPECT_EQ(std::string(kept.begin(), kept.end()), "the old album");
     EXPECT_EQ(TemporaryFiles(), 0u);
@@ -203,16 +229,18 @@ TEST_F(AlbumBuildTest, CancellingDuringTheWriteKeepsTheOldFile) {
     const std::vector<std::uint8_t> old = ReadAll(path);
     std::atomic<bool> cancel{false};
     g_cancelAfterWrites = &cancel;
-    SetFileOutputFactory([](const std::string& target, std::string& error) -> std::unique_ptr<CFileOutput> {
-        SetFileOutputFactory(nullptr);
-        auto inner = OpenFileOutput(target, error);
-        return inner ? std::make_unique<CCancellingOutput>(std::move(inner)) : nullptr;
-    });
+    SetFileOutputFactory(
+        [](const std::string& target, std::string& error) -> std::unique_ptr<CFileOutput> {
+            SetFileOutputFactory(nullptr);
+            auto inner = OpenFileOutput(target, error);
+            return inner ? std::make_unique<CCancellingOutput>(std::move(inner)) : nullptr;
+        });
     CAlbum changed = SampleAlbum();
     changed.SetTitle("Another trip");
     CAlbumBuildOptions options;
     options.cancel = &cancel;
-    EXPECT_EQ(BuildAlbumFile(changed, path, MadeUpPictures(), options).outcome, BuildOutcome::Cancelled);
+    EXPECT_EQ(BuildAlbumFile(changed, path, MadeUpPictures(), options).outcome,
+              BuildOutcome::Cancelled);
     EXPECT_TRUE(cancel.load());
     EXPECT_EQ(ReadAll(path), old);
     EXPECT_EQ(TemporaryFiles(), 0u);
@@ -244,7 +272,8 @@ TEST_F(AlbumBuildTest, APictureThatCannotBeReadIsRetriedOrStopsTheBuild) {
         whole.At(2)->m_sourcePath = SampleAlbum(4).At(2)->m_sourcePath;
         return true;
     };
-    ASSERT_EQ(BuildAlbumFile(whole, path, MadeUpPictures(), options).outcome, BuildOutcome::Written);
+    ASSERT_EQ(BuildAlbumFile(whole, path, MadeUpPictures(), options).outcome,
+              BuildOutcome::Written);
     EXPECT_EQ(ReadAll(path), OneByOne(SampleAlbum(4)));
 }
 
@@ -285,7 +314,8 @@ TEST_F(AlbumBuildTest, TheRowsAPictureNeedsAreTheOnlyOnesRead) {
     album.SetIconSource(album.At(0)->m_sourcePath);
     CPictureReading reading;
     // Rows the build does not want are made grey here; the file must not change.
-    reading.load = [](const std::string& path, const RowsWanted& rows, CDib& picture, std::string& reason) {
+    reading.load = [](const std::string& path, const RowsWanted& rows, CDib& picture,
+                      std::string& reason) {
         if (!MakePicture(path, picture, reason)) {
             return false;
         }

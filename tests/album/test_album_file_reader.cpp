@@ -69,6 +69,7 @@ TEST(AlbumFileReader, RefusesStructuresThatMultiplyWhatItHolds) {
         {r0 + 20, 1, true, "picture 2: its records are those of picture 1"},  // entry repeated
         {r0 + 18, 3, true, "picture 2: its records are those of picture 1"},  // entries overlap
         {r0 + 16, 0, true, "picture 1: its records are not in the file"},     // record 0
+        {80, 16, true, "record 0 starts outside the file"},  // inside the database header
         {icon, 0, true, "no pixels"},
         {icon + 10, 1, true, "points into its own rows"},
         {icon + 160 + 8, 0x0201, true, "depths do not increase"},  // a second 2-bit member

@@ -9,11 +9,12 @@ std::vector<std::string> Fields(const CAlbum& album) {
     for (std::size_t i = 0; i < album.Count(); ++i) {
         const CAlbumImage& e = *album.At(i);
         fields.push_back(e.m_sourcePath + "|" + e.m_title + "|" + e.m_note + "|" +
-                         std::to_string(e.m_colorDepth) + "|" + std::to_string(e.m_brightness) + "|" +
-                         std::to_string(e.m_contrast) + "|" + std::to_string(e.m_dither) + "|" +
-                         std::to_string(e.m_crop) + "|" + std::to_string(e.m_sizeLimitWidth) + "x" +
-                         std::to_string(e.m_sizeLimitHeight) + "|" + std::to_string(e.m_horizontalOffset) +
-                         "," + std::to_string(e.m_verticalOffset));
+                         std::to_string(e.m_colorDepth) + "|" + std::to_string(e.m_brightness) +
+                         "|" + std::to_string(e.m_contrast) + "|" + std::to_string(e.m_dither) +
+                         "|" + std::to_string(e.m_crop) + "|" + std::to_string(e.m_sizeLimitWidth) +
+                         "x" + std::to_string(e.m_sizeLimitHeight) + "|" +
+                         std::to_string(e.m_horizontalOffset) + "," +
+                         std::to_string(e.m_verticalOffset));
     }
     return fields;
 }
@@ -30,7 +31,9 @@ TEST(AlbumProject, WritesEverySettingAndReadsItBackWithPathsRelativeToTheProject
         auto entry = std::make_unique<CAlbumImage>();
         entry->m_sourcePath = paths[i];
         entry->m_title = std::string("t") + char('0' + i);
-        entry->m_note = i == 1 ? "a\x01" "b" : "";
+        entry->m_note = i == 1 ? "a\x01"
+                                 "b"
+                               : "";
         entry->m_colorDepth = kStoredDepths[static_cast<std::size_t>(i)];
         entry->m_brightness = static_cast<std::int16_t>(10 * i);
         entry->m_contrast = static_cast<std::int16_t>(255 - i);
@@ -42,7 +45,8 @@ TEST(AlbumProject, WritesEverySettingAndReadsItBackWithPathsRelativeToTheProject
         entry->m_verticalOffset = 7;
         album.Append(std::move(entry));
     }
-    for (const std::string& icon : {std::string(paths[1]), std::string("/home/ann/elsewhere.jpg"), std::string()}) {
+    for (const std::string& icon :
+         {std::string(paths[1]), std::string("/home/ann/elsewhere.jpg"), std::string()}) {
         album.SetIconSource(icon);
         const std::string text = WriteAlbumProject(album, "/home/ann/trip");
         EXPECT_NE(text.find("\"path\": \"day 2/hill.gif\""), std::string::npos) << text;
@@ -57,17 +61,21 @@ TEST(AlbumProject, WritesEverySettingAndReadsItBackWithPathsRelativeToTheProject
 TEST(AlbumProject, DefaultsAndEscapesAndEveryRefusalWithWhereItIs) {
     CAlbum album;
     std::string error;
-    ASSERT_TRUE(ReadAlbumProject(R"({"pictures": [{"path": "a/b.JPG", "note": "\u00e9\ud83d\ude00\u0041"}]})",
-                                 "/f", album, error))
+    ASSERT_TRUE(ReadAlbumProject(
+        R"({"pictures": [{"path": "a/b.JPG", "note": "\u00e9\ud83d\ude00\u0041"}]})", "/f", album,
+        error))
         << error;
     EXPECT_EQ(album.Title(), "untitled");
     EXPECT_EQ(album.IconSource(), "/f/a/b.JPG");
     EXPECT_EQ(album.At(0)->m_title, "b");
-    EXPECT_EQ(album.At(0)->m_note, "\xC3\xA9\xF0\x9F\x98\x80" "A");
+    EXPECT_EQ(album.At(0)->m_note,
+              "\xC3\xA9\xF0\x9F\x98\x80"
+              "A");
     EXPECT_EQ(album.At(0)->m_sizeLimitWidth, 160);
 
     const std::pair<std::string, std::string> refused[] = {
-        {"{\n  \"title\": \"x\",\n  \"pictures\": [ oops ]\n}", "malformed JSON at line 3, column 17"},
+        {"{\n  \"title\": \"x\",\n  \"pictures\": [ oops ]\n}",
+         "malformed JSON at line 3, column 17"},
         {R"({"title": 5 5})", "malformed JSON at line 1, column 13"},
         {"{\"title\": \"a\nb\"}", "control character"},
         {R"({"title": "\q"})", "unknown escape"},
@@ -76,10 +84,14 @@ TEST(AlbumProject, DefaultsAndEscapesAndEveryRefusalWithWhereItIs) {
         {"[]", "the album must be a JSON object"},
         {R"({"pictures": {}})", "\"pictures\" must be an array"},
         {R"({"pictures": [{"path": ""}]})", "picture 1: \"path\" must be a file name"},
-        {R"({"pictures": [{"path": "a.jpg", "depth": 5}]})", "\"depth\" is out of range (4, 8 or 16)"},
+        {R"({"pictures": [{"path": "a.jpg", "depth": 5}]})",
+         "\"depth\" is out of range (4, 8 or 16)"},
         {R"({"pictures": [{"path": "a.jpg", "contrast": 1.5}]})", "\"contrast\" is out of range"},
         {R"({"pictures": [{"path": "a.jpg", "limit": [160, 1025]}]})", "\"limit\" is out of range"},
-        {R"({"pictures": [{"path": "a.jpg", "offset": [-1, 0]}]})", "\"offset\" must be two numbers"},
+        {R"({"pictures": [{"path": "a.jpg", "offset": [-1, 0]}]})",
+         "\"offset\" must be two numbers"},
+        {R"({"pictures": [{"path": "a.jpg", "offset": [0, -1]}]})",
+         "\"offset\" must be two numbers"},
         {R"({"pictures": [{"path": "a.jpg", "dither": 1}]})", "\"dither\" must be true or false"},
         {R"({"icon": 1, "pictures": [{"path": "a.jpg"}]})", "\"icon\" 1 names no picture (0 to 0)"},
         {R"({"note": 1e999})", "number out of range"},

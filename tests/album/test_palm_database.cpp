@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
 
 #include "album/clock.h"
 #include "album/crt_random.h"
+#include "album/file_output.h"
 #include "album/palm_database.h"
 #include "support/temp_dir.h"
 
@@ -52,7 +56,7 @@ TEST(PalmDatabaseHelpers, ByteSwapsTheRuntimeGeneratorTheClockAndOneBlockPerBuff
     ::setenv("SOURCE_DATE_EPOCH", "2212122495", 1);  // the last second an album can hold
     EXPECT_EQ(CurrentTime(), 2212122495);
     ::setenv("SOURCE_DATE_EPOCH", "not a number", 1);
-    EXPECT_GT(CurrentTime(), kNewYear2001);  // ignored: the real clock
+    EXPECT_GT(CurrentTime(), kNewYear2001);          // ignored: the real clock
     ::setenv("SOURCE_DATE_EPOCH", "2300000000", 1);  // would wrap round to 1906
     EXPECT_LT(CurrentTime(), 2212122495);
     ::unsetenv("SOURCE_DATE_EPOCH");
@@ -130,8 +134,11 @@ TEST_F(PalmDatabaseTest, WritesTheImageWholeOverAnOlderFileAndThroughALink) {
     // A name near the length limit still leaves room for the temporary file beside it.
     const std::string path = dir_.File(std::string(246, 'a') + ".pdb");
     WriteAll(path, std::string(500, 'x'));  // an older, longer album is replaced whole
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     ASSERT_TRUE(db.WriteToFile(path.c_str()));
     EXPECT_EQ(ReadAll(path), Build(db));
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              static_cast<std::filesystem::perms>(0640));
     // Through a link the album is replaced and the link stays a link.
     const std::string link = dir_.File("link.pdb");
     std::filesystem::create_symlink(path, link);
@@ -155,6 +162,15 @@ TEST_F(PalmDatabaseTest, AFailedWriteLeavesNoFileOrTheExistingOneAsItWas) {
     // Files may not grow past 100 bytes: the write fails half way, as on a full disk.
     const bool written = WithFileSizeLimit(100, [&] { return db.WriteToFile(path.c_str()); });
     EXPECT_FALSE(written);
+    // A disk that does not take the bytes: nothing replaces the album.
+    SetSyncCall([](int) {
+        errno = EIO;
+        return -1;
+    });
+    std::string reason;
+    EXPECT_FALSE(CPalmDatabase().WriteToFile(path.c_str(), nullptr, &reason));
+    SetSyncCall(nullptr);
+    EXPECT_EQ(reason, "Input/output error");
     const auto bytes = ReadAll(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the previous album");
     EXPECT_EQ(EntryCount(dir_.path()), 2u);  // the album and "taken": nothing made or left

@@ -119,6 +119,19 @@ TEST(AlbumReport, HostileInputIsRefusedQuicklyOnOneLineWithNothingWritten) {
             EXPECT_FALSE(QFile::exists(out)) << mention.toStdString();
         }
     }
+    // A pipe as a picture or as the album description is refused, not waited on.
+    const QString pipePicture = dir.filePath(u"pipe.jpg"_s);
+    const QString pipeProject = dir.filePath(u"pipe.json"_s);
+    ASSERT_EQ(::mkfifo(pipePicture.toUtf8().constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(pipeProject.toUtf8().constData(), 0600), 0);
+    for (const QStringList& input :
+         {QStringList{pipePicture}, QStringList{u"--album"_s, pipeProject}}) {
+        const CRun run = RunTool(QStringList{u"build"_s, u"-o"_s, out} + input);
+        EXPECT_EQ(run.status, 2) << input.join(u' ').toStdString();
+        EXPECT_TRUE(run.err.endsWith(u": not a regular file\n"_s)) << run.err.toStdString();
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out));
+    }
 }
 
 TEST(AlbumReport, ReadingAnAlbumWhoseEntriesShareOneRecordTakesUnderFiftyMegabytes) {
@@ -211,6 +224,18 @@ TEST(AlbumReport, ControlCharactersAreShownAsEscapesAndFailedOutputIsAFailure) {
     const CRun json = RunInProcess({u"inspect"_s, pdb, u"--json"_s});
     EXPECT_TRUE(json.out.contains(u"tvl\\u009balbum_"_s)) << json.out.toStdString();
     EXPECT_TRUE(QJsonDocument::fromJson(json.out.toUtf8()).isObject());
+    // DEL and both ends of the C1 range, in the database name.
+    std::string c1Name;
+    {
+        std::ifstream in(pdb.toStdString(), std::ios::binary);
+        c1Name.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    c1Name.replace(0, 3, "\x7F\x80\x9F");
+    const QString c1 = dir.filePath(u"c1.pdb"_s);
+    std::ofstream(c1.toStdString(), std::ios::binary) << c1Name;
+    const CRun escaped = RunInProcess({u"inspect"_s, c1, u"--json"_s});
+    EXPECT_TRUE(escaped.out.contains(u"\"\\u007f\\u0080\\u009f\\u009balbum_"_s))
+        << escaped.out.toStdString();
     for (const QStringList& command :
          {QStringList{u"inspect"_s, pdb}, QStringList{u"inspect"_s, pdb, u"--json"_s},
           QStringList{u"extract"_s, pdb, u"-d"_s, dir.filePath(u"x"_s)},

@@ -9,12 +9,17 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <set>
+
+#include <unistd.h>
 
 #include "album/album_file_reader.h"
 
 // Readable failure messages for Qt strings.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace {
@@ -44,7 +49,9 @@ CliRun Cli(const QStringList& arguments, const QString& epoch = QStringLiteral("
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-QString Sample(const QString& name) { return kSamples + QLatin1Char('/') + name; }
+QString Sample(const QString& name) {
+    return kSamples + QLatin1Char('/') + name;
+}
 
 QByteArray Bytes(const QString& path) {
     QFile file(path);
@@ -72,9 +79,10 @@ protected:
 }  // namespace
 
 TEST_F(CliTest, BuildsAnAlbumOfTheSamplesThatInspectDescribes) {
-    QStringList args = {QStringLiteral("build"), QStringLiteral("-o"), File(QStringLiteral("trip.pdb")),
-                        QStringLiteral("--title"), QStringLiteral("Trip"), QStringLiteral("--note"),
-                        QStringLiteral("Day 1"), QStringLiteral("--depth"), QStringLiteral("16")};
+    QStringList args = {
+        QStringLiteral("build"),   QStringLiteral("-o"),      File(QStringLiteral("trip.pdb")),
+        QStringLiteral("--title"), QStringLiteral("Trip"),    QStringLiteral("--note"),
+        QStringLiteral("Day 1"),   QStringLiteral("--depth"), QStringLiteral("16")};
     for (const QString& name : kSampleFiles) {
         args << Sample(name);
     }
@@ -86,7 +94,8 @@ TEST_F(CliTest, BuildsAnAlbumOfTheSamplesThatInspectDescribes) {
     EXPECT_EQ(database[QStringLiteral("name")].toString(), QStringLiteral("tvl_album_978307200"));
     EXPECT_EQ(database[QStringLiteral("type")].toString(), QStringLiteral("TVLI"));
     EXPECT_EQ(database[QStringLiteral("creator")].toString(), QStringLiteral("TVL2"));
-    EXPECT_EQ(database[QStringLiteral("created")].toString(), QStringLiteral("2001-01-01T00:00:00Z"));
+    EXPECT_EQ(database[QStringLiteral("created")].toString(),
+              QStringLiteral("2001-01-01T00:00:00Z"));
     EXPECT_EQ(database[QStringLiteral("records")].toInt(), 1 + 6 * 3);
     const QJsonObject album = json[QStringLiteral("album")].toObject();
     EXPECT_EQ(album[QStringLiteral("title")].toString(), QStringLiteral("Trip"));
@@ -96,7 +105,8 @@ TEST_F(CliTest, BuildsAnAlbumOfTheSamplesThatInspectDescribes) {
     ASSERT_EQ(pictures.size(), 6);
     for (int i = 0; i < 6; ++i) {
         const QJsonObject p = pictures[i].toObject();
-        EXPECT_EQ(p[QStringLiteral("title")].toString(), kSampleFiles[i].section(QLatin1Char('.'), 0, 0));
+        EXPECT_EQ(p[QStringLiteral("title")].toString(),
+                  kSampleFiles[i].section(QLatin1Char('.'), 0, 0));
         EXPECT_EQ(p[QStringLiteral("depth")].toInt(), 16);
         EXPECT_EQ(p[QStringLiteral("width")].toInt(), 160);
         EXPECT_EQ(p[QStringLiteral("height")].toInt(), 160);
@@ -104,12 +114,18 @@ TEST_F(CliTest, BuildsAnAlbumOfTheSamplesThatInspectDescribes) {
         EXPECT_EQ(p[QStringLiteral("recordSizes")].toArray()[2].toInt(), 1078);
     }
     const CliRun text = Cli({QStringLiteral("inspect"), File(QStringLiteral("trip.pdb"))});
-    EXPECT_TRUE(text.out.contains(QStringLiteral("\"Trip\", note \"Day 1\""))) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\"Trip\", note \"Day 1\"")))
+        << text.out.toStdString();
+    EXPECT_TRUE(
+        text.out.endsWith(QStringLiteral("\nPicture 6: \"dandelions_320x180\", note \"\", 16-bit, "
+                                         "160 x 160, records 16-18 (4064, 51200, 1078 bytes)\n")))
+        << text.out.toStdString();
 }
 
 TEST_F(CliTest, APalmDatabaseReaderOpensTheAlbum) {
     if (QStandardPaths::findExecutable(QStringLiteral("perl")).isEmpty() ||
-        QProcess::execute(QStringLiteral("perl"), {QStringLiteral("-MPalm::PDB"), QStringLiteral("-e1")}) != 0) {
+        QProcess::execute(QStringLiteral("perl"),
+                          {QStringLiteral("-MPalm::PDB"), QStringLiteral("-e1")}) != 0) {
         GTEST_SKIP() << "perl with Palm::PDB (Debian's libpalm-perl) is not installed";
     }
     const QString pdb = File(QStringLiteral("two.pdb"));
@@ -118,11 +134,12 @@ TEST_F(CliTest, APalmDatabaseReaderOpensTheAlbum) {
                   .status,
               0);
     QProcess perl;
-    perl.start(QStringLiteral("perl"),
-               {QStringLiteral("-MPalm::PDB"), QStringLiteral("-MPalm::Raw"), QStringLiteral("-e"),
-                QStringLiteral("my $p = Palm::PDB->new; $p->Load($ARGV[0]); print join('|', $p->{name}, "
-                               "$p->{type}, $p->{creator}, map { length $_->{data} } @{$p->{records}});"),
-                pdb});
+    perl.start(
+        QStringLiteral("perl"),
+        {QStringLiteral("-MPalm::PDB"), QStringLiteral("-MPalm::Raw"), QStringLiteral("-e"),
+         QStringLiteral("my $p = Palm::PDB->new; $p->Load($ARGV[0]); print join('|', $p->{name}, "
+                        "$p->{type}, $p->{creator}, map { length $_->{data} } @{$p->{records}});"),
+         pdb});
     ASSERT_TRUE(perl.waitForFinished(60000));
     EXPECT_EQ(perl.readAllStandardOutput().toStdString(),
               "tvl_album_978307200|TVLI|TVL2|8254|4067|26678|4064|26678")
@@ -132,16 +149,16 @@ TEST_F(CliTest, APalmDatabaseReaderOpensTheAlbum) {
 TEST_F(CliTest, BuildsAreReproducibleAndIndependentOfThreads) {
     const QString a = File(QStringLiteral("a.pdb"));
     const QString b = File(QStringLiteral("b.pdb"));
-    QStringList args = {QStringLiteral("build"), QStringLiteral("--dither"), QStringLiteral("--icon"),
-                        QStringLiteral("2")};
+    QStringList args = {QStringLiteral("build"), QStringLiteral("--dither"),
+                        QStringLiteral("--icon"), QStringLiteral("2")};
     for (const QString& name : kSampleFiles) {
         args << Sample(name);
     }
     ASSERT_EQ(Cli(args + QStringList{QStringLiteral("-o"), a}).status, 0);
     ASSERT_EQ(Cli(args + QStringList{QStringLiteral("-o"), b}).status, 0);
     EXPECT_EQ(Bytes(a), Bytes(b));
-    const QByteArray later = (Cli(args + QStringList{QStringLiteral("-o"), b}, QStringLiteral("978307201")),
-                              Bytes(b));
+    const QByteArray later =
+        (Cli(args + QStringList{QStringLiteral("-o"), b}, QStringLiteral("978307201")), Bytes(b));
     EXPECT_NE(Bytes(a), later);  // the time is in the file
 }
 
@@ -158,8 +175,8 @@ TEST_F(CliTest, AlbumJsonGivesEveryPictureItsOwnSettings) {
            "offset": [999, 5]}
         ]})");
     const QString pdb = File(QStringLiteral("trip.pdb"));
-    const CliRun run = Cli({QStringLiteral("build"), QStringLiteral("--album"), File(QStringLiteral("album.json")),
-                         QStringLiteral("-o"), pdb});
+    const CliRun run = Cli({QStringLiteral("build"), QStringLiteral("--album"),
+                            File(QStringLiteral("album.json")), QStringLiteral("-o"), pdb});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonObject json = Inspect(pdb);
     EXPECT_EQ(json[QStringLiteral("album")].toObject()[QStringLiteral("title")].toString(),
@@ -196,19 +213,49 @@ TEST_F(CliTest, ExtractWritesWhatTheHandheldShows) {
     const CliRun run = Cli({QStringLiteral("extract"), pdb, QStringLiteral("-d"), out});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(files, (QStringList{QStringLiteral("icon_2bit.png"), QStringLiteral("icon_4bit.png"),
-                                  QStringLiteral("icon_8bit.png"), QStringLiteral("picture_001.bmp"),
-                                  QStringLiteral("picture_001.png"),
-                                  QStringLiteral("picture_001_thumbnail_2bit.png"),
-                                  QStringLiteral("picture_001_thumbnail_4bit.png"),
-                                  QStringLiteral("picture_001_thumbnail_8bit.png")}));
+    EXPECT_EQ(files,
+              (QStringList{QStringLiteral("icon_2bit.png"), QStringLiteral("icon_4bit.png"),
+                           QStringLiteral("icon_8bit.png"), QStringLiteral("picture_001.bmp"),
+                           QStringLiteral("picture_001.png"),
+                           QStringLiteral("picture_001_thumbnail_2bit.png"),
+                           QStringLiteral("picture_001_thumbnail_4bit.png"),
+                           QStringLiteral("picture_001_thumbnail_8bit.png")}));
     const QImage picture(out + QStringLiteral("/picture_001.png"));
     EXPECT_EQ(picture.size(), QSize(160, 126));  // 400 x 315 fitted without crop
-    // Every channel of a 16-bit picture comes from five bits (green's sixth is always 0).
-    const QRgb pixel = picture.pixel(80, 60);
-    EXPECT_EQ(qGreen(pixel) % 2 == 0 || qGreen(pixel) == 255, true);
     EXPECT_EQ(QImage(out + QStringLiteral("/icon_8bit.png")).size(), QSize(24, 24));
-    EXPECT_EQ(QImage(out + QStringLiteral("/picture_001_thumbnail_2bit.png")).size(), QSize(32, 32));
+    EXPECT_EQ(QImage(out + QStringLiteral("/picture_001_thumbnail_2bit.png")).size(),
+              QSize(32, 32));
+
+    // Green from dark to light at 16 bits: it keeps five bits (the sixth is always 0), so the
+    // picture shows exactly the 32 greens 2k * 255 / 63 of the 64 the pixels could hold.
+    QImage ramp(320, 8, QImage::Format_RGB32);
+    for (int x = 0; x < 320; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            ramp.setPixel(x, y, qRgb(0, x * 255 / 319, 0));
+        }
+    }
+    ASSERT_TRUE(ramp.save(File(QStringLiteral("ramp.png"))));
+    ASSERT_EQ(
+        Cli({QStringLiteral("build"), QStringLiteral("-o"), pdb, QStringLiteral("--depth"),
+             QStringLiteral("16"), QStringLiteral("--no-crop"), File(QStringLiteral("ramp.png"))})
+            .status,
+        0);
+    const QString rampOut = File(QStringLiteral("ramp"));
+    ASSERT_EQ(Cli({QStringLiteral("extract"), pdb, QStringLiteral("-d"), rampOut}).status, 0);
+    const QImage shown(rampOut + QStringLiteral("/picture_001.png"));
+    ASSERT_EQ(shown.width(), 160);
+    std::set<int> greens;
+    std::set<int> expected;
+    for (int k = 0; k < 32; ++k) {
+        expected.insert(2 * k * 255 / 63);
+    }
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            greens.insert(qGreen(shown.pixel(x, y)));
+            ASSERT_EQ(shown.pixel(x, y) & 0xFF00FFu, 0u) << x << ", " << y;
+        }
+    }
+    EXPECT_EQ(greens, expected);
 }
 
 TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
@@ -235,7 +282,8 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
     put32(huge, 22, 10000);
     Write(File(QStringLiteral("wide.bmp")), wide);
     Write(File(QStringLiteral("huge.bmp")), huge);
-    Write(File(QStringLiteral("bad.json")), "{\n  \"title\": \"x\",\n  \"pictures\": [ oops ]\n}\n");
+    Write(File(QStringLiteral("bad.json")),
+          "{\n  \"title\": \"x\",\n  \"pictures\": [ oops ]\n}\n");
     Write(File(QStringLiteral("depth.json")), R"({"pictures": [{"path": "x.jpg", "depth": 5}]})");
     Write(File(QStringLiteral("pair.json")), R"({"title": 5 5})");
     // A name that makes a title to mend, on a picture refused: the refusal is all that is said.
@@ -257,44 +305,87 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
         {{File(QStringLiteral("photo.tif"))}, QStringLiteral("photo.tif: not a .jpg")},
         {{good, File(QStringLiteral("text.jpg"))}, QStringLiteral("text.jpg: not a picture")},
         {{File(QStringLiteral("empty.gif"))}, QStringLiteral("empty.gif: the file is empty")},
-        {{File(QStringLiteral("cut\nshort.gif"))}, QStringLiteral("cut\\nshort.gif': the file is cut")},
+        {{File(QStringLiteral("cut\nshort.gif"))},
+         QStringLiteral("cut\\nshort.gif': the file is cut")},
         {{File(QStringLiteral("wide.bmp"))}, QStringLiteral("32767")},
         {{File(QStringLiteral("huge.bmp"))}, QStringLiteral("memory limit")},
-        {{QStringLiteral("--album"), File(QStringLiteral("bad.json"))}, QStringLiteral("line 3, column 17")},
-        {{QStringLiteral("--album"), File(QStringLiteral("depth.json"))}, QStringLiteral("\"depth\" is out of range")},
-        {{QStringLiteral("--album"), File(QStringLiteral("pair.json"))}, QStringLiteral("line 1, column 13")},
-        {{QStringLiteral("--depth"), QStringLiteral("2"), good}, QStringLiteral("--depth 2 is out of range")},
-        {{QStringLiteral("--limit"), QStringLiteral("100x100"), good}, QStringLiteral("--limit 100x100")},
-        {{QStringLiteral("--limit"), QStringLiteral("1280x1025"), good}, QStringLiteral("out of range")},
-        {{QStringLiteral("--brightness"), QStringLiteral("256"), good}, QStringLiteral("--brightness 256")},
-        {{QStringLiteral("--contrast"), QStringLiteral("-1"), good}, QStringLiteral("--contrast -1")},
-        {{QStringLiteral("--icon"), QStringLiteral("3"), good}, QStringLiteral("--icon 3 names no picture")},
+        {{QStringLiteral("--album"), File(QStringLiteral("bad.json"))},
+         QStringLiteral("line 3, column 17")},
+        {{QStringLiteral("--album"), File(QStringLiteral("depth.json"))},
+         QStringLiteral("\"depth\" is out of range")},
+        {{QStringLiteral("--album"), File(QStringLiteral("pair.json"))},
+         QStringLiteral("line 1, column 13")},
+        {{QStringLiteral("--depth"), QStringLiteral("2"), good},
+         QStringLiteral("--depth 2 is out of range")},
+        {{QStringLiteral("--limit"), QStringLiteral("100x100"), good},
+         QStringLiteral("--limit 100x100")},
+        {{QStringLiteral("--limit"), QStringLiteral("1280x1025"), good},
+         QStringLiteral("out of range")},
+        {{QStringLiteral("--brightness"), QStringLiteral("256"), good},
+         QStringLiteral("--brightness 256")},
+        {{QStringLiteral("--contrast"), QStringLiteral("-1"), good},
+         QStringLiteral("--contrast -1")},
+        {{QStringLiteral("--icon"), QStringLiteral("1"), good},
+         QStringLiteral("--icon 1 names no picture (0 to 0)")},
         {thousandAndOne, QStringLiteral("1001 pictures")},
     };
     for (const auto& c : cases) {
-        const CliRun run = Cli(QStringList{QStringLiteral("build"), QStringLiteral("-o"), out} + c.args);
+        const CliRun run =
+            Cli(QStringList{QStringLiteral("build"), QStringLiteral("-o"), out} + c.args);
         EXPECT_EQ(run.status, 2) << c.mention.toStdString();
         EXPECT_TRUE(run.err.contains(c.mention)) << run.err.toStdString();
         EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
         EXPECT_FALSE(QFile::exists(out)) << c.mention.toStdString();
     }
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tmp")).size(), 0);
+    EXPECT_EQ(QDir(dir_.path())
+                  .entryList(QDir::Files | QDir::Hidden)
+                  .filter(QStringLiteral(".tmp"))
+                  .size(),
+              0);
 
     // An existing album survives a refused build unchanged.
     Write(out, "the old album");
-    EXPECT_EQ(Cli({QStringLiteral("build"), QStringLiteral("-o"), out, good, File(QStringLiteral("text.jpg"))}).status, 2);
+    EXPECT_EQ(Cli({QStringLiteral("build"), QStringLiteral("-o"), out, good,
+                   File(QStringLiteral("text.jpg"))})
+                  .status,
+              2);
     EXPECT_EQ(Bytes(out), QByteArray("the old album"));
 
     // Writing the album over one of its own pictures would lose the picture.
     ASSERT_TRUE(QFile::copy(good, File(QStringLiteral("mine.jpg"))));
-    const CliRun over = Cli({QStringLiteral("build"), QStringLiteral("-o"), File(QStringLiteral("mine.jpg")),
-                             File(QStringLiteral("mine.jpg"))});
+    const CliRun over = Cli({QStringLiteral("build"), QStringLiteral("-o"),
+                             File(QStringLiteral("mine.jpg")), File(QStringLiteral("mine.jpg"))});
     EXPECT_EQ(over.status, 2);
-    EXPECT_TRUE(over.err.contains(QStringLiteral("is one of the album's pictures"))) << over.err.toStdString();
+    EXPECT_TRUE(over.err.contains(QStringLiteral("is one of the album's pictures")))
+        << over.err.toStdString();
     EXPECT_EQ(Bytes(File(QStringLiteral("mine.jpg"))), Bytes(good));
+    // Nor over the icon's picture from outside the album, by whatever name reaches it, nor
+    // over the album description.
+    ASSERT_TRUE(QFile::copy(good, File(QStringLiteral("icon.jpg"))));
+    ASSERT_EQ(::link(QFile::encodeName(File(QStringLiteral("icon.jpg"))).constData(),
+                     QFile::encodeName(File(QStringLiteral("same.jpg"))).constData()),
+              0);
+    Write(File(QStringLiteral("iconic.json")),
+          R"({"icon": "icon.jpg", "pictures": [{"path": "mine.jpg"}]})");
+    const struct {
+        QString output;
+        QString mention;
+    } inputs[] = {
+        {File(QStringLiteral("icon.jpg")), QStringLiteral("is the picture of the album's icon")},
+        {File(QStringLiteral("same.jpg")), QStringLiteral("is the picture of the album's icon")},
+        {File(QStringLiteral("iconic.json")), QStringLiteral("is the album description")}};
+    for (const auto& input : inputs) {
+        const CliRun run =
+            Cli({QStringLiteral("build"), QStringLiteral("--album"),
+                 File(QStringLiteral("iconic.json")), QStringLiteral("-o"), input.output});
+        EXPECT_EQ(run.status, 2) << input.output.toStdString();
+        EXPECT_TRUE(run.err.contains(input.mention)) << run.err.toStdString();
+    }
+    EXPECT_EQ(Bytes(File(QStringLiteral("icon.jpg"))), Bytes(good));
 
     const CliRun unwritable = Cli({QStringLiteral("build"), QStringLiteral("-o"),
-                                File(QStringLiteral("no/such/folder/a.pdb")), good});
+                                   File(QStringLiteral("no/such/folder/a.pdb")), good});
     EXPECT_EQ(unwritable.status, 2);
-    EXPECT_TRUE(unwritable.err.contains(QStringLiteral("cannot be written"))) << unwritable.err.toStdString();
+    EXPECT_TRUE(unwritable.err.contains(QStringLiteral("cannot be written")))
+        << unwritable.err.toStdString();
 }

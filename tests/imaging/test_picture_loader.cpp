@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QTransform>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -270,6 +271,10 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
     reinterpret_cast<quint16*>(grey.scanLine(0))[0] = 0x8080;
     reinterpret_cast<quint16*>(grey.scanLine(0))[1] = 0xFFFF;
     WriteAll(dir.File("grey16.png"), Encoded(grey, "png"));
+    // 16 bits a pixel and no masks: five bits each for red, green and blue.
+    std::string bmp16 = BmpHeaderOnly(3, 1);
+    bmp16[28] = 16;
+    WriteAll(dir.File("bmp16_555.bmp"), bmp16 + std::string("\x00\x7C\xE0\x03\x10\x00\0\0", 8));
     const struct {
         std::string path;
         std::int32_t x;
@@ -289,12 +294,25 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
         {kData + "/png_renamed.jpg", 0, 1, 0x0000FF},  // its content counts, not its name
         {dir.File("grey16.png"), 0, 0, 0x808080},
         {dir.File("grey16.png"), 1, 0, 0xFFFFFF},
+        {dir.File("bmp16_555.bmp"), 0, 0, 0xFF0000},
+        {dir.File("bmp16_555.bmp"), 1, 0, 0x00FF00},
+        {dir.File("bmp16_555.bmp"), 2, 0, 0x000084},
     };
     for (const auto& c : cases) {
         CDib dib;
         std::string error;
         ASSERT_TRUE(Render(c.path, dib, error)) << c.path << ": " << error;
         EXPECT_EQ(PixelAt(dib, c.x, c.y), c.rgb) << c.path << " at " << c.x << ", " << c.y;
+    }
+    // Rows stored in four passes land where they belong: each row has its own colour.
+    CDib interlaced;
+    std::string reason;
+    ASSERT_TRUE(Render(kData + "/gif_interlaced_colour_per_row.gif", interlaced, reason)) << reason;
+    ASSERT_EQ(interlaced.Height(), 10);
+    for (std::uint32_t y = 0; y < 10; ++y) {
+        EXPECT_EQ(PixelAt(interlaced, 1, static_cast<std::int32_t>(y)),
+                  (25 * y) << 16 | (255 - 25 * y) << 8 | (40 + 20 * y))
+            << "row " << y;
     }
     // Slightly irregular but whole: they load, the progressive one as its regular self.
     const struct {
@@ -438,6 +456,22 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
     WriteAll(
         dir.File("progressive_cut_in_scan_header.jpg"),
         progressive.substr(0, progressive.find("\xFF\xDA", progressive.find("\xFF\xDA") + 2) + 6));
+    // The shortest of its scans repeated 600 times: each scan is a pass over the whole picture.
+    std::vector<std::size_t> starts;
+    for (std::size_t at = progressive.find("\xFF\xDA"); at != std::string::npos;
+         at = progressive.find("\xFF\xDA", at + 2)) {
+        starts.push_back(at);
+    }
+    std::size_t shortest = 0;
+    for (std::size_t i = 1; i + 1 < starts.size(); ++i) {
+        shortest =
+            starts[i + 1] - starts[i] < starts[shortest + 1] - starts[shortest] ? i : shortest;
+    }
+    std::string manyScans = progressive.substr(0, starts[shortest + 1]);
+    for (int i = 0; i < 600; ++i) {
+        manyScans += progressive.substr(starts[shortest], starts[shortest + 1] - starts[shortest]);
+    }
+    WriteAll(dir.File("many_scans.jpg"), manyScans + progressive.substr(starts[shortest + 1]));
     const std::string gif = Bytes(kData + "/gif_lzw_code_size_12.gif");
     WriteAll(dir.File("gif_lzw_code_size_1.gif"), gif.substr(0, 35) + '\x01' + gif.substr(36));
     WriteAll(dir.File("scan.jpg"), std::string("II*\0\x08\0\0\0", 8));
@@ -484,6 +518,7 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {dir.File("garbled.jpg"), "damaged"},
         {dir.File("three_scans_cut.jpg"), "cut short"},
         {dir.File("progressive_cut_in_scan_header.jpg"), "cut short"},
+        {dir.File("many_scans.jpg"), "more than 500 scans"},
         {kData + "/gif_cut_in_image_data.gif", "cut short"},
         {kData + "/gif_image_outside_screen.gif", "outside its screen"},
         {kData + "/gif_lzw_code_size_12.gif", "LZW code size"},
@@ -534,6 +569,7 @@ TEST(PictureLoader, AProblemIsFoundOnlyByDecodingTheWholePicture) {
 TEST(PictureLoader, RefusesOversizedPicturesFromTheHeaderAlone) {
     const TempDir dir;
     WriteAll(dir.File("wide.bmp"), BmpHeaderOnly(40000, 2));
+    WriteAll(dir.File("tall.bmp"), BmpHeaderOnly(2, 40000));
     // 120 megapixels: over the 100 the decoder is allowed.
     WriteAll(dir.File("huge.bmp"), BmpHeaderOnly(12000, 10000));
     // A PNG's header chunk, then where its pixel data would start.
@@ -552,6 +588,7 @@ TEST(PictureLoader, RefusesOversizedPicturesFromTheHeaderAlone) {
         const char* file;
         const char* reason;
     } cases[] = {{"wide.bmp", "40000 x 2 pixels; at most 32767"},
+                 {"tall.bmp", "2 x 40000 pixels; at most 32767"},
                  {"huge.bmp", "memory limit"},
                  {"huge.png", "memory limit"},
                  {"wide.webp", "40000 x 2 pixels; at most 32767"},
@@ -562,4 +599,29 @@ TEST(PictureLoader, RefusesOversizedPicturesFromTheHeaderAlone) {
         EXPECT_NE(loader.Error().find(c.reason), std::string::npos)
             << c.file << ": " << loader.Error();
     }
+}
+
+TEST(PictureLoader, TextChunksAreSkippedUnpacked) {
+    // 200 compressed text chunks of 8 KB, each unpacking to 8 MB: unpacked, they take seconds.
+    const QByteArray stream = qCompress(QByteArray(7900000, '\0')).mid(4);  // the zlib stream alone
+    const std::string packed(stream.constData(), static_cast<std::size_t>(stream.size()));
+    QImage red(4, 4, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    const std::string png = Encoded(red, "png");
+    std::string before;
+    std::string after;
+    for (int i = 0; i < 100; ++i) {
+        before += PngChunk("zTXt", std::string("Comment\0\0", 9) + packed);
+        after += PngChunk("iTXt", std::string("Comment\0\1\0\0\0", 12) + packed);  // compressed
+    }
+    const TempDir dir;
+    const std::size_t end = png.size() - 12;
+    WriteAll(dir.File("texts.png"),
+             png.substr(0, 33) + before + png.substr(33, end - 33) + after + png.substr(end));
+    const auto start = std::chrono::steady_clock::now();
+    CDib dib;
+    std::string error;
+    ASSERT_TRUE(Render(dir.File("texts.png"), dib, error)) << error;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(PixelAt(dib, 3, 3), 0xFF0000u);
 }

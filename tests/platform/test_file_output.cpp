@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -20,8 +22,9 @@ bool Replace(Opener open, const std::string& path, const std::string& bytes, std
     if (!output) {
         return false;
     }
-    const bool done = output->Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) &&
-                      output->Commit();
+    const bool done =
+        output->Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) &&
+        output->Commit();
     if (!done) {
         error = output->Error();
     }
@@ -43,6 +46,11 @@ pid_t EndedProcess() {
     return child;
 }
 
+int FailingSync(int) {
+    errno = EIO;
+    return -1;
+}
+
 class FileOutputTest : public ::testing::TestWithParam<Opener> {
 protected:
     TempDir dir_;
@@ -61,7 +69,8 @@ TEST_P(FileOutputTest, ReplacesRegularFilesAndLinksAliveOrDanglingAndRefusesTheR
     std::filesystem::create_symlink(album, dir_.File("live.pdb"));
     std::filesystem::create_symlink(dir_.File("later.pdb"), dir_.File("dangling.pdb"));
     ASSERT_TRUE(Replace(GetParam(), dir_.File("live.pdb"), "through a link", error)) << error;
-    ASSERT_TRUE(Replace(GetParam(), dir_.File("dangling.pdb"), "made through a link", error)) << error;
+    ASSERT_TRUE(Replace(GetParam(), dir_.File("dangling.pdb"), "made through a link", error))
+        << error;
     EXPECT_EQ(Text(album), "through a link");
     EXPECT_EQ(Text(dir_.File("later.pdb")), "made through a link");
     EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("dangling.pdb")));
@@ -87,15 +96,53 @@ TEST_P(FileOutputTest, ReplacesRegularFilesAndLinksAliveOrDanglingAndRefusesTheR
     EXPECT_EQ(EntryCount(dir_.path()), 5u);  // nothing of ours left beside them
 }
 
+TEST_P(FileOutputTest, AnotherUsersLinkInASharedStickyFolderIsNotFollowed) {
+    std::ifstream setting("/proc/sys/fs/protected_symlinks");
+    int protectedLinks = 0;
+    setting >> protectedLinks;
+    if (geteuid() != 0 || protectedLinks != 1) {
+        GTEST_SKIP() << "needs root and the kernel's protected_symlinks";
+    }
+    const std::string victim = dir_.File("victim");
+    WriteAll(victim, "not yours");
+    std::filesystem::create_directory(dir_.path() / "shared");
+    ASSERT_EQ(chmod((dir_.path() / "shared").c_str(), 01777), 0);
+    const std::string link = dir_.File("shared/album.pdb");
+    std::filesystem::create_symlink(victim, link);
+    ASSERT_EQ(lchown(link.c_str(), 65534, 65534), 0);  // nobody's link
+    std::string error;
+    EXPECT_FALSE(Replace(GetParam(), link, "replaced", error));
+    EXPECT_EQ(error, "the link cannot be followed (Permission denied)");
+    EXPECT_EQ(Text(victim), "not yours");
+}
+
 TEST_P(FileOutputTest, AFullDiskKeepsTheOldFileAndSaysSo) {
     const std::string album = dir_.File("album.pdb");
     WriteAll(album, "the previous album");
     std::string error;
-    const bool written =
-        WithFileSizeLimit(100, [&] { return Replace(GetParam(), album, std::string(4096, 'x'), error); });
+    const bool written = WithFileSizeLimit(
+        100, [&] { return Replace(GetParam(), album, std::string(4096, 'x'), error); });
     EXPECT_FALSE(written);
     EXPECT_EQ(error, "File too large");
     EXPECT_EQ(Text(album), "the previous album");
+    EXPECT_EQ(EntryCount(dir_.path()), 1u);
+}
+
+TEST_P(FileOutputTest, AReplacedFileKeepsItsRightsAndOneTheDiskDidNotTakeKeepsTheOldFile) {
+    const std::string album = dir_.File("album.pdb");
+    WriteAll(album, "old");
+    ASSERT_EQ(chmod(album.c_str(), 0640), 0);
+    std::string error;
+    ASSERT_TRUE(Replace(GetParam(), album, "new", error)) << error;
+    struct stat replaced {};
+    ASSERT_EQ(stat(album.c_str(), &replaced), 0);
+    EXPECT_EQ(replaced.st_mode & 07777, 0640u);
+    SetSyncCall(&FailingSync);
+    const bool written = Replace(GetParam(), album, "newer", error);
+    SetSyncCall(nullptr);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(error, "Input/output error");
+    EXPECT_EQ(Text(album), "new");
     EXPECT_EQ(EntryCount(dir_.path()), 1u);
 }
 
@@ -106,7 +153,8 @@ TEST_P(FileOutputTest, AWriteKilledHalfWayLeavesNothingOnceTheNextOneIsDone) {
         std::string error;
         std::unique_ptr<CFileOutput> output = GetParam()(album, error);
         const std::string half(100000, 'h');
-        if (output && output->Write(reinterpret_cast<const std::uint8_t*>(half.data()), half.size())) {
+        if (output &&
+            output->Write(reinterpret_cast<const std::uint8_t*>(half.data()), half.size())) {
             raise(SIGKILL);
         }
         _exit(1);
