@@ -1,8 +1,7 @@
 #include "app/project_commands.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <memory>
 
 #include <QCloseEvent>
@@ -12,6 +11,7 @@
 #include <QMessageBox>
 
 #include "album/album_project.h"
+#include "album/file_input.h"
 #include "album/file_output.h"
 #include "app/album_file_commands.h"
 #include "app/album_icons.h"
@@ -31,31 +31,30 @@ constexpr char kProjectExtension[] = ".json";
 constexpr char kProjectFilter[] = "Album Projects (*.json)|*.json|All Files|*.*||";
 constexpr std::uintmax_t kLargestProject = 64u << 20;
 
-// The project's text; false with why when it cannot be read. Only a regular file is opened:
-// a pipe or a device would keep the window waiting.
+// The project's text; false with why when it cannot be read. Only a regular file is read: a
+// pipe or a device would keep the window waiting.
 bool ReadProjectText(const std::string& file, std::string& text, std::string& problem) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(file, ec);
-    if (ec || !std::filesystem::exists(status)) {
+    OpenProblem why = OpenProblem::None;
+    std::uint64_t size = 0;
+    std::FILE* in = OpenRegularFileStream(file, why, size);
+    if (in == nullptr) {
+        problem = why == OpenProblem::NotFound     ? "the file does not exist"
+                  : why == OpenProblem::NotRegular ? "not a regular file"
+                                                   : "the file cannot be read";
+        return false;
+    }
+    if (size > kLargestProject) {
+        std::fclose(in);
+        problem = "too large for an album project";
+        return false;
+    }
+    text.resize(static_cast<std::size_t>(size));
+    const bool read = std::fread(text.data(), 1, text.size(), in) == text.size();
+    std::fclose(in);
+    if (!read) {
         problem = "the file cannot be read";
-        return false;
     }
-    if (!std::filesystem::is_regular_file(status)) {
-        problem = "not a regular file";
-        return false;
-    }
-    const auto size = std::filesystem::file_size(file, ec);
-    if (ec || size > kLargestProject) {
-        problem = ec ? "the file cannot be read" : "too large for an album project";
-        return false;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        problem = "the file cannot be read";
-        return false;
-    }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    return read;
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <functional>
 #include <type_traits>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QStringList>
 #include <QTest>
 #include <QUrl>
@@ -160,22 +161,23 @@ protected:
     CPreviewPane& Preview() { return Dialog().PreviewPane(); }
     // Lets the preview's decoding finish.
     void WaitForPicture() {
-        QElapsedTimer waited;
-        waited.start();
-        while (Preview().IsLoading() && waited.elapsed() < 20000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        ASSERT_FALSE(Preview().IsLoading());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !Preview().IsLoading(); }, 20000));
         WaitForIcon();
     }
     // Lets the icon's picture be read and the icon made.
-    void WaitForIcon() {
-        QElapsedTimer waited;
-        waited.start();
-        while (Dialog().IsMakingIcon() && waited.elapsed() < 20000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        ASSERT_FALSE(Dialog().IsMakingIcon());
+    void WaitForIcon() { ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialog().IsMakingIcon(); }, 20000)); }
+    // Saves the album and gives picture `index` (from 0) as the batch tool extracts it from
+    // the file, red, green, blue.
+    QImage SavedPicture(int index) {
+        const QString album = QString::fromStdString(dir_.File("saved.pdb"));
+        const QString folder = QString::fromStdString(dir_.File("saved"));
+        std::filesystem::remove_all(folder.toStdString());
+        EXPECT_TRUE(Dialog().SaveAlbum(album));
+        QProcess cli;
+        cli.start(QStringLiteral(TAVELO_CLI_PATH), {"extract", album, "-d", folder});
+        EXPECT_TRUE(cli.waitForFinished(60000));
+        return QImage(folder + QStringLiteral("/picture_%1.png").arg(index + 1, 3, 10, QLatin1Char('0')))
+            .convertToFormat(QImage::Format_RGB888);
     }
     CAlbumDocument& Document() { return Dialog().Document(); }
     CAlbumInfoPane& Info() { return Dialog().AlbumInfoPane(); }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -182,6 +184,16 @@ TEST_F(AlbumProjectTest, MovedPicturesAreMarkedAndNamedAndUnsavedChangesAskOnceO
     });
     EXPECT_TRUE(Dialog().close());
     EXPECT_EQ(asked, 2);
+}
+
+TEST_F(AlbumProjectTest, APipeNamedAsAProjectIsRefusedWithoutWaitingForAWriter) {
+    const std::string pipe = dir_.File("pipe.json");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    QString text;
+    Answer(QMessageBox::Ok, nullptr, &text);
+    Dialog().OnDropFiles({QString::fromStdString(pipe)});
+    EXPECT_TRUE(text.endsWith("not a regular file")) << text.toStdString();
+    EXPECT_TRUE(Dialog().ProjectPath().isEmpty());
 }
 
 TEST_F(AlbumProjectTest, NewPicturesKeepTheirSettingsBetweenRunsAndTheWindowGrowsAroundTheList) {

@@ -57,17 +57,7 @@ protected:
         if (!wasOn) {
             asSaved->click();
         }
-        const QString album = QString::fromStdString(dir_.File("shown.pdb"));
-        const QString folder = QString::fromStdString(dir_.File("shown"));
-        std::filesystem::remove_all(folder.toStdString());
-        ASSERT_TRUE(Dialog().SaveAlbum(album));
-        QProcess cli;
-        cli.start(QStringLiteral(TAVELO_CLI_PATH), {"extract", album, "-d", folder});
-        ASSERT_TRUE(cli.waitForFinished(60000));
-        const int index = Preview().CurrentIndex();
-        const QImage stored =
-            QImage(folder + QStringLiteral("/picture_%1.png").arg(index + 1, 3, 10, QLatin1Char('0')))
-                .convertToFormat(QImage::Format_RGB888);
+        const QImage stored = SavedPicture(Preview().CurrentIndex());
         ASSERT_FALSE(stored.isNull());
         // A cropped picture is stored as its window; an uncropped one whole, the bars choosing
         // the part the view shows.
