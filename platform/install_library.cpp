@@ -18,6 +18,7 @@ namespace {
 constexpr char kJPilotFolder[] = ".jpilot";
 constexpr char kJPilotSettings[] = "jpilot.rc";
 constexpr char kJPilotQueue[] = "jpilot.install";
+constexpr char kJPilotOldQueue[] = "jpilot_to_install";
 // J-Pilot reads each queued line into 1,000 bytes: 999 of them and a terminator, and the 999
 // take the newline too.
 constexpr qsizetype kLongestQueuedPath = 998;
@@ -161,6 +162,31 @@ void CJPilotInstallLibrary::PrepareInstall(const std::string& user,
     }
 }
 
+namespace {
+
+// Appends `line` to the queue file, in place, as J-Pilot adds a file itself: the lines queued
+// before stay as they are, and a line already there is not added again.
+bool AppendToQueue(const QString& queuePath, const QByteArray& line) {
+    QFile queue(queuePath);
+    if (!queue.open(QIODevice::ReadWrite | QIODevice::Append)) {
+        return false;
+    }
+    queue.seek(0);
+    const QByteArray queued = queue.readAll();
+    for (const QByteArray& earlier : queued.split('\n')) {
+        if (earlier == line) {
+            return true;
+        }
+    }
+    QByteArray addition = line + '\n';
+    if (!queued.isEmpty() && !queued.endsWith('\n')) {
+        addition.prepend('\n');
+    }
+    return queue.write(addition) == addition.size() && queue.flush();
+}
+
+}  // namespace
+
 std::int32_t CJPilotInstallLibrary::InstallFile(const std::string& user, const std::string& path) {
     const std::vector<CUser> users = ReadUsers();
     const CUser* owner = FindUser(users, user);
@@ -176,26 +202,13 @@ std::int32_t CJPilotInstallLibrary::InstallFile(const std::string& user, const s
         return kInstallPathNotQueueable;
     }
 
-    const QString queuePath =
-        QString::fromStdString(owner->home) + '/' + kJPilotFolder + '/' + kJPilotQueue;
-    QFile queue(queuePath);
-    // Appended in place, as J-Pilot adds a file itself: the lines queued before stay as they are.
-    if (!queue.open(QIODevice::ReadWrite | QIODevice::Append)) {
-        return kInstallQueueNotWritten;
-    }
-    queue.seek(0);
-    const QByteArray queued = queue.readAll();
-    for (const QByteArray& earlier : queued.split('\n')) {
-        if (earlier == line) {
-            return kInstallQueued;
+    // J-Pilot reads its queue from jpilot.install; its releases before 1.0 read
+    // jpilot_to_install. The line goes into both, so that either installs the album.
+    for (const char* name : {kJPilotQueue, kJPilotOldQueue}) {
+        const QString queuePath = QString::fromStdString(owner->home) + '/' + kJPilotFolder + '/' + name;
+        if (!AppendToQueue(queuePath, line)) {
+            return kInstallQueueNotWritten;
         }
-    }
-    QByteArray addition = line + '\n';
-    if (!queued.isEmpty() && !queued.endsWith('\n')) {
-        addition.prepend('\n');
-    }
-    if (queue.write(addition) != addition.size() || !queue.flush()) {
-        return kInstallQueueNotWritten;
     }
     return kInstallQueued;
 }

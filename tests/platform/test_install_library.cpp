@@ -26,8 +26,8 @@ protected:
         std::ofstream(dir_.path() / name / ".jpilot" / "jpilot.rc") << settings;
     }
 
-    std::string Queue(const std::string& home) const {
-        const auto bytes = ReadAll((dir_.path() / home / ".jpilot" / "jpilot.install").string());
+    std::string Queue(const std::string& home, const char* name = "jpilot.install") const {
+        const auto bytes = ReadAll((dir_.path() / home / ".jpilot" / name).string());
         return std::string(bytes.begin(), bytes.end());
     }
 
@@ -118,6 +118,8 @@ TEST_F(InstallLibraryTest, QueueGetsEachFileOnceAsAnAbsolutePath) {
     EXPECT_EQ(library_.InstallFile("Alice", "First.pdb"), kInstallQueued);
     std::filesystem::current_path(previous);
     EXPECT_EQ(Queue("main"), "/earlier/file.prc\n" + first + "\n" + second + "\n");
+    // The queue of J-Pilot's early releases gets the same lines.
+    EXPECT_EQ(Queue("main", "jpilot_to_install"), first + "\n" + second + "\n");
 }
 
 TEST_F(InstallLibraryTest, APathLongerThanJPilotsQueueLineIsRefused) {
