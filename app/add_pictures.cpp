@@ -1,5 +1,9 @@
 #include "app/add_pictures.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -14,6 +18,7 @@
 #include "album/album_rules.h"
 #include "album/picture_preparation.h"
 #include "app/album_file_commands.h"
+#include "app/picture_check.h"
 #include "app/project_commands.h"
 #include "edit/album_document.h"
 #include "panes/album_editor.h"
@@ -49,8 +54,8 @@ QStringList CPictureAdder::DroppedFiles(const QMimeData* data) {
 }
 
 CPictureAdder::CPictureAdder(CAlbumEditor& editor, CProjectCommands& projects, CAlbumFileCommands& files,
-                             const CImageListPane& list, QWidget* window)
-    : m_editor(editor), m_projects(projects), m_files(files), m_list(list), m_window(window) {}
+                             CPictureCheck& check, const CImageListPane& list, QWidget* window)
+    : m_editor(editor), m_projects(projects), m_files(files), m_check(check), m_list(list), m_window(window) {}
 
 void CPictureAdder::AskForFolder() {
     QFileDialog dialog(m_window);
@@ -75,12 +80,14 @@ void CPictureAdder::AddFolder(const QString& folder, bool recursive) {
     const auto first = static_cast<std::int16_t>(m_editor.Document().Count());
     std::size_t added = 0;
     std::size_t overLimit = 0;
+    std::vector<std::string> addedFiles;
     m_editor.BeginEditGroup(QStringLiteral("Add Folder"));
     for (const std::string& picture : found.pictures) {
         if (document.Album().IsFull()) {
             ++overLimit;
         } else if (m_editor.AddPictureFile(picture)) {
             ++added;
+            addedFiles.push_back(picture);
         }
     }
     m_editor.EndEditGroup();
@@ -110,7 +117,17 @@ void CPictureAdder::AddFolder(const QString& folder, bool recursive) {
         }
         m_editor.SelectImage(first);
     }
-    QMessageBox::information(m_window, LoadResString(IDS_CAPTION), text);
+    // The message waits for the pictures to be read, off the window's thread, to say how many
+    // cannot be; the list marks them meanwhile.
+    m_check.AfterReading(std::move(addedFiles), [window = m_window, text](int unreadable) {
+        QString said = text;
+        if (unreadable > 0) {
+            said += QStringLiteral("\n%1 of them cannot be read; %2 marked in the list.")
+                        .arg(unreadable)
+                        .arg(unreadable == 1 ? QStringLiteral("it is") : QStringLiteral("they are"));
+        }
+        QMessageBox::information(window, LoadResString(IDS_CAPTION), said);
+    });
 }
 
 void CPictureAdder::TakeFiles(const QStringList& paths, bool recursive) {

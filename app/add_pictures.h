@@ -7,6 +7,7 @@ class CAlbumDocument;
 class CAlbumEditor;
 class CAlbumFileCommands;
 class CImageListPane;
+class CPictureCheck;
 class CProjectCommands;
 class QMimeData;
 class QWidget;
@@ -16,11 +17,11 @@ class QWidget;
 class CPictureAdder {
 public:
     CPictureAdder(CAlbumEditor& editor, CProjectCommands& projects, CAlbumFileCommands& files,
-                  const CImageListPane& list, QWidget* window);
+                  CPictureCheck& check, const CImageListPane& list, QWidget* window);
 
     // Adds the picture files of a folder (and its subfolders when `recursive`) in natural
-    // order, up to the album's limit, and says in one message how many were added and how
-    // many left out and why.
+    // order, up to the album's limit, and says in one message, once they have been read, how
+    // many were added, how many left out and why, and how many cannot be read.
     void AddFolder(const QString& folder, bool recursive);
     // Asks for a folder, and whether to take its subfolders, and adds its pictures.
     void AskForFolder();
@@ -38,6 +39,7 @@ private:
     CAlbumEditor& m_editor;
     CProjectCommands& m_projects;
     CAlbumFileCommands& m_files;
+    CPictureCheck& m_check;
     const CImageListPane& m_list;
     QWidget* m_window;
 };

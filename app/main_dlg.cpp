@@ -92,8 +92,8 @@ void CMainDlg::OnInitDialog() {
     m_preview = CreatePane<CPreviewPane>(m_previewFrame, &m_editor);
     m_albumInfo = CreatePane<CAlbumInfoPane>(m_albumInfoFrame, &m_editor);
     m_imageList = CreatePane<CImageListPane>(m_imageListFrame, &m_editor);
-    m_adder = std::make_unique<CPictureAdder>(m_editor, m_projects, m_files, *m_imageList, this);
     m_check = std::make_unique<CPictureCheck>(m_document, m_preview->Cache(), *m_imageList);
+    m_adder = std::make_unique<CPictureAdder>(m_editor, m_projects, m_files, *m_check, *m_imageList, this);
     EnableEditing(false);
     m_preview->show();
     m_albumInfo->show();

@@ -62,8 +62,8 @@ public:
     CAlbumDocument& Document() { return m_document; }
 
     // Adds the picture files of a folder (and its subfolders when `recursive`) in natural
-    // order, up to the album's limit, and says in one message how many were added and how
-    // many left out and why.
+    // order, up to the album's limit, and says in one message, once they have been read, how
+    // many were added, how many left out and why, and how many cannot be read.
     void AddFolder(const QString& folder, bool recursive);
     // Replaces the album with the album project at `path` (one undoable step); pictures whose
     // files are missing are marked in the list and named in a message. False, with a message,
@@ -154,8 +154,8 @@ private:
     CAlbumFileCommands m_files{m_document, m_icons, this};
     CProjectCommands m_projects{m_document, m_editor, m_icons, m_files, this};
     CHotSyncCommand m_hotSync{m_document, m_installLibrary, m_files, this};
-    std::unique_ptr<CPictureAdder> m_adder;  // made with the panes
     std::unique_ptr<CPictureCheck> m_check;  // made with the panes
+    std::unique_ptr<CPictureAdder> m_adder;  // made with the panes
     CPreviewPane* m_preview = nullptr;      // owned by its frame
     CAlbumInfoPane* m_albumInfo = nullptr;  // owned by its frame
     CImageListPane* m_imageList = nullptr;  // owned by its frame

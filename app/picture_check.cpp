@@ -31,31 +31,42 @@ void CPictureCheck::Take(int first, int count) {
     for (int i = first; i < first + count; ++i) {
         if (const CAlbumImage* entry = m_document.Entry(i)) {
             m_waiting.push_back(entry->m_sourcePath);
+            ++m_unread[entry->m_sourcePath];
         }
     }
     Next();
 }
 
 void CPictureCheck::Next() {
-    if (m_running || m_waiting.empty()) {
+    // A picture the cache keeps is answered at once, inside Request: the loop takes the next
+    // one rather than each answer calling this again.
+    if (m_starting) {
         return;
     }
-    const std::string path = m_waiting.front();
-    m_waiting.pop_front();
-    m_running = true;
-    m_cache.Request(
-        path,
-        [this, path](std::shared_ptr<const CDib> picture, const std::string& reason) {
-            m_running = false;
-            if (picture) {
-                m_problems.erase(path);
-            } else {
-                m_problems[path] = reason.empty() ? std::string("cannot be read") : reason;
-                Mark();
-            }
-            Next();
-        },
-        CPictureCache::Channel::Check);
+    m_starting = true;
+    while (!m_running && !m_waiting.empty()) {
+        const std::string path = m_waiting.front();
+        m_waiting.pop_front();
+        m_running = true;
+        m_cache.Request(
+            path,
+            [this, path](std::shared_ptr<const CDib> picture, const std::string& reason) {
+                m_running = false;
+                if (--m_unread[path] <= 0) {
+                    m_unread.erase(path);
+                }
+                if (picture) {
+                    m_problems.erase(path);
+                } else {
+                    m_problems[path] = reason.empty() ? std::string("cannot be read") : reason;
+                    Mark();
+                }
+                Next();
+                Report();
+            },
+            CPictureCache::Channel::Check);
+    }
+    m_starting = false;
 }
 
 void CPictureCheck::Mark() {
@@ -67,5 +78,29 @@ void CPictureCheck::Mark() {
         if (found != m_problems.end()) {
             m_list.MarkMissing(row, QString::fromStdString(found->second));
         }
+    }
+}
+
+void CPictureCheck::AfterReading(std::vector<std::string> paths, std::function<void(int)> done) {
+    m_batches.push_back({std::move(paths), std::move(done)});
+    Report();
+}
+
+void CPictureCheck::Report() {
+    for (std::size_t i = 0; i < m_batches.size();) {
+        const CBatch& batch = m_batches[i];
+        int unreadable = 0;
+        bool read = true;
+        for (const std::string& path : batch.paths) {
+            read = read && m_unread.count(path) == 0;
+            unreadable += m_problems.count(path) != 0 ? 1 : 0;
+        }
+        if (!read) {
+            ++i;
+            continue;
+        }
+        const auto done = batch.done;
+        m_batches.erase(m_batches.begin() + static_cast<std::ptrdiff_t>(i));
+        done(unreadable);
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <QObject>
 
@@ -24,12 +26,16 @@ public:
     bool IsBusy() const { return m_running || !m_waiting.empty(); }
     // Why the picture file could not be read; empty when it could, or is not read yet.
     std::string Problem(const std::string& path) const;
+    // Calls `done` with how many of `paths` cannot be read, once all of them have been read.
+    void AfterReading(std::vector<std::string> paths, std::function<void(int unreadable)> done);
 
 private:
     void Take(int first, int count);
     void Next();
     // Puts the marks on the rows again: the list redraws rows from the album.
     void Mark();
+    // Hands over the batches whose pictures have all been read.
+    void Report();
 
     CAlbumDocument& m_document;
     CPictureCache& m_cache;
@@ -37,4 +43,11 @@ private:
     std::deque<std::string> m_waiting;
     std::map<std::string, std::string> m_problems;
     bool m_running = false;
+    bool m_starting = false;
+    std::map<std::string, int> m_unread;  // pictures waiting, by path, with how often queued
+    struct CBatch {
+        std::vector<std::string> paths;
+        std::function<void(int)> done;
+    };
+    std::vector<CBatch> m_batches;
 };

@@ -90,6 +90,7 @@ TEST_F(AlbumProjectTest, AFolderAddsItsPicturesInNaturalOrderAndSaysWhatItLeftOu
     Answer(QMessageBox::Ok, nullptr, &text);
     Drop({QString::fromStdString(folder.string())});
     ASSERT_EQ(Dialog().Album().Count(), 12u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !text.isEmpty(); }, 30000));
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(Entry(i)->m_title, "img" + std::to_string(i + 1));
     }
@@ -110,9 +111,11 @@ TEST_F(AlbumProjectTest, AFolderAddsItsPicturesInNaturalOrderAndSaysWhatItLeftOu
         dialog->selectFile(QString::fromStdString(folder.string()));
         QMetaObject::invokeMethod(dialog, "accept");
     });
+    text.clear();
     Answer(QMessageBox::Ok, nullptr, &text);
     QMetaObject::invokeMethod(&Dialog(), "OnAddFolder");
     EXPECT_EQ(Dialog().Album().Count(), 1000u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !text.isEmpty(); }, 60000));
     EXPECT_TRUE(text.contains("Added 2 pictures") && text.contains("11 pictures are over the album's limit of "
                                                                     "1000 pictures"))
         << text.toStdString();

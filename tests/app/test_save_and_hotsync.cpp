@@ -139,9 +139,11 @@ TEST_F(SaveTest, DamagedPicturesAreMarkedWhenAddedAndSaveCanSkipThem) {
     const std::vector<std::uint8_t> whole = ReadAll(Sample(2).toStdString());
     WriteAll((folder / "cut_short.jpg").string(), std::string(whole.begin(), whole.begin() + whole.size() / 2));
     WriteAll((folder / "not_a_picture.png").string(), "words, not pixels");
-    Answer(QMessageBox::Ok);
+    QString text;
+    Answer(QMessageBox::Ok, nullptr, &text);
     Dialog().AddFolder(QString::fromStdString(folder.string()), false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialog().IsCheckingPictures(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialog().IsCheckingPictures() && !text.isEmpty(); }, 20000));
+    EXPECT_TRUE(text.contains("Added 5 pictures") && text.contains("2 of them cannot be read")) << text.toStdString();
     std::vector<std::string> marked;
     for (int row = 0; row < List().GetItemCount(); ++row) {
         if (List().IsMarkedMissing(row)) {
