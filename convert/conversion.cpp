@@ -126,6 +126,10 @@ public:
     // by side.
     static constexpr std::uint32_t kLanes = 4;
     static constexpr std::uint32_t kBlockWords = 3 * kLanes;
+    // Lists are filled up to at least two blocks, which are searched without a loop: most
+    // lists need two at most, and a count that changes from pixel to pixel misleads the
+    // branch that ends a loop.
+    static constexpr std::uint32_t kMinBlocks = 2;
     // Ample for a photograph: its colours reach some ten thousand small cubes of two blocks at
     // most, mostly.
     static constexpr std::size_t kSmallPoolWords = std::size_t{1} << 19;
@@ -234,15 +238,19 @@ private:
         const __m128i redGreen = _mm_set1_epi32((green << 16) | red);
         const __m128i blueZero = _mm_set1_epi32(blue);
         __m128i best = _mm_set1_epi32(0x7FFFFFFF);
-        for (std::uint32_t b = 0; b < blocks; ++b, block += kBlockWords) {
-            const __m128i* lanes = reinterpret_cast<const __m128i*>(block);
+        const auto keys = [&](std::uint32_t b) {
+            const __m128i* lanes = reinterpret_cast<const __m128i*>(block + b * kBlockWords);
             const __m128i dRedGreen = _mm_sub_epi16(redGreen, _mm_loadu_si128(lanes));
             const __m128i dBlue = _mm_sub_epi16(blueZero, _mm_loadu_si128(lanes + 1));
             const __m128i distance =
                 _mm_add_epi32(_mm_madd_epi16(dRedGreen, dRedGreen), _mm_madd_epi16(dBlue, dBlue));
-            const __m128i key =
-                _mm_or_si128(_mm_slli_epi32(distance, 8), _mm_loadu_si128(lanes + 2));
-            best = Min(best, key);
+            return _mm_or_si128(_mm_slli_epi32(distance, 8), _mm_loadu_si128(lanes + 2));
+        };
+        for (std::uint32_t b = 0; b < kMinBlocks; ++b) {
+            best = Min(best, keys(b));
+        }
+        for (std::uint32_t b = kMinBlocks; b < blocks; ++b) {
+            best = Min(best, keys(b));
         }
         best = Min(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(1, 0, 3, 2)));
         best = Min(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(2, 3, 0, 1)));
@@ -329,7 +337,7 @@ private:
         std::uint32_t kept[kMaxColors];
         const std::uint32_t n =
             Candidates(from, fromSize, Corner(red, green, blue, kSmallBits), 1 << kSmallBits, kept);
-        const std::uint32_t blocks = (n + kLanes - 1) / kLanes;
+        const std::uint32_t blocks = std::max((n + kLanes - 1) / kLanes, kMinBlocks);
         if (kSmallPoolWords - m_smallUsed < blocks * kBlockWords) {
             return Search(from, fromSize, static_cast<std::int32_t>(red),
                           static_cast<std::int32_t>(green), static_cast<std::int32_t>(blue));
@@ -342,7 +350,7 @@ private:
         for (std::uint32_t b = 0; b < blocks; ++b, block += kBlockWords) {
             auto* half = reinterpret_cast<std::int16_t*>(block);
             for (std::uint32_t i = 0; i < kLanes; ++i) {
-                // The last block is filled up with the list's last colour, which changes nothing.
+                // The last blocks are filled up with the list's last colour, which changes nothing.
                 const std::uint32_t color = kept[std::min(b * kLanes + i, n - 1)];
                 half[2 * i] = static_cast<std::int16_t>(Channel(color, 0));
                 half[2 * i + 1] = static_cast<std::int16_t>(Channel(color, 1));
