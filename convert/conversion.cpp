@@ -104,18 +104,21 @@ void MapPixels(const CDib& source, CDib& destination, const std::uint8_t* map) {
 // short list of colours that can be nearest to some point inside it: a colour whose closest
 // approach to the cube is farther than some other colour's farthest point can never win there.
 // Lists are made when a cube is first reached: for a large cube from the whole palette, for a
-// small one from the list of the large cube around it. Each distance carries its colour's index
-// in its low byte, so the smallest of them is the nearest colour with the lowest index among
+// middle one from the list of the large cube around it, and for a small one from its middle
+// cube's list, so that most lists are cut from a short one. Each distance carries its colour's
+// index in its low byte, so the smallest of them is the nearest colour with the lowest index among
 // equals, found without a branch. The lists live in stores taken before the first pixel, so
 // that no pixel waits on memory; once the small lists' store is full, a cube without a list is
-// answered from its large cube's list.
+// answered from the list its own would have been cut from.
 class CNearestColor {
 public:
-    // Small cubes are the 8 x 8 x 8 groups of the quantiser's map key; eight of them a side
-    // make a large cube.
+    // Small cubes are the 8 x 8 x 8 groups of the quantiser's map key; two of them a side
+    // make a middle cube, eight a large one.
     static constexpr int kSmallBits = 3;
+    static constexpr int kMiddleBits = 4;
     static constexpr int kLargeBits = 6;
     static constexpr int kSmallCubes = 1 << (3 * (8 - kSmallBits));
+    static constexpr int kMiddleCubes = 1 << (3 * (8 - kMiddleBits));
     static constexpr int kLargeCubes = 1 << (3 * (8 - kLargeBits));
     static constexpr std::uint32_t kMaxColors = 256;
     static constexpr std::uint32_t kGuesses = 1 << 18;
@@ -123,9 +126,16 @@ public:
     // by side.
     static constexpr std::uint32_t kLanes = 4;
     static constexpr std::uint32_t kBlockWords = 3 * kLanes;
+    // Lists are filled up to at least two blocks, which are searched without a loop: most
+    // lists need two at most, and a count that changes from pixel to pixel misleads the
+    // branch that ends a loop.
+    static constexpr std::uint32_t kMinBlocks = 2;
     // Ample for a photograph: its colours reach some ten thousand small cubes of two blocks at
     // most, mostly.
     static constexpr std::size_t kSmallPoolWords = std::size_t{1} << 19;
+    // Some thousand middle lists of a few dozen colours; once the store is full, a small list
+    // is cut from its large cube's list instead.
+    static constexpr std::size_t kMiddlePoolWords = std::size_t{1} << 18;
 
     // Packs one colour as red, green, blue and index from the low byte up.
     static std::uint32_t Pack(std::uint32_t red, std::uint32_t green, std::uint32_t blue,
@@ -145,12 +155,15 @@ public:
             m_colors[i] = Pack(red, green, blue, i);
         }
         m_small.reset(new (std::nothrow) List[kSmallCubes]);
+        m_middle.reset(new (std::nothrow) List[kMiddleCubes]);
         m_large.reset(new (std::nothrow) List[kLargeCubes]);
+        m_middlePool.reset(new (std::nothrow) std::uint32_t[kMiddlePoolWords]);
         // Every large list fits: at most the whole palette for each large cube.
         m_largePool.reset(new (std::nothrow) std::uint32_t[kLargeCubes * kMaxColors]);
         m_smallPool.reset(new (std::nothrow) std::uint32_t[kSmallPoolWords]);
         m_guess.reset(new (std::nothrow) std::uint8_t[kGuesses]());
-        return m_small && m_large && m_largePool && m_smallPool && m_guess;
+        return m_small && m_middle && m_large && m_largePool && m_middlePool && m_smallPool &&
+               m_guess;
     }
 
     static std::uint32_t Cube(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
@@ -225,15 +238,19 @@ private:
         const __m128i redGreen = _mm_set1_epi32((green << 16) | red);
         const __m128i blueZero = _mm_set1_epi32(blue);
         __m128i best = _mm_set1_epi32(0x7FFFFFFF);
-        for (std::uint32_t b = 0; b < blocks; ++b, block += kBlockWords) {
-            const __m128i* lanes = reinterpret_cast<const __m128i*>(block);
+        const auto keys = [&](std::uint32_t b) {
+            const __m128i* lanes = reinterpret_cast<const __m128i*>(block + b * kBlockWords);
             const __m128i dRedGreen = _mm_sub_epi16(redGreen, _mm_loadu_si128(lanes));
             const __m128i dBlue = _mm_sub_epi16(blueZero, _mm_loadu_si128(lanes + 1));
             const __m128i distance =
                 _mm_add_epi32(_mm_madd_epi16(dRedGreen, dRedGreen), _mm_madd_epi16(dBlue, dBlue));
-            const __m128i key =
-                _mm_or_si128(_mm_slli_epi32(distance, 8), _mm_loadu_si128(lanes + 2));
-            best = Min(best, key);
+            return _mm_or_si128(_mm_slli_epi32(distance, 8), _mm_loadu_si128(lanes + 2));
+        };
+        for (std::uint32_t b = 0; b < kMinBlocks; ++b) {
+            best = Min(best, keys(b));
+        }
+        for (std::uint32_t b = kMinBlocks; b < blocks; ++b) {
+            best = Min(best, keys(b));
         }
         best = Min(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(1, 0, 3, 2)));
         best = Min(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(2, 3, 0, 1)));
@@ -303,12 +320,26 @@ private:
                                     1 << kLargeBits, m_largePool.get() + outer.start);
         }
         const std::uint32_t* from = m_largePool.get() + outer.start;
+        std::uint32_t fromSize = outer.size;
+        constexpr int kMiddleSide = 8 - kMiddleBits;
+        List& middle = m_middle[((red >> kMiddleBits) << (2 * kMiddleSide)) |
+                                ((green >> kMiddleBits) << kMiddleSide) | (blue >> kMiddleBits)];
+        if (middle.size == 0 && kMiddlePoolWords - m_middleUsed >= outer.size) {
+            middle.start = static_cast<std::uint32_t>(m_middleUsed);
+            middle.size = Candidates(from, outer.size, Corner(red, green, blue, kMiddleBits),
+                                     1 << kMiddleBits, m_middlePool.get() + middle.start);
+            m_middleUsed += middle.size;
+        }
+        if (middle.size != 0) {
+            from = m_middlePool.get() + middle.start;
+            fromSize = middle.size;
+        }
         std::uint32_t kept[kMaxColors];
-        const std::uint32_t n = Candidates(from, outer.size, Corner(red, green, blue, kSmallBits),
-                                           1 << kSmallBits, kept);
-        const std::uint32_t blocks = (n + kLanes - 1) / kLanes;
+        const std::uint32_t n =
+            Candidates(from, fromSize, Corner(red, green, blue, kSmallBits), 1 << kSmallBits, kept);
+        const std::uint32_t blocks = std::max((n + kLanes - 1) / kLanes, kMinBlocks);
         if (kSmallPoolWords - m_smallUsed < blocks * kBlockWords) {
-            return Search(from, outer.size, static_cast<std::int32_t>(red),
+            return Search(from, fromSize, static_cast<std::int32_t>(red),
                           static_cast<std::int32_t>(green), static_cast<std::int32_t>(blue));
         }
         List& list = m_small[cube];
@@ -319,7 +350,7 @@ private:
         for (std::uint32_t b = 0; b < blocks; ++b, block += kBlockWords) {
             auto* half = reinterpret_cast<std::int16_t*>(block);
             for (std::uint32_t i = 0; i < kLanes; ++i) {
-                // The last block is filled up with the list's last colour, which changes nothing.
+                // The last blocks are filled up with the list's last colour, which changes nothing.
                 const std::uint32_t color = kept[std::min(b * kLanes + i, n - 1)];
                 half[2 * i] = static_cast<std::int16_t>(Channel(color, 0));
                 half[2 * i + 1] = static_cast<std::int16_t>(Channel(color, 1));
@@ -335,8 +366,11 @@ private:
     std::uint32_t m_count = 0;
     std::unique_ptr<List[]> m_small;
     std::unique_ptr<std::uint8_t[]> m_guess;
+    std::unique_ptr<List[]> m_middle;
     std::unique_ptr<List[]> m_large;
     std::unique_ptr<std::uint32_t[]> m_largePool;
+    std::unique_ptr<std::uint32_t[]> m_middlePool;
+    std::size_t m_middleUsed = 0;
     std::unique_ptr<std::uint32_t[]> m_smallPool;
     std::size_t m_smallUsed = 0;
 };
