@@ -1,5 +1,6 @@
 #include "album/album_project.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -37,11 +38,12 @@ struct CJsonValue {
 struct CJsonMember {
     std::string key;
     CJsonValue value;
+    std::string where;  // where the key stands: "line L, column C"
 };
 
 const CJsonValue* CJsonValue::Member(std::string_view name) const {
     const CJsonValue* found = nullptr;
-    for (const auto& [key, value] : members) {
+    for (const auto& [key, value, where] : members) {
         if (key == name) {
             found = &value;
         }
@@ -153,6 +155,7 @@ private:
                 return Fail(m_at >= m_text.size() ? "the text ends too early" : "a name in quotes expected");
             }
             std::string key;
+            const std::string where = Where();
             if (!ReadString(key)) {
                 return false;
             }
@@ -165,7 +168,7 @@ private:
             if (!ReadValue(member, depth)) {
                 return false;
             }
-            value.members.push_back({std::move(key), std::move(member)});
+            value.members.push_back({std::move(key), std::move(member), where});
             SkipBlanks();
             if (Take("}")) {
                 return true;
@@ -336,6 +339,14 @@ std::string KeyName(const char* key) {
     return name;
 }
 
+std::size_t Characters(const std::string& text) {
+    std::size_t count = 0;
+    for (const char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
 // The readers of the album's values: each refuses with a message naming the key.
 class CProjectReader {
 public:
@@ -368,7 +379,21 @@ public:
         if (value->kind != CJsonValue::Kind::String) {
             return Fail(where, KeyName(key) + " must be a string");
         }
+        const std::size_t longest = std::string_view(key) == "note" ? kLongestNoteText : kLongestTitleText;
+        if (Characters(value->text) > longest) {
+            return Fail(where, KeyName(key) + " is longer than " + std::to_string(longest) + " characters");
+        }
         out = value->text;
+        return true;
+    }
+
+    // A misspelt key would be passed over and its value lost: any key not known is refused.
+    bool KnownKeys(const CJsonValue& object, std::initializer_list<std::string_view> known, const std::string& where) {
+        for (const CJsonMember& member : object.members) {
+            if (std::find(known.begin(), known.end(), member.key) == known.end()) {
+                return Fail(where, "unknown key " + KeyName(member.key.c_str()) + " at " + member.where);
+            }
+        }
         return true;
     }
 
@@ -405,6 +430,11 @@ public:
     bool Picture(const CJsonValue& value, const std::string& where, CAlbumImage& entry) {
         if (value.kind != CJsonValue::Kind::Object) {
             return Fail(where, "must be a JSON object");
+        }
+        if (!KnownKeys(value, {"path", "title", "note", "depth", "brightness", "contrast", "dither", "crop", "limit",
+                               "offset"},
+                       where)) {
+            return false;
         }
         const CJsonValue* path = value.Member("path");
         if (path == nullptr || path->kind != CJsonValue::Kind::String || path->text.empty()) {
@@ -449,6 +479,9 @@ public:
     bool Album(const CJsonValue& document, CAlbum& album) {
         if (document.kind != CJsonValue::Kind::Object) {
             return Fail({}, "the album must be a JSON object");
+        }
+        if (!KnownKeys(document, {"title", "note", "pictures", "icon"}, {})) {
+            return false;
         }
         std::string title = album.Title();
         std::string note;
@@ -537,6 +570,15 @@ std::string RelativePath(const std::string& path, const fs::path& folder) {
 bool ReadAlbumProject(std::string_view text, const std::string& folder, CAlbum& album,
                       std::string& error) {
     album.Clear();
+    // A byte-order mark some editors put first is no part of the JSON.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    if (text.size() > kLargestAlbumProject) {
+        error = "larger than an album project may be (" + std::to_string(kLargestAlbumProject >> 20) + " MB)";
+        return false;
+    }
     CJsonValue document;
     CJsonReader reader(text);
     std::string where;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,11 +14,15 @@
 //                    "brightness": 127, "contrast": 127, "dither": false, "crop": true,
 //                    "limit": [160, 160], "offset": [0, 0]}]}
 //
-// Every key may be left out and takes the value a new album or picture has; "icon" is the
+// Every key may be left out and takes the value a new album or picture has; a key not listed
+// here is refused, as are titles over 255 characters and notes over 4,096. "icon" is the
 // index of a picture, null for a black icon, or the path of a picture file outside the album.
 // Relative paths are taken from `folder` (the system's bytes), usually the JSON file's own.
 
-// Reads the text into `album`; false, with `error` saying what and where, for malformed JSON
+// The largest album project read: a thousand pictures with the longest notes fit many times.
+inline constexpr std::size_t kLargestAlbumProject = std::size_t{16} << 20;
+
+// Reads the text into `album` (a UTF-8 byte-order mark first is skipped); false, with `error` saying what and where, for malformed JSON
 // or a value out of range. Pictures' files are not looked at.
 [[nodiscard]] bool ReadAlbumProject(std::string_view text, const std::string& folder, CAlbum& album,
                                     std::string& error);

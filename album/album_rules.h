@@ -17,6 +17,10 @@ inline constexpr std::size_t kMaxPictures = 1000;
 inline constexpr std::int32_t kScreenSide = 160;
 // The album icon's side, in pixels.
 inline constexpr std::int32_t kIconSide = 24;
+// The longest title and note, in characters: a handheld record holds at most about 64 KB, and
+// longer texts make one it cannot load.
+inline constexpr std::size_t kLongestTitleText = 255;
+inline constexpr std::size_t kLongestNoteText = 4096;
 // The largest picture side the program loads and resamples.
 inline constexpr std::int32_t kMaxPictureSide = CDib::kMaxSide;
 

@@ -29,7 +29,6 @@ namespace {
 // Album projects: the batch tool's ALBUM.json.
 constexpr char kProjectExtension[] = ".json";
 constexpr char kProjectFilter[] = "Album Projects (*.json)|*.json|All Files|*.*||";
-constexpr std::uintmax_t kLargestProject = 64u << 20;
 
 // The project's text; false with why when it cannot be read. Only a regular file is read: a
 // pipe or a device would keep the window waiting.
@@ -43,7 +42,7 @@ bool ReadProjectText(const std::string& file, std::string& text, std::string& pr
                                                    : "the file cannot be read";
         return false;
     }
-    if (size > kLargestProject) {
+    if (size > kLargestAlbumProject) {
         std::fclose(in);
         problem = "too large for an album project";
         return false;

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The largest album description read: far more than 1000 pictures need.
-constexpr std::uintmax_t kMaxJsonBytes = 64u << 20;
+constexpr std::uintmax_t kMaxJsonBytes = kLargestAlbumProject;
 
 bool Refuse(CInputError& error, const QString& file, const QString& reason) {
     error = {file, reason};

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 
 #include "album/album.h"
+#include "album/album_rules.h"
 #include "edit/album_document.h"
 #include "imaging/drawing.h"
 #include "panes/album_editor.h"
@@ -30,6 +31,9 @@ void CAlbumInfoPane::OnInitDialog() {
     m_note->installEventFilter(this);
     LeaveUndoToWindow(m_title);
     LeaveUndoToWindow(m_note);
+    // Longer texts would make a record the handheld cannot load.
+    m_title->setMaxLength(static_cast<int>(kLongestTitleText));
+    LimitPlainText(m_note, static_cast<int>(kLongestNoteText));
     m_title->setText(LoadResString(IDS_UNTITLED));
     // The boxes edit the album's own title and note, which the save reads.
     connect(m_title, &QLineEdit::textChanged, this, [this](const QString& text) {

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 
 #include "album/album_image.h"
+#include "album/album_rules.h"
 #include "edit/album_document.h"
 #include "res/resource.h"
 #include "ui/text_boxes.h"
@@ -20,6 +21,9 @@ void CAnnotationPage::OnInitDialog() {
     // Undo and Redo are the album's, not the boxes' own; a new visit starts a new step.
     LeaveUndoToWindow(m_title);
     LeaveUndoToWindow(m_note);
+    // Longer texts would make a record the handheld cannot load.
+    m_title->setMaxLength(static_cast<int>(kLongestTitleText));
+    LimitPlainText(m_note, static_cast<int>(kLongestNoteText));
     m_title->installEventFilter(this);
     m_note->installEventFilter(this);
     connect(m_title, &QLineEdit::textChanged, this, [this](const QString& text) {

@@ -1,5 +1,10 @@
 #include "ui/text_boxes.h"
 
+#include <algorithm>
+
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
 #include <QEvent>
 #include <QKeyEvent>
 #include <QObject>
@@ -30,4 +35,19 @@ protected:
 
 void LeaveUndoToWindow(QWidget* box) {
     box->installEventFilter(new CUndoKeyFilter(box));
+}
+
+void LimitPlainText(QPlainTextEdit* box, int characters) {
+    QObject::connect(box, &QPlainTextEdit::textChanged, box, [box, characters] {
+        const QString text = box->toPlainText();
+        if (text.size() <= characters) {
+            return;
+        }
+        QTextCursor cursor = box->textCursor();
+        const int position = std::min(cursor.position(), characters);
+        box->setPlainText(text.left(characters));
+        cursor = box->textCursor();
+        cursor.setPosition(position);
+        box->setTextCursor(cursor);
+    });
 }

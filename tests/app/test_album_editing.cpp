@@ -148,6 +148,11 @@ TEST_F(AlbumEditingTest, EveryPageEditReachesTheAlbumAndTheView) {
 
     QTest::keyClicks(Preview().AnnotationPage().NoteBox(), "By the lake");
     EXPECT_EQ(Entry(0)->m_note, "By the lake");
+    // Texts longer than a handheld record takes cannot be typed or pasted.
+    Info().TitleBox()->setText(QString(300, u't'));
+    Info().NoteBox()->setPlainText(QString(5000, u'n'));
+    EXPECT_EQ(Dialog().Album().Title().size(), 255u);
+    EXPECT_EQ(Dialog().Album().Note().size(), 4096u);
 
     // Color: every change redraws the view; Apply to All gives each value to its own field.
     CColorPage& color = Preview().ColorPage();
