@@ -8,7 +8,9 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QApplication>
 #include <QPainter>
+#include <QTabBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSlider>
@@ -189,9 +191,28 @@ void CPreviewPane::OnEntryChanged(int index, unsigned fields) {
 }
 
 void CPreviewPane::ShowPage(int index) {
+    // A page that goes takes the focus along; Qt would hand it to the next box in the chain,
+    // the album title with its text selected, where the next key replaces the title. The tabs
+    // keep it instead.
+    QWidget* focus = QApplication::focusWidget();
+    for (QWidget* page : {static_cast<QWidget*>(m_annotation), static_cast<QWidget*>(m_color),
+                          static_cast<QWidget*>(m_size)}) {
+        if (focus != nullptr && page->isAncestorOf(focus) && page != PageAt(index)) {
+            m_tab->TabBar()->setFocus(Qt::OtherFocusReason);
+        }
+    }
     m_annotation->setVisible(index == 0);
     m_color->setVisible(index == 1);
     m_size->setVisible(index == 2);
+}
+
+QWidget* CPreviewPane::PageAt(int index) const {
+    switch (index) {
+        case 0: return m_annotation;
+        case 1: return m_color;
+        case 2: return m_size;
+        default: return nullptr;
+    }
 }
 
 void CPreviewPane::OnSelChangeTab() {

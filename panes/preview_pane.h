@@ -101,6 +101,8 @@ private:
     void OnEntriesRemoved(int first, int count);
     void OnEntryMoved(int from, int to);
     void OnEntryChanged(int index, unsigned fields);
+    // The page of tab `index`; none for another index.
+    QWidget* PageAt(int index) const;
     // Tells the pages which entry they edit.
     void SetPagesEntry(int index);
     // The source's size fitted to the shown entry's limit and Crop, shown on the Size page.

@@ -274,3 +274,30 @@ TEST_F(AlbumEditingTest, AListClickOnEmptySpaceThenOnTheSameRowShowsItsPictureAg
     EXPECT_EQ(Shown(), Entry(1));
     EXPECT_EQ(List().GetSelectedRow(), 1);
 }
+
+TEST_F(AlbumEditingTest, FocusNeverJumpsIntoTheAlbumTitleByItself) {
+    Dialog().show();
+    Dialog().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Dialog()));
+    // The empty window does not start in a text box, where the first key would replace text.
+    EXPECT_FALSE(qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr ||
+                 qobject_cast<QPlainTextEdit*>(QApplication::focusWidget()) != nullptr)
+        << QApplication::focusWidget()->metaObject()->className();
+    Drop({Sample(3)});
+    WaitForPicture();
+    CTabCtrl* tabs = Preview().TabControl();
+    tabs->TabBar()->setCurrentIndex(1);
+    Click(PageButton(Preview().ColorPage(), IDC_RESET_BRIGHTNESS));
+    tabs->TabBar()->setCurrentIndex(2);
+    EXPECT_NE(QApplication::focusWidget(), Info().TitleBox());
+    QTest::keyClicks(QApplication::focusWidget(), "x");
+    EXPECT_EQ(Dialog().Album().Title(), "untitled");
+    // Nor after Apply to All, nor when the focused Dither box is switched off by a 16-bit depth.
+    tabs->TabBar()->setCurrentIndex(1);
+    Click(PageButton(Preview().ColorPage(), IDC_APPLY_TO_ALL));
+    QTest::keyClicks(QApplication::focusWidget(), "y");
+    Preview().ColorPage().DitherBox()->setFocus();
+    Preview().ColorPage().DepthList()->setCurrentIndex(2);
+    QTest::keyClicks(QApplication::focusWidget(), "z");
+    EXPECT_EQ(Dialog().Album().Title(), "untitled");
+}
