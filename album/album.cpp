@@ -36,7 +36,9 @@ CAlbumImage* CAlbum::Insert(std::size_t index, std::unique_ptr<CAlbumImage> entr
         return nullptr;
     }
     try {
-        return m_entries.insert(m_entries.begin() + static_cast<std::ptrdiff_t>(index), std::move(entry))->get();
+        return m_entries
+            .insert(m_entries.begin() + static_cast<std::ptrdiff_t>(index), std::move(entry))
+            ->get();
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -54,7 +56,9 @@ bool CAlbum::Move(std::size_t from, std::size_t to) {
     if (from >= m_entries.size() || to >= m_entries.size()) {
         return false;
     }
-    const auto at = [this](std::size_t index) { return m_entries.begin() + static_cast<std::ptrdiff_t>(index); };
+    const auto at = [this](std::size_t index) {
+        return m_entries.begin() + static_cast<std::ptrdiff_t>(index);
+    };
     if (from < to) {
         std::rotate(at(from), at(from + 1), at(to + 1));
     } else if (to < from) {

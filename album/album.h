@@ -26,7 +26,9 @@ public:
     std::size_t Count() const { return m_entries.size(); }
     bool IsEmpty() const { return m_entries.empty(); }
     bool IsFull() const { return m_entries.size() >= kMaxPictures; }
-    CAlbumImage* At(std::size_t index) { return index < m_entries.size() ? m_entries[index].get() : nullptr; }
+    CAlbumImage* At(std::size_t index) {
+        return index < m_entries.size() ? m_entries[index].get() : nullptr;
+    }
     const CAlbumImage* At(std::size_t index) const {
         return index < m_entries.size() ? m_entries[index].get() : nullptr;
     }

@@ -117,7 +117,8 @@ CBuildResult Outcome(BuildOutcome outcome, std::string reason = {}) {
 
 // Asks whether to try a picture that failed again; the build's result when it is given up or
 // cancelled instead.
-std::optional<CBuildResult> GiveUp(const CAlbumBuildOptions& options, const CPictureFailure& failure) {
+std::optional<CBuildResult> GiveUp(const CAlbumBuildOptions& options,
+                                   const CPictureFailure& failure) {
     if (!options.retry || !options.retry(failure)) {
         CBuildResult result = Outcome(BuildOutcome::PictureFailed);
         result.picture = failure;
@@ -254,8 +255,8 @@ bool LoadIcon(const std::string& path, const CPictureReading& reading, CDib& ico
 
 }  // namespace
 
-std::uint64_t EstimateAlbumFileSize(const CAlbum& album,
-                                    const std::vector<std::pair<std::int32_t, std::int32_t>>& sizes) {
+std::uint64_t EstimateAlbumFileSize(
+    const CAlbum& album, const std::vector<std::pair<std::int32_t, std::int32_t>>& sizes) {
     std::uint64_t records = 1;
     std::uint64_t bytes = kAlbumHeaderFixed + HandheldText(album.Title(), album.Note()).size();
     for (std::size_t i = 0; i < album.Count() && i < sizes.size(); ++i) {
@@ -348,7 +349,9 @@ CBuildResult BuildAlbumFile(const CAlbum& album, const std::string& path,
 
     try {
         CPreparedAlbum prepared;
-        prepared.m_icon = album.IconSource().empty() ? nullptr : iconMade ? options.icon.get() : &icon;
+        prepared.m_icon = album.IconSource().empty() ? nullptr
+                          : iconMade                 ? options.icon.get()
+                                                     : &icon;
         prepared.m_text = HandheldText(album.Title(), album.Note());
         CPalmDatabase database;
         NameAlbumDatabase(database);

@@ -67,7 +67,9 @@ bool MakeAlbumIcon(const CDib& icon, CPalmBitmapFamily& family) {
     return encoded;
 }
 
-std::uint32_t CPreparedPicture::DataRecordCount() const { return m_imageSize / kDataRecordSize + 1; }
+std::uint32_t CPreparedPicture::DataRecordCount() const {
+    return m_imageSize / kDataRecordSize + 1;
+}
 
 bool CPreparedAlbum::WriteAlbum(CPalmDatabase& database) {
     return WriteAlbumHeader(database) && WritePictures(database);
@@ -190,8 +192,8 @@ bool CPreparedPicture::WritePictureData(CPalmDatabase& database) {
     StoreLittleEndian32(p + 10, pixelOffset);
     std::memcpy(p + kBitmapFileHeader - CDib::kInfoHeaderSize, device.Info(), device.InfoSize());
     for (std::int32_t y = 0; y < h; ++y) {
-        std::memcpy(p + pixelOffset + static_cast<std::size_t>(y) * device.RowStride(), device.Row(y),
-                    static_cast<std::size_t>(device.RowStride()));
+        std::memcpy(p + pixelOffset + static_cast<std::size_t>(y) * device.RowStride(),
+                    device.Row(y), static_cast<std::size_t>(device.RowStride()));
     }
     for (std::uint32_t offset = 0; offset < m_imageSize; offset += kDataRecordSize) {
         const std::uint32_t size = std::min(kDataRecordSize, m_imageSize - offset);

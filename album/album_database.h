@@ -14,7 +14,7 @@ namespace album_layout {
 inline constexpr std::uint32_t kType = FourCharCode("TVLI");
 inline constexpr std::uint32_t kCreator = FourCharCode("TVL2");
 inline constexpr std::uint32_t kDataRecordSize = 51200;
-inline constexpr std::size_t kIndexEntries = 1056;   // room in record 0's picture index
+inline constexpr std::size_t kIndexEntries = 1056;  // room in record 0's picture index
 inline constexpr std::size_t kAlbumHeaderFixed = 8245;
 inline constexpr std::size_t kIndexOffset = 16;
 inline constexpr std::size_t kIconOffset = 4240;

@@ -152,7 +152,8 @@ private:
         for (;;) {
             SkipBlanks();
             if (m_at >= m_text.size() || m_text[m_at] != '"') {
-                return Fail(m_at >= m_text.size() ? "the text ends too early" : "a name in quotes expected");
+                return Fail(m_at >= m_text.size() ? "the text ends too early"
+                                                  : "a name in quotes expected");
             }
             std::string key;
             const std::string where = Where();
@@ -174,7 +175,8 @@ private:
                 return true;
             }
             if (!Take(",")) {
-                return Fail(m_at >= m_text.size() ? "the text ends too early" : "',' or '}' expected");
+                return Fail(m_at >= m_text.size() ? "the text ends too early"
+                                                  : "',' or '}' expected");
             }
         }
     }
@@ -198,7 +200,8 @@ private:
                 return true;
             }
             if (!Take(",")) {
-                return Fail(m_at >= m_text.size() ? "the text ends too early" : "',' or ']' expected");
+                return Fail(m_at >= m_text.size() ? "the text ends too early"
+                                                  : "',' or ']' expected");
             }
         }
     }
@@ -259,14 +262,30 @@ private:
             }
             const char escape = m_text[m_at++];
             switch (escape) {
-                case '"': out += '"'; break;
-                case '\\': out += '\\'; break;
-                case '/': out += '/'; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
+                case '"':
+                    out += '"';
+                    break;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '/':
+                    out += '/';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
                 case 'u': {
                     std::uint32_t unit = 0;
                     if (!ReadHex4(unit)) {
@@ -371,7 +390,8 @@ public:
                WholeNumber(value->items[0], a) && WholeNumber(value->items[1], b);
     }
 
-    bool Text(const CJsonValue& object, const char* key, std::string& out, const std::string& where) {
+    bool Text(const CJsonValue& object, const char* key, std::string& out,
+              const std::string& where) {
         const CJsonValue* value = object.Member(key);
         if (value == nullptr) {
             return true;
@@ -379,25 +399,30 @@ public:
         if (value->kind != CJsonValue::Kind::String) {
             return Fail(where, KeyName(key) + " must be a string");
         }
-        const std::size_t longest = std::string_view(key) == "note" ? kLongestNoteText : kLongestTitleText;
+        const std::size_t longest =
+            std::string_view(key) == "note" ? kLongestNoteText : kLongestTitleText;
         if (Characters(value->text) > longest) {
-            return Fail(where, KeyName(key) + " is longer than " + std::to_string(longest) + " characters");
+            return Fail(
+                where, KeyName(key) + " is longer than " + std::to_string(longest) + " characters");
         }
         out = value->text;
         return true;
     }
 
     // A misspelt key would be passed over and its value lost: any key not known is refused.
-    bool KnownKeys(const CJsonValue& object, std::initializer_list<std::string_view> known, const std::string& where) {
+    bool KnownKeys(const CJsonValue& object, std::initializer_list<std::string_view> known,
+                   const std::string& where) {
         for (const CJsonMember& member : object.members) {
             if (std::find(known.begin(), known.end(), member.key) == known.end()) {
-                return Fail(where, "unknown key " + KeyName(member.key.c_str()) + " at " + member.where);
+                return Fail(where,
+                            "unknown key " + KeyName(member.key.c_str()) + " at " + member.where);
             }
         }
         return true;
     }
 
-    bool Flag(const CJsonValue& object, const char* key, std::uint8_t& out, const std::string& where) {
+    bool Flag(const CJsonValue& object, const char* key, std::uint8_t& out,
+              const std::string& where) {
         const CJsonValue* value = object.Member(key);
         if (value == nullptr) {
             return true;
@@ -409,15 +434,16 @@ public:
         return true;
     }
 
-    bool Slider(const CJsonValue& object, const char* key, std::int16_t& out, const std::string& where) {
+    bool Slider(const CJsonValue& object, const char* key, std::int16_t& out,
+                const std::string& where) {
         const CJsonValue* value = object.Member(key);
         int number = 0;
         if (value == nullptr) {
             return true;
         }
         if (!WholeNumber(*value, number) || number < kSliderMin || number > kSliderMax) {
-            return Fail(where, KeyName(key) + " is out of range (" +
-                                   std::to_string(kSliderMin) + " to " + std::to_string(kSliderMax) + ")");
+            return Fail(where, KeyName(key) + " is out of range (" + std::to_string(kSliderMin) +
+                                   " to " + std::to_string(kSliderMax) + ")");
         }
         out = static_cast<std::int16_t>(number);
         return true;
@@ -431,8 +457,9 @@ public:
         if (value.kind != CJsonValue::Kind::Object) {
             return Fail(where, "must be a JSON object");
         }
-        if (!KnownKeys(value, {"path", "title", "note", "depth", "brightness", "contrast", "dither", "crop", "limit",
-                               "offset"},
+        if (!KnownKeys(value,
+                       {"path", "title", "note", "depth", "brightness", "contrast", "dither",
+                        "crop", "limit", "offset"},
                        where)) {
             return false;
         }
@@ -442,10 +469,12 @@ public:
         }
         entry.m_sourcePath = Resolve(path->text);
         entry.m_title = PictureTitle(entry.m_sourcePath);
-        if (!Text(value, "title", entry.m_title, where) || !Text(value, "note", entry.m_note, where) ||
+        if (!Text(value, "title", entry.m_title, where) ||
+            !Text(value, "note", entry.m_note, where) ||
             !Slider(value, "brightness", entry.m_brightness, where) ||
             !Slider(value, "contrast", entry.m_contrast, where) ||
-            !Flag(value, "dither", entry.m_dither, where) || !Flag(value, "crop", entry.m_crop, where)) {
+            !Flag(value, "dither", entry.m_dither, where) ||
+            !Flag(value, "crop", entry.m_crop, where)) {
             return false;
         }
         int a = 0;
@@ -458,8 +487,8 @@ public:
         }
         if (const CJsonValue* limit = value.Member("limit")) {
             if (!Pair(limit, a, b) || !IsValidSizeLimit(a, b)) {
-                return Fail(where, "\"limit\" is out of range (" + std::to_string(kMinLimitWidth) + ".." +
-                                       std::to_string(kMaxLimitWidth) + " x " +
+                return Fail(where, "\"limit\" is out of range (" + std::to_string(kMinLimitWidth) +
+                                       ".." + std::to_string(kMaxLimitWidth) + " x " +
                                        std::to_string(kMinLimitHeight) + ".." +
                                        std::to_string(kMaxLimitHeight) + ")");
             }
@@ -542,15 +571,26 @@ std::string Quoted(std::string_view text) {
     std::string out = "\"";
     for (const char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x",
+                                  static_cast<unsigned char>(c));
                     out += escaped;
                 } else {
                     out += c;
@@ -576,7 +616,8 @@ bool ReadAlbumProject(std::string_view text, const std::string& folder, CAlbum& 
         text.remove_prefix(kByteOrderMark.size());
     }
     if (text.size() > kLargestAlbumProject) {
-        error = "larger than an album project may be (" + std::to_string(kLargestAlbumProject >> 20) + " MB)";
+        error = "larger than an album project may be (" +
+                std::to_string(kLargestAlbumProject >> 20) + " MB)";
         return false;
     }
     CJsonValue document;
@@ -606,20 +647,23 @@ std::string WriteAlbumProject(const CAlbum& album, const std::string& folder) {
             }
         }
     }
-    std::string out = "{\n  \"title\": " + Quoted(album.Title()) + ",\n  \"note\": " +
-                      Quoted(album.Note()) + ",\n  \"icon\": " + icon + ",\n  \"pictures\": [";
+    std::string out = "{\n  \"title\": " + Quoted(album.Title()) +
+                      ",\n  \"note\": " + Quoted(album.Note()) + ",\n  \"icon\": " + icon +
+                      ",\n  \"pictures\": [";
     for (std::size_t i = 0; i < album.Count(); ++i) {
         const CAlbumImage& e = *album.At(i);
         const auto number = [](int value) { return std::to_string(value); };
         out += (i == 0 ? "\n" : ",\n");
         out += "    {\"path\": " + Quoted(RelativePath(e.m_sourcePath, base)) +
                ", \"title\": " + Quoted(e.m_title) + ", \"note\": " + Quoted(e.m_note) +
-               ",\n     \"depth\": " + number(e.m_colorDepth) + ", \"brightness\": " +
-               number(e.m_brightness) + ", \"contrast\": " + number(e.m_contrast) +
+               ",\n     \"depth\": " + number(e.m_colorDepth) +
+               ", \"brightness\": " + number(e.m_brightness) +
+               ", \"contrast\": " + number(e.m_contrast) +
                ", \"dither\": " + (e.m_dither != 0 ? "true" : "false") +
                ", \"crop\": " + (e.m_crop != 0 ? "true" : "false") + ",\n     \"limit\": [" +
-               number(e.m_sizeLimitWidth) + ", " + number(e.m_sizeLimitHeight) + "], \"offset\": [" +
-               number(e.m_horizontalOffset) + ", " + number(e.m_verticalOffset) + "]}";
+               number(e.m_sizeLimitWidth) + ", " + number(e.m_sizeLimitHeight) +
+               "], \"offset\": [" + number(e.m_horizontalOffset) + ", " +
+               number(e.m_verticalOffset) + "]}";
     }
     out += album.IsEmpty() ? "]\n}\n" : "\n  ]\n}\n";
     return out;

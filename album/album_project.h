@@ -22,8 +22,9 @@
 // The largest album project read: a thousand pictures with the longest notes fit many times.
 inline constexpr std::size_t kLargestAlbumProject = std::size_t{16} << 20;
 
-// Reads the text into `album` (a UTF-8 byte-order mark first is skipped); false, with `error` saying what and where, for malformed JSON
-// or a value out of range. Pictures' files are not looked at.
+// Reads the text into `album` (a UTF-8 byte-order mark first is skipped); false, with `error`
+// saying what and where, for malformed JSON or a value out of range. Pictures' files are not looked
+// at.
 [[nodiscard]] bool ReadAlbumProject(std::string_view text, const std::string& folder, CAlbum& album,
                                     std::string& error);
 

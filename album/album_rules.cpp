@@ -22,11 +22,15 @@ std::size_t ExtensionStart(std::string_view path) {
     return dot != std::string_view::npos && dot >= FileNameStart(path) ? dot : path.size();
 }
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 }  // namespace
 
-std::string_view PathExtension(std::string_view path) { return path.substr(ExtensionStart(path)); }
+std::string_view PathExtension(std::string_view path) {
+    return path.substr(ExtensionStart(path));
+}
 
 bool HasPictureExtension(std::string_view path) {
     const std::string_view extension = PathExtension(path);
@@ -108,7 +112,9 @@ CFolderPictures ListFolderPictures(const std::string& folder, bool recursive) {
         }
     };
     if (recursive) {
-        for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
+        for (fs::recursive_directory_iterator
+                 it(folder, fs::directory_options::skip_permission_denied, ec),
+             end;
              !ec && it != end; it.increment(ec)) {
             take(*it);
         }

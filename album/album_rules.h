@@ -31,7 +31,9 @@ inline constexpr std::int16_t kSliderNeutral = 127;
 
 // Colour depths a picture is stored at: 4-bit grey, 8-bit palette colour, 16-bit colour.
 inline constexpr std::array<std::uint8_t, 3> kStoredDepths = {4, 8, 16};
-constexpr bool IsStoredDepth(int depth) { return depth == 4 || depth == 8 || depth == 16; }
+constexpr bool IsStoredDepth(int depth) {
+    return depth == 4 || depth == 8 || depth == 16;
+}
 
 // Size limits: from the full screen up to 1280 x 1024.
 inline constexpr std::int16_t kMinLimitWidth = 160;

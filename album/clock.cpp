@@ -52,7 +52,9 @@ std::int64_t CurrentTime() {
         .count();
 }
 
-EpochProblem SourceDateEpochProblem() { return ReadSourceDateEpoch().problem; }
+EpochProblem SourceDateEpochProblem() {
+    return ReadSourceDateEpoch().problem;
+}
 
 void SetClockOverride(std::optional<std::int64_t> seconds) {
     g_override.store(seconds.value_or(0));

@@ -4,7 +4,9 @@ namespace {
 thread_local std::uint32_t t_state = 1;  // the runtime's state before any srand
 }
 
-void CrtSrand(std::uint32_t seed) { t_state = seed; }
+void CrtSrand(std::uint32_t seed) {
+    t_state = seed;
+}
 
 int CrtRand() {
     t_state = t_state * 214013u + 2531011u;

@@ -35,8 +35,8 @@ void SetFileOutputFactory(FileOutputFactory factory);
 
 // Starts replacing the file at `path`. A symbolic link, dangling or not, is followed where the
 // kernel lets this user open it for writing (not another user's link in a shared sticky
-// folder): the file it names is written. None, with `error` saying why, for a path whose folder is missing or
-// refuses new files, or whose target is a folder, a device, a pipe or a read-only file.
+// folder): the file it names is written. None, with `error` saying why, for a path whose folder is
+// missing or refuses new files, or whose target is a folder, a device, a pipe or a read-only file.
 std::unique_ptr<CFileOutput> OpenFileOutput(const std::string& path, std::string& error);
 
 // Checks that `path` can take a replacement as OpenFileOutput would, and gives the path of

@@ -55,9 +55,13 @@ void CPalmDatabase::SetName(const char* name) {
     }
 }
 
-void CPalmDatabase::SetType(std::uint32_t code) { StoreBigEndian32(&m_header[kType], code); }
+void CPalmDatabase::SetType(std::uint32_t code) {
+    StoreBigEndian32(&m_header[kType], code);
+}
 
-void CPalmDatabase::SetCreator(std::uint32_t code) { StoreBigEndian32(&m_header[kCreator], code); }
+void CPalmDatabase::SetCreator(std::uint32_t code) {
+    StoreBigEndian32(&m_header[kCreator], code);
+}
 
 bool CPalmDatabase::AddRecord(const std::uint8_t* data, std::uint32_t size) {
     if (m_records.size() >= kMaxRecords || (data == nullptr && size != 0)) {
@@ -80,7 +84,8 @@ bool CPalmDatabase::AddRecord(const std::uint8_t* data, std::uint32_t size) {
 
 std::uint64_t CPalmDatabase::FileSize64() const {
     // (78 + 8N) rounded down to a multiple of 4, plus 4: always 80 + 8N.
-    std::uint64_t size = ((kHeaderSize + kRecordEntrySize * m_records.size()) & ~std::uint64_t{3}) + 4;
+    std::uint64_t size =
+        ((kHeaderSize + kRecordEntrySize * m_records.size()) & ~std::uint64_t{3}) + 4;
     for (const auto& record : m_records) {
         size += record.second;
     }
@@ -103,7 +108,9 @@ bool CPalmDatabase::AdoptRecords(CPalmDatabase& other) {
     return true;
 }
 
-std::uint32_t CPalmDatabase::GetFileSize() const { return static_cast<std::uint32_t>(FileSize64()); }
+std::uint32_t CPalmDatabase::GetFileSize() const {
+    return static_cast<std::uint32_t>(FileSize64());
+}
 
 void CPalmDatabase::BuildHeaderAndList(std::uint8_t* out) {
     const auto count = static_cast<std::uint32_t>(m_records.size());
@@ -115,7 +122,8 @@ void CPalmDatabase::BuildHeaderAndList(std::uint8_t* out) {
     const std::uint32_t uniqueBase = ((seed + 1) * 512) & kUniqueIdMask;
 
     std::memcpy(out, m_header.data(), kHeaderSize);
-    const std::uint32_t listEnd = static_cast<std::uint32_t>(kHeaderSize + kRecordEntrySize * count);
+    const std::uint32_t listEnd =
+        static_cast<std::uint32_t>(kHeaderSize + kRecordEntrySize * count);
     std::uint32_t offset = listEnd + 2;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint8_t* entry = out + kHeaderSize + kRecordEntrySize * i;

@@ -11,7 +11,8 @@ namespace {
 
 constexpr char kDeleteCharacter = 0x7F;
 
-std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry, const CDib& loaded);
+std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry,
+                                                       const CDib& loaded);
 
 }  // namespace
 
@@ -71,10 +72,11 @@ void CenterCropWindow(CAlbumImage& entry, std::int32_t width, std::int32_t heigh
 }
 
 namespace {
-std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry, const CDib& loaded) {
-    if (!loaded.IsCreated() || loaded.Width() > kMaxPictureSide || loaded.Height() > kMaxPictureSide ||
-        !IsStoredDepth(entry.m_colorDepth) || entry.m_sizeLimitWidth < 1 ||
-        entry.m_sizeLimitHeight < 1) {
+std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry,
+                                                       const CDib& loaded) {
+    if (!loaded.IsCreated() || loaded.Width() > kMaxPictureSide ||
+        loaded.Height() > kMaxPictureSide || !IsStoredDepth(entry.m_colorDepth) ||
+        entry.m_sizeLimitWidth < 1 || entry.m_sizeLimitHeight < 1) {
         return nullptr;
     }
     auto width = static_cast<std::int16_t>(loaded.Width());
@@ -93,7 +95,8 @@ std::unique_ptr<CPreparedPicture> PrepareLoadedPicture(const CAlbumImage& entry,
 
 }  // namespace
 
-std::unique_ptr<CPreparedPicture> PrepareFromWorking(const CAlbumImage& entry, const CDib& working) {
+std::unique_ptr<CPreparedPicture> PrepareFromWorking(const CAlbumImage& entry,
+                                                     const CDib& working) {
     if (!working.IsCreated() || !IsStoredDepth(entry.m_colorDepth)) {
         return nullptr;
     }
@@ -130,4 +133,3 @@ std::unique_ptr<CPreparedPicture> PreparePicture(const CAlbumImage& entry, const
         return nullptr;
     }
 }
-

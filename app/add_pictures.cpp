@@ -53,9 +53,15 @@ QStringList CPictureAdder::DroppedFiles(const QMimeData* data) {
     return paths;
 }
 
-CPictureAdder::CPictureAdder(CAlbumEditor& editor, CProjectCommands& projects, CAlbumFileCommands& files,
-                             CPictureCheck& check, const CImageListPane& list, QWidget* window)
-    : m_editor(editor), m_projects(projects), m_files(files), m_check(check), m_list(list), m_window(window) {}
+CPictureAdder::CPictureAdder(CAlbumEditor& editor, CProjectCommands& projects,
+                             CAlbumFileCommands& files, CPictureCheck& check,
+                             const CImageListPane& list, QWidget* window)
+    : m_editor(editor),
+      m_projects(projects),
+      m_files(files),
+      m_check(check),
+      m_list(list),
+      m_window(window) {}
 
 void CPictureAdder::AskForFolder() {
     QFileDialog dialog(m_window);
@@ -100,12 +106,14 @@ void CPictureAdder::AddFolder(const QString& folder, bool recursive) {
     if (found.otherFiles > 0) {
         leftOut << QStringLiteral("%1 %2 not a picture this program reads")
                        .arg(found.otherFiles)
-                       .arg(found.otherFiles == 1 ? QStringLiteral("file is") : QStringLiteral("files are"));
+                       .arg(found.otherFiles == 1 ? QStringLiteral("file is")
+                                                  : QStringLiteral("files are"));
     }
     if (overLimit > 0) {
         leftOut << QStringLiteral("%1 %2 over the album's limit of %3 pictures")
                        .arg(overLimit)
-                       .arg(overLimit == 1 ? QStringLiteral("picture is") : QStringLiteral("pictures are"))
+                       .arg(overLimit == 1 ? QStringLiteral("picture is")
+                                           : QStringLiteral("pictures are"))
                        .arg(kMaxPictures);
     }
     if (!leftOut.isEmpty()) {
@@ -122,9 +130,10 @@ void CPictureAdder::AddFolder(const QString& folder, bool recursive) {
     m_check.AfterReading(std::move(addedFiles), [window = m_window, text](int unreadable) {
         QString said = text;
         if (unreadable > 0) {
-            said += QStringLiteral("\n%1 of them cannot be read; %2 marked in the list.")
-                        .arg(unreadable)
-                        .arg(unreadable == 1 ? QStringLiteral("it is") : QStringLiteral("they are"));
+            said +=
+                QStringLiteral("\n%1 of them cannot be read; %2 marked in the list.")
+                    .arg(unreadable)
+                    .arg(unreadable == 1 ? QStringLiteral("it is") : QStringLiteral("they are"));
         }
         QMessageBox::information(window, LoadResString(IDS_CAPTION), said);
     });

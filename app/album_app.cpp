@@ -132,9 +132,10 @@ bool CAlbumApp::InitInstance() {
         }
         // Another copy holds the place but did not answer: a second window would split the
         // album's files between two windows.
-        QMessageBox::warning(nullptr, LoadResString(IDS_CAPTION),
-                             QStringLiteral("Tavelo Desktop is already running but does not answer.\n"
-                                            "Try again in a moment."));
+        QMessageBox::warning(
+            nullptr, LoadResString(IDS_CAPTION),
+            QStringLiteral("Tavelo Desktop is already running but does not answer.\n"
+                           "Try again in a moment."));
         return false;
     }
     CMainDlg dialog;

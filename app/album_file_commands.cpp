@@ -9,8 +9,8 @@
 
 #include "app/album_icons.h"
 #include "app/album_viewer_dlg.h"
-#include "edit/album_document.h"
 #include "app/save_progress_dlg.h"
+#include "edit/album_document.h"
 #include "imaging/picture_loader.h"
 #include "platform/registry.h"
 #include "platform/system_path.h"
@@ -27,7 +27,8 @@ constexpr char kAlbumFileFilter[] = "PalmPilot Files (*.pdb; *.prc)|*.pdb;*.prc|
 
 }  // namespace
 
-CAlbumFileCommands::CAlbumFileCommands(CAlbumDocument& document, CAlbumIcons& icons, QWidget* window)
+CAlbumFileCommands::CAlbumFileCommands(CAlbumDocument& document, CAlbumIcons& icons,
+                                       QWidget* window)
     : m_document(document), m_icons(icons), m_window(window) {
     connect(&document, &CAlbumDocument::cleanChanged, this, [this](bool clean) {
         if (clean) {
@@ -81,9 +82,10 @@ bool CAlbumFileCommands::Write(const QString& path) {
         case BuildOutcome::WriteFailed:
             break;
     }
-    QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
-                         QStringLiteral("The album cannot be saved as\n%1\n\n%2")
-                             .arg(QDir::toNativeSeparators(path), QString::fromStdString(result.reason)));
+    QMessageBox::warning(
+        m_window, LoadResString(IDS_CAPTION),
+        QStringLiteral("The album cannot be saved as\n%1\n\n%2")
+            .arg(QDir::toNativeSeparators(path), QString::fromStdString(result.reason)));
     return false;
 }
 

@@ -15,15 +15,16 @@ CAlbumIcons::~CAlbumIcons() {
     m_workers.waitForDone();
 }
 
-void CAlbumIcons::Make(const std::string& source, std::function<void(std::optional<CIconPixels>)> done) {
+void CAlbumIcons::Make(const std::string& source,
+                       std::function<void(std::optional<CIconPixels>)> done) {
     ++m_pending;
     m_workers.start([this, source, done = std::move(done)] {
         std::optional<CIconPixels> pixels;
         CPictureLoader loader;
         CDib picture;
         CDib icon;
-        if (loader.Open(source) && loader.RenderToDib(picture) && icon.Create(kIconSide, kIconSide, 24) &&
-            MakeIconFromPicture(picture, icon)) {
+        if (loader.Open(source) && loader.RenderToDib(picture) &&
+            icon.Create(kIconSide, kIconSide, 24) && MakeIconFromPicture(picture, icon)) {
             pixels = CIconPixels(icon.Pixels(), icon.Pixels() + icon.PixelBytes());
         }
         QMetaObject::invokeMethod(

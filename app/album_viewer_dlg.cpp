@@ -1,6 +1,5 @@
 #include "app/album_viewer_dlg.h"
 
-
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -9,8 +8,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
-#include <QScrollBar>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "album/album_rules.h"
@@ -27,13 +26,13 @@ namespace {
 // The thumbnails' side, shown 1:1 in the list.
 constexpr int kThumbnailSide = 32;
 
-
 // The bitmap of a family a handheld shows on a screen of `depth` bits: the deepest that is
 // not deeper than the screen, else the shallowest.
 const CPalmBitmapInfo* MemberFor(const std::vector<CPalmBitmapInfo>& family, int depth) {
     const CPalmBitmapInfo* chosen = nullptr;
     for (const CPalmBitmapInfo& member : family) {
-        if (member.pixelSize <= depth && (chosen == nullptr || member.pixelSize > chosen->pixelSize)) {
+        if (member.pixelSize <= depth &&
+            (chosen == nullptr || member.pixelSize > chosen->pixelSize)) {
             chosen = &member;
         }
     }
@@ -51,7 +50,8 @@ const CPalmBitmapInfo* MemberFor(const std::vector<CPalmBitmapInfo>& family, int
 std::pair<QString, QString> SplitText(const std::string& stored) {
     const QString text = QString::fromStdString(Cp1252ToUtf8(stored));
     const qsizetype lineFeed = text.indexOf(u'\n');
-    return lineFeed < 0 ? std::pair{text, QString()} : std::pair{text.left(lineFeed), text.mid(lineFeed + 1)};
+    return lineFeed < 0 ? std::pair{text, QString()}
+                        : std::pair{text.left(lineFeed), text.mid(lineFeed + 1)};
 }
 
 }  // namespace
@@ -83,7 +83,8 @@ CAlbumViewerDlg::CAlbumViewerDlg(QWidget* parent) : QDialog(parent) {
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_view->setFrameShape(QFrame::NoFrame);
-    m_view->setStyleSheet(QStringLiteral("QScrollArea { background: black; } QLabel { background: black; }"));
+    m_view->setStyleSheet(
+        QStringLiteral("QScrollArea { background: black; } QLabel { background: black; }"));
     // The handheld's screen, and room for the bars beside and below it.
     const int bar = m_view->verticalScrollBar()->sizeHint().width();
     m_view->setFixedSize(kScreenSide + bar, kScreenSide + bar);
@@ -141,10 +142,15 @@ void CAlbumViewerDlg::SetScreenDepth(int depth) {
         m_depths->setCurrentIndex(m_depths->findData(depth));
     }
     const CPalmBitmapInfo* icon = MemberFor(m_album.icon, depth);
-    m_icon->setPixmap(icon != nullptr ? QPixmap::fromImage(RgbImageToQImage(icon->image)) : QPixmap());
-    for (int row = 0; row < m_list->count() && row < static_cast<int>(m_album.pictures.size()); ++row) {
-        const CPalmBitmapInfo* thumbnail = MemberFor(m_album.pictures[static_cast<std::size_t>(row)].thumbnails, depth);
-        m_list->item(row)->setIcon(thumbnail != nullptr ? QIcon(QPixmap::fromImage(RgbImageToQImage(thumbnail->image))) : QIcon());
+    m_icon->setPixmap(icon != nullptr ? QPixmap::fromImage(RgbImageToQImage(icon->image))
+                                      : QPixmap());
+    for (int row = 0; row < m_list->count() && row < static_cast<int>(m_album.pictures.size());
+         ++row) {
+        const CPalmBitmapInfo* thumbnail =
+            MemberFor(m_album.pictures[static_cast<std::size_t>(row)].thumbnails, depth);
+        m_list->item(row)->setIcon(
+            thumbnail != nullptr ? QIcon(QPixmap::fromImage(RgbImageToQImage(thumbnail->image)))
+                                 : QIcon());
     }
 }
 
@@ -152,8 +158,12 @@ void CAlbumViewerDlg::FillList() {
     m_list->clear();
     for (const CAlbumPicture& picture : m_album.pictures) {
         const auto [title, note] = SplitText(picture.text);
-        auto* item = new QListWidgetItem(note.isEmpty() ? title : title + QStringLiteral("\n") + note, m_list);
-        item->setToolTip(QStringLiteral("%1 x %2, %3-bit").arg(picture.width).arg(picture.height).arg(picture.depth));
+        auto* item = new QListWidgetItem(
+            note.isEmpty() ? title : title + QStringLiteral("\n") + note, m_list);
+        item->setToolTip(QStringLiteral("%1 x %2, %3-bit")
+                             .arg(picture.width)
+                             .arg(picture.height)
+                             .arg(picture.depth));
     }
     SetScreenDepth(m_screenDepth);
 }

@@ -40,7 +40,8 @@ void CHotSyncCommand::Send(QWidget* anchor) {
     if (count > 1) {
         QMenu menu(m_window);
         for (std::int16_t i = 0; i < count; ++i) {
-            QAction* item = menu.addAction(QString::fromStdString(m_installLibrary.GetUserName(i, kMenuNameSize)));
+            QAction* item = menu.addAction(
+                QString::fromStdString(m_installLibrary.GetUserName(i, kMenuNameSize)));
             item->setData(kFirstUserCommand + i);
         }
         const QAction* chosen =
@@ -50,7 +51,8 @@ void CHotSyncCommand::Send(QWidget* anchor) {
         }
         index = static_cast<std::int16_t>(chosen->data().toInt() - kFirstUserCommand);
     }
-    const std::string title = QString::fromStdString(m_document.Album().Title()).trimmed().toStdString();
+    const std::string title =
+        QString::fromStdString(m_document.Album().Title()).trimmed().toStdString();
     const std::string fileName = AlbumFileName(title, kAlbumFileExtension);
     if (fileName.empty()) {
         QMessageBox::critical(nullptr, QStringLiteral("error"), LoadResString(IDS_NO_ALBUM_TITLE));
@@ -59,17 +61,20 @@ void CHotSyncCommand::Send(QWidget* anchor) {
     // A title that had to be cut to make a file name is refused rather than written under
     // another name: with a shorter extension, a cut name would keep more of the title.
     const std::string roomier = AlbumFileName(title, ".p");
-    if (roomier.substr(0, roomier.size() - 2) != fileName.substr(0, fileName.size() - (sizeof kAlbumFileExtension - 1))) {
-        QMessageBox::critical(nullptr, QStringLiteral("error"),
-                              QStringLiteral("The album title is too long for a file name (at most %1 bytes).")
-                                  .arg(kLongestFileName - (sizeof kAlbumFileExtension - 1)));
+    if (roomier.substr(0, roomier.size() - 2) !=
+        fileName.substr(0, fileName.size() - (sizeof kAlbumFileExtension - 1))) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("error"),
+            QStringLiteral("The album title is too long for a file name (at most %1 bytes).")
+                .arg(kLongestFileName - (sizeof kAlbumFileExtension - 1)));
         return;
     }
     // The user's name and folder may give no folder, or one outside where the library keeps
     // its files: then nothing is written.
     const CInstallTarget target = FindInstallTarget(m_installLibrary, index, title);
     if (target.path.empty()) {
-        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION), QString::fromStdString(target.message));
+        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
+                             QString::fromStdString(target.message));
         return;
     }
     const std::string& user = target.user;
@@ -80,13 +85,14 @@ void CHotSyncCommand::Send(QWidget* anchor) {
     }
     if (m_installLibrary.InstallFile(user, path) != kInstallQueued) {
         // The file is there, but the next HotSync would not take it: say so, not "Success".
-        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
-                             QStringLiteral("The album was written to\n%1\nbut could not be queued for %2's "
-                                            "next HotSync.")
-                                 .arg(QDir::toNativeSeparators(PathFromSystem(path)), QString::fromStdString(user)));
+        QMessageBox::warning(
+            m_window, LoadResString(IDS_CAPTION),
+            QStringLiteral("The album was written to\n%1\nbut could not be queued for %2's "
+                           "next HotSync.")
+                .arg(QDir::toNativeSeparators(PathFromSystem(path)), QString::fromStdString(user)));
         return;
     }
-    QMessageBox done(QMessageBox::NoIcon, LoadResString(IDS_SUCCESS), LoadResString(IDS_PERFORM_HOTSYNC),
-                     QMessageBox::Ok, m_window);
+    QMessageBox done(QMessageBox::NoIcon, LoadResString(IDS_SUCCESS),
+                     LoadResString(IDS_PERFORM_HOTSYNC), QMessageBox::Ok, m_window);
     done.exec();
 }

@@ -9,8 +9,8 @@ class QWidget;
 // user's next HotSync.
 class CHotSyncCommand {
 public:
-    CHotSyncCommand(CAlbumDocument& document, CInstallLibrary& installLibrary, CAlbumFileCommands& files,
-                    QWidget* window);
+    CHotSyncCommand(CAlbumDocument& document, CInstallLibrary& installLibrary,
+                    CAlbumFileCommands& files, QWidget* window);
 
     // Sends the album; with several users, a menu just below `anchor` chooses who gets it.
     void Send(QWidget* anchor);

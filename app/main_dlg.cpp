@@ -93,7 +93,8 @@ void CMainDlg::OnInitDialog() {
     m_albumInfo = CreatePane<CAlbumInfoPane>(m_albumInfoFrame, &m_editor);
     m_imageList = CreatePane<CImageListPane>(m_imageListFrame, &m_editor);
     m_check = std::make_unique<CPictureCheck>(m_document, m_preview->Cache(), *m_imageList);
-    m_adder = std::make_unique<CPictureAdder>(m_editor, m_projects, m_files, *m_check, *m_imageList, this);
+    m_adder = std::make_unique<CPictureAdder>(m_editor, m_projects, m_files, *m_check, *m_imageList,
+                                              this);
     EnableEditing(false);
     m_preview->show();
     m_albumInfo->show();
@@ -106,7 +107,8 @@ void CMainDlg::OnInitDialog() {
     connect(m_sendButton, &QPushButton::clicked, this, &CMainDlg::OnSendToHotSync);
     connect(button(IDC_USER_GUIDE), &QPushButton::clicked, this, &CMainDlg::OnUserGuide);
     connect(button(IDC_FAQ), &QPushButton::clicked, this, &CMainDlg::OnFaq);
-    connect(button(IDC_FREE_REGISTRATION), &QPushButton::clicked, this, &CMainDlg::OnFreeRegistration);
+    connect(button(IDC_FREE_REGISTRATION), &QPushButton::clicked, this,
+            &CMainDlg::OnFreeRegistration);
     const auto shortcut = [this](QKeySequence keys, auto handler) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
     };
@@ -124,7 +126,8 @@ void CMainDlg::OnInitDialog() {
     m_undoAction = undo.createUndoAction(this, QStringLiteral("&Undo"));
     m_redoAction = undo.createRedoAction(this, QStringLiteral("&Redo"));
     m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    m_redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     for (QAction* action : {m_undoAction, m_redoAction}) {
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
@@ -136,7 +139,8 @@ void CMainDlg::OnInitDialog() {
     connect(&m_document, &CAlbumDocument::entriesInserted, this, follow);
     connect(&m_document, &CAlbumDocument::entriesRemoved, this, follow);
     connect(&m_document, &CAlbumDocument::albumReplaced, this, follow);
-    connect(&m_document, &CAlbumDocument::cleanChanged, this, [this](bool clean) { setWindowModified(!clean); });
+    connect(&m_document, &CAlbumDocument::cleanChanged, this,
+            [this](bool clean) { setWindowModified(!clean); });
     connect(&m_document, &CAlbumDocument::projectChanged, this, &CMainDlg::UpdateCaption);
     UpdateCaption();
 
@@ -145,9 +149,9 @@ void CMainDlg::OnInitDialog() {
     m_templateSize = size();
     setMinimumSize(m_templateSize);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    for (QWidget* widget : std::initializer_list<QWidget*>{m_imageListFrame, m_imageList, button(IDC_RESET),
-                                                           m_saveButton, m_sendButton, button(IDC_USER_GUIDE),
-                                                           button(IDC_FAQ), button(IDC_FREE_REGISTRATION)}) {
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             m_imageListFrame, m_imageList, button(IDC_RESET), m_saveButton, m_sendButton,
+             button(IDC_USER_GUIDE), button(IDC_FAQ), button(IDC_FREE_REGISTRATION)}) {
         m_anchored.emplace_back(widget, widget->geometry());
     }
 }
@@ -203,8 +207,8 @@ void CMainDlg::ApplyCropToAll(std::uint8_t crop) {
     m_editor.ApplyCropToAll(crop);
 }
 
-void CMainDlg::ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
-                               std::uint8_t dither) {
+void CMainDlg::ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness,
+                               std::int16_t contrast, std::uint8_t dither) {
     m_editor.ApplyColorToAll(colorDepth, brightness, contrast, dither);
 }
 
@@ -288,9 +292,10 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     menu.addSeparator();
     menu.addAction(QStringLiteral("Add &Folder..."), this, &CMainDlg::OnAddFolder);
     menu.addSeparator();
-    menu.addAction(QStringLiteral("&Open Album Project..."), QKeySequence(Qt::CTRL | Qt::Key_O), this,
-                   &CMainDlg::OnOpenAlbumProject);
-    menu.addAction(QStringLiteral("Save Album &Project..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this,
+    menu.addAction(QStringLiteral("&Open Album Project..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+                   this, &CMainDlg::OnOpenAlbumProject);
+    menu.addAction(QStringLiteral("Save Album &Project..."),
+                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this,
                    &CMainDlg::OnSaveAlbumProject);
     menu.addSeparator();
     menu.addAction(QStringLiteral("Open Album &File..."), this, &CMainDlg::OnOpenAlbumFile);
@@ -319,7 +324,8 @@ void CMainDlg::OnSetCursor() {
 
 void CMainDlg::OnLButtonDown(const QPoint& position) {
     if (m_banner->geometry().contains(position)) {
-        (void)OpenHyperlink(LoadResString(BannerLinkId(m_bannerIndex)).toStdString(), kShowNormal, m_shell);
+        (void)OpenHyperlink(LoadResString(BannerLinkId(m_bannerIndex)).toStdString(), kShowNormal,
+                            m_shell);
     }
 }
 
@@ -422,8 +428,9 @@ bool CMainDlg::HasUnsavedChanges() const {
 void CMainDlg::UpdateCaption() {
     const QString caption = LoadResString(IDS_CAPTION);
     // The mark shows while the album differs from the one last saved or opened.
-    setWindowTitle(ProjectPath().isEmpty() ? caption + QStringLiteral("[*]")
-                                           : QFileInfo(ProjectPath()).fileName() + QStringLiteral("[*] - ") + caption);
+    setWindowTitle(ProjectPath().isEmpty()
+                       ? caption + QStringLiteral("[*]")
+                       : QFileInfo(ProjectPath()).fileName() + QStringLiteral("[*] - ") + caption);
 }
 
 void CMainDlg::closeEvent(QCloseEvent* event) {

@@ -45,8 +45,8 @@ public:
     ~CMainDlg() override;
 
     // The album editing operations, as the panes have them (see CAlbumEditor); each is an
-    // undoable step on the document, and the panes follow the document. Out-of-range indices do nothing and give
-    // false.
+    // undoable step on the document, and the panes follow the document. Out-of-range indices do
+    // nothing and give false.
     [[nodiscard]] bool AddImage(const QString& path);
     bool DeleteImage(std::int16_t index);
     bool MoveImage(std::int16_t from, std::int16_t to);
@@ -156,9 +156,9 @@ private:
     CHotSyncCommand m_hotSync{m_document, m_installLibrary, m_files, this};
     std::unique_ptr<CPictureCheck> m_check;  // made with the panes
     std::unique_ptr<CPictureAdder> m_adder;  // made with the panes
-    CPreviewPane* m_preview = nullptr;      // owned by its frame
-    CAlbumInfoPane* m_albumInfo = nullptr;  // owned by its frame
-    CImageListPane* m_imageList = nullptr;  // owned by its frame
+    CPreviewPane* m_preview = nullptr;       // owned by its frame
+    CAlbumInfoPane* m_albumInfo = nullptr;   // owned by its frame
+    CImageListPane* m_imageList = nullptr;   // owned by its frame
     std::int16_t m_bannerIndex = 0;
     std::optional<QCursor> m_handCursor;
     QLabel* m_banner = nullptr;

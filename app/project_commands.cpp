@@ -1,7 +1,7 @@
 #include "app/project_commands.h"
 
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include <QCloseEvent>
@@ -58,8 +58,9 @@ bool ReadProjectText(const std::string& file, std::string& text, std::string& pr
 
 }  // namespace
 
-CProjectCommands::CProjectCommands(CAlbumDocument& document, CAlbumEditor& editor, CAlbumIcons& icons,
-                                   const CAlbumFileCommands& files, QWidget* window)
+CProjectCommands::CProjectCommands(CAlbumDocument& document, CAlbumEditor& editor,
+                                   CAlbumIcons& icons, const CAlbumFileCommands& files,
+                                   QWidget* window)
     : m_document(document), m_editor(editor), m_icons(icons), m_files(files), m_window(window) {}
 
 QString CProjectCommands::Path() const {
@@ -73,9 +74,10 @@ bool CProjectCommands::Open(const QString& path) {
     CAlbum opened;
     const std::string folder = std::filesystem::absolute(file).parent_path().string();
     if (!ReadProjectText(file, text, problem) || !ReadAlbumProject(text, folder, opened, problem)) {
-        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
-                             QStringLiteral("The album project\n%1\ncannot be opened: %2")
-                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
+        QMessageBox::warning(
+            m_window, LoadResString(IDS_CAPTION),
+            QStringLiteral("The album project\n%1\ncannot be opened: %2")
+                .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
         return false;
     }
     KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);
@@ -89,15 +91,17 @@ bool CProjectCommands::Open(const QString& path) {
     // The album opens once its icon is made; an icon whose picture is missing is kept as it
     // was written, black until the picture is back.
     const auto open = [this, opened, file, missing](std::optional<CIconPixels> pixels) {
-        m_document.OpenProject(opened, pixels.value_or(CIconPixels(kIconSide * kIconSide * 3, 0)), file);
+        m_document.OpenProject(opened, pixels.value_or(CIconPixels(kIconSide * kIconSide * 3, 0)),
+                               file);
         if (m_document.Count() > 0) {
             m_editor.SelectImage(0);
         }
         if (!missing.isEmpty()) {
-            QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
-                                 QStringLiteral("These pictures of the album were not found; they are marked "
-                                                "in the list:\n\n%1")
-                                     .arg(missing.join(u'\n')));
+            QMessageBox::warning(
+                m_window, LoadResString(IDS_CAPTION),
+                QStringLiteral("These pictures of the album were not found; they are marked "
+                               "in the list:\n\n%1")
+                    .arg(missing.join(u'\n')));
         }
     };
     if (opened.IconSource().empty()) {
@@ -115,15 +119,17 @@ bool CProjectCommands::SaveAs(const QString& path) {
     const std::string text = WriteAlbumProject(m_document.Album(), folder);
     std::string problem;
     std::unique_ptr<CFileOutput> output = OpenFileOutput(file, problem);
-    if (output && (!output->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) ||
-                   !output->Commit())) {
+    if (output &&
+        (!output->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) ||
+         !output->Commit())) {
         problem = output->Error();
         output.reset();
     }
     if (!problem.empty() || !output) {
-        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
-                             QStringLiteral("The album project cannot be saved as\n%1\n\n%2")
-                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
+        QMessageBox::warning(
+            m_window, LoadResString(IDS_CAPTION),
+            QStringLiteral("The album project cannot be saved as\n%1\n\n%2")
+                .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
         return false;
     }
     KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);
@@ -173,12 +179,15 @@ bool CProjectCommands::KeepChangesFirst() {
     // work.
     const QString question =
         m_files.WrittenSinceProjectSaved()
-            ? QStringLiteral("The album was written to %1 but not saved as a project.\nSave the project?")
+            ? QStringLiteral(
+                  "The album was written to %1 but not saved as a project.\nSave the project?")
                   .arg(QFileInfo(m_files.LastWritten()).fileName())
-            : QStringLiteral("The album has changes that are not saved.\nSave them as an album project first?");
-    const auto answer = QMessageBox::question(m_window, LoadResString(IDS_CAPTION), question,
-                                              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                                              QMessageBox::Save);
+            : QStringLiteral(
+                  "The album has changes that are not saved.\nSave them as an album project "
+                  "first?");
+    const auto answer = QMessageBox::question(
+        m_window, LoadResString(IDS_CAPTION), question,
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Cancel) {
         return false;
     }

@@ -61,8 +61,8 @@ void CSaveProgressDlg::OnInitDialog() {
     options.cancel = &m_cancel;
     options.icon = m_icon;
     options.progress = [this](std::size_t done, std::size_t count) {
-        QMetaObject::invokeMethod(this, [this, done, count] { OnProgress(done, count); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, done, count] { OnProgress(done, count); }, Qt::QueuedConnection);
     };
     options.retry = [this](const CPictureFailure& failure) { return AskRetry(failure); };
     m_build = std::thread([this, options] {
@@ -105,14 +105,15 @@ bool CSaveProgressDlg::AskRetry(const CPictureFailure& failure) {
             const QString file = PathFromSystem(failure.path);
             // Only a picture of the album can be left out; the icon's own file cannot.
             const bool skippable = m_album && failure.index < m_album->Count();
-            QMessageBox box(QMessageBox::Warning, windowTitle(),
-                            QStringLiteral("%1\ncannot be read: %2\n\nPut the picture back and Retry, %3"
-                                           "or Cancel the save.")
-                                .arg(file, QString::fromStdString(failure.reason),
-                                     skippable ? QStringLiteral("Skip it to leave it out of this file "
-                                                                "(the album keeps it), ")
-                                               : QString()),
-                            QMessageBox::Retry | QMessageBox::Cancel, this);
+            QMessageBox box(
+                QMessageBox::Warning, windowTitle(),
+                QStringLiteral("%1\ncannot be read: %2\n\nPut the picture back and Retry, %3"
+                               "or Cancel the save.")
+                    .arg(file, QString::fromStdString(failure.reason),
+                         skippable ? QStringLiteral("Skip it to leave it out of this file "
+                                                    "(the album keeps it), ")
+                                   : QString()),
+                QMessageBox::Retry | QMessageBox::Cancel, this);
             if (skippable) {
                 box.addButton(QMessageBox::Ignore)->setText(QStringLiteral("&Skip"));
             }

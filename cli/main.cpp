@@ -1,9 +1,9 @@
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 #include "cli/cli.h"
 #include "platform/file_output.h"

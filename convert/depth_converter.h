@@ -5,7 +5,8 @@
 
 // Converts rows of raw pixels from one depth to another through a two-row grey accumulator:
 // 24-bit colour to 4-, 2- or 1-bit grey with optional error diffusion, and a plain copy when both
-// depths are equal. Rows are taken in storage order, each padded to a multiple of four bytes as in a CDib.
+// depths are equal. Rows are taken in storage order, each padded to a multiple of four bytes as in
+// a CDib.
 class CDepthConverter {
 public:
     CDepthConverter();

@@ -10,22 +10,33 @@ namespace {
 // The name of a one-picture edit in the Undo and Redo menu items.
 QString EditName(unsigned fields) {
     switch (fields) {
-        case kFieldTitle: return QStringLiteral("Edit Picture Title");
-        case kFieldNote: return QStringLiteral("Edit Picture Note");
-        case kFieldDepth: return QStringLiteral("Change Color Depth");
-        case kFieldBrightness: return QStringLiteral("Change Brightness");
-        case kFieldContrast: return QStringLiteral("Change Contrast");
-        case kFieldDither: return QStringLiteral("Change Dither");
-        case kFieldCrop: return QStringLiteral("Change Crop");
-        case kFieldLimit: return QStringLiteral("Change Size Limit");
-        case kFieldOffset: return QStringLiteral("Move Crop Window");
-        default: return QStringLiteral("Change Picture");
+        case kFieldTitle:
+            return QStringLiteral("Edit Picture Title");
+        case kFieldNote:
+            return QStringLiteral("Edit Picture Note");
+        case kFieldDepth:
+            return QStringLiteral("Change Color Depth");
+        case kFieldBrightness:
+            return QStringLiteral("Change Brightness");
+        case kFieldContrast:
+            return QStringLiteral("Change Contrast");
+        case kFieldDither:
+            return QStringLiteral("Change Dither");
+        case kFieldCrop:
+            return QStringLiteral("Change Crop");
+        case kFieldLimit:
+            return QStringLiteral("Change Size Limit");
+        case kFieldOffset:
+            return QStringLiteral("Move Crop Window");
+        default:
+            return QStringLiteral("Change Picture");
     }
 }
 
 }  // namespace
 
-CInsertEntriesCommand::CInsertEntriesCommand(CAlbumDocument& document, int at, std::vector<CAlbumImage> entries)
+CInsertEntriesCommand::CInsertEntriesCommand(CAlbumDocument& document, int at,
+                                             std::vector<CAlbumImage> entries)
     : m_document(document), m_at(at), m_entries(std::move(entries)) {
     setText(m_entries.size() == 1 ? QStringLiteral("Add Picture") : QStringLiteral("Add Pictures"));
 }
@@ -64,9 +75,13 @@ void CMoveEntryCommand::undo() {
     m_document.DoMove(m_to, m_from);
 }
 
-CEditEntriesCommand::CEditEntriesCommand(CAlbumDocument& document, std::vector<CChange> changes, unsigned fields,
-                                         const QString& name, int mergeRun, bool mergeable)
-    : m_document(document), m_changes(std::move(changes)), m_fields(fields), m_mergeRun(mergeRun),
+CEditEntriesCommand::CEditEntriesCommand(CAlbumDocument& document, std::vector<CChange> changes,
+                                         unsigned fields, const QString& name, int mergeRun,
+                                         bool mergeable)
+    : m_document(document),
+      m_changes(std::move(changes)),
+      m_fields(fields),
+      m_mergeRun(mergeRun),
       m_mergeable(mergeable) {
     setText(name);
 }
@@ -85,8 +100,9 @@ void CEditEntriesCommand::undo() {
 
 bool CEditEntriesCommand::mergeWith(const QUndoCommand* other) {
     const auto* next = static_cast<const CEditEntriesCommand*>(other);
-    if (!m_mergeable || !next->m_mergeable || next->m_mergeRun != m_mergeRun || next->m_fields != m_fields ||
-        m_changes.size() != 1 || next->m_changes.size() != 1 || next->m_changes[0].index != m_changes[0].index) {
+    if (!m_mergeable || !next->m_mergeable || next->m_mergeRun != m_mergeRun ||
+        next->m_fields != m_fields || m_changes.size() != 1 || next->m_changes.size() != 1 ||
+        next->m_changes[0].index != m_changes[0].index) {
         return false;
     }
     m_changes[0].after = next->m_changes[0].after;
@@ -95,9 +111,12 @@ bool CEditEntriesCommand::mergeWith(const QUndoCommand* other) {
     return true;
 }
 
-CAlbumTextCommand::CAlbumTextCommand(CAlbumDocument& document, bool title, std::string before, std::string after,
-                                     int mergeRun)
-    : m_document(document), m_title(title), m_before(std::move(before)), m_after(std::move(after)),
+CAlbumTextCommand::CAlbumTextCommand(CAlbumDocument& document, bool title, std::string before,
+                                     std::string after, int mergeRun)
+    : m_document(document),
+      m_title(title),
+      m_before(std::move(before)),
+      m_after(std::move(after)),
       m_mergeRun(mergeRun) {
     setText(title ? QStringLiteral("Edit Album Title") : QStringLiteral("Edit Album Note"));
 }
@@ -121,8 +140,11 @@ bool CAlbumTextCommand::mergeWith(const QUndoCommand* other) {
 }
 
 CIconCommand::CIconCommand(CAlbumDocument& document, std::string source, CIconPixels pixels)
-    : m_document(document), m_beforeSource(document.Album().IconSource()), m_beforePixels(document.IconPixels()),
-      m_afterSource(std::move(source)), m_afterPixels(std::move(pixels)) {
+    : m_document(document),
+      m_beforeSource(document.Album().IconSource()),
+      m_beforePixels(document.IconPixels()),
+      m_afterSource(std::move(source)),
+      m_afterPixels(std::move(pixels)) {
     setText(QStringLiteral("Set Icon"));
 }
 
@@ -136,8 +158,12 @@ void CIconCommand::undo() {
 
 CReplaceAlbumCommand::CReplaceAlbumCommand(CAlbumDocument& document, CAlbum album, CIconPixels icon,
                                            std::string projectPath, const QString& name)
-    : m_document(document), m_before(document.Album()), m_beforeIcon(document.IconPixels()),
-      m_beforeProject(document.ProjectPath()), m_after(std::move(album)), m_afterIcon(std::move(icon)),
+    : m_document(document),
+      m_before(document.Album()),
+      m_beforeIcon(document.IconPixels()),
+      m_beforeProject(document.ProjectPath()),
+      m_after(std::move(album)),
+      m_afterIcon(std::move(icon)),
       m_afterProject(std::move(projectPath)) {
     setText(name);
 }
@@ -200,7 +226,8 @@ bool CAlbumDocument::EditPicture(int index, unsigned what, const CAlbumImage& va
         return true;
     }
     std::vector<CEditEntriesCommand::CChange> changes{{index, *entry, after}};
-    m_undo.push(new CEditEntriesCommand(*this, std::move(changes), what, EditName(what), m_mergeRun, true));
+    m_undo.push(
+        new CEditEntriesCommand(*this, std::move(changes), what, EditName(what), m_mergeRun, true));
     return true;
 }
 
@@ -214,7 +241,8 @@ void CAlbumDocument::ApplyToAll(unsigned what, const CAlbumImage& value, const Q
         }
     }
     if (!changes.empty()) {
-        m_undo.push(new CEditEntriesCommand(*this, std::move(changes), what, name, m_mergeRun, false));
+        m_undo.push(
+            new CEditEntriesCommand(*this, std::move(changes), what, name, m_mergeRun, false));
     }
     BreakMerge();
 }
@@ -239,8 +267,10 @@ void CAlbumDocument::Reset() {
     BreakMerge();
 }
 
-void CAlbumDocument::OpenProject(const CAlbum& album, const CIconPixels& icon, const std::string& projectPath) {
-    m_undo.push(new CReplaceAlbumCommand(*this, album, icon, projectPath, QStringLiteral("Open Album Project")));
+void CAlbumDocument::OpenProject(const CAlbum& album, const CIconPixels& icon,
+                                 const std::string& projectPath) {
+    m_undo.push(new CReplaceAlbumCommand(*this, album, icon, projectPath,
+                                         QStringLiteral("Open Album Project")));
     BreakMerge();
     m_undo.setClean();
 }

@@ -12,13 +12,20 @@ constexpr std::uint8_t kIconBits = 24;
 }  // namespace
 
 void CopyEntryFields(const CAlbumImage& from, CAlbumImage& to, unsigned what) {
-    if (what & kFieldTitle) to.m_title = from.m_title;
-    if (what & kFieldNote) to.m_note = from.m_note;
-    if (what & kFieldDepth) to.m_colorDepth = from.m_colorDepth;
-    if (what & kFieldBrightness) to.m_brightness = from.m_brightness;
-    if (what & kFieldContrast) to.m_contrast = from.m_contrast;
-    if (what & kFieldDither) to.m_dither = from.m_dither;
-    if (what & kFieldCrop) to.m_crop = from.m_crop;
+    if (what & kFieldTitle)
+        to.m_title = from.m_title;
+    if (what & kFieldNote)
+        to.m_note = from.m_note;
+    if (what & kFieldDepth)
+        to.m_colorDepth = from.m_colorDepth;
+    if (what & kFieldBrightness)
+        to.m_brightness = from.m_brightness;
+    if (what & kFieldContrast)
+        to.m_contrast = from.m_contrast;
+    if (what & kFieldDither)
+        to.m_dither = from.m_dither;
+    if (what & kFieldCrop)
+        to.m_crop = from.m_crop;
     if (what & kFieldLimit) {
         to.m_sizeLimitWidth = from.m_sizeLimitWidth;
         to.m_sizeLimitHeight = from.m_sizeLimitHeight;
@@ -69,7 +76,8 @@ void CAlbumDocument::MarkSaved(const std::string& projectPath) {
 void CAlbumDocument::DoInsert(int at, const std::vector<CAlbumImage>& entries) {
     int inserted = 0;
     for (const CAlbumImage& entry : entries) {
-        if (m_album.Insert(static_cast<std::size_t>(at + inserted), std::make_unique<CAlbumImage>(entry)) == nullptr) {
+        if (m_album.Insert(static_cast<std::size_t>(at + inserted),
+                           std::make_unique<CAlbumImage>(entry)) == nullptr) {
             break;
         }
         ++inserted;
@@ -122,7 +130,8 @@ void CAlbumDocument::DoSetIcon(const std::string& source, const CIconPixels& pix
     emit iconChanged();
 }
 
-void CAlbumDocument::DoReplace(const CAlbum& album, const CIconPixels& icon, const std::string& projectPath) {
+void CAlbumDocument::DoReplace(const CAlbum& album, const CIconPixels& icon,
+                               const std::string& projectPath) {
     m_album = album;
     const bool projectMoved = projectPath != m_projectPath;
     m_projectPath = projectPath;

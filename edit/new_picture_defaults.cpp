@@ -11,7 +11,8 @@ CNewPictureDefaults LoadNewPictureDefaults() {
     int width = 0;
     int height = 0;
     const std::string limit = ReadProgramSetting(kNewPictureLimitSetting);
-    if (std::sscanf(limit.c_str(), "%dx%d", &width, &height) == 2 && IsValidSizeLimit(width, height)) {
+    if (std::sscanf(limit.c_str(), "%dx%d", &width, &height) == 2 &&
+        IsValidSizeLimit(width, height)) {
         defaults.limitWidth = static_cast<std::int16_t>(width);
         defaults.limitHeight = static_cast<std::int16_t>(height);
     }
@@ -24,8 +25,8 @@ CNewPictureDefaults LoadNewPictureDefaults() {
 }
 
 void SaveNewPictureDefaults(const CNewPictureDefaults& defaults) {
-    (void)WriteProgramSetting(kNewPictureLimitSetting,
-                              std::to_string(defaults.limitWidth) + "x" + std::to_string(defaults.limitHeight));
+    (void)WriteProgramSetting(kNewPictureLimitSetting, std::to_string(defaults.limitWidth) + "x" +
+                                                           std::to_string(defaults.limitHeight));
     (void)WriteProgramSetting(kNewPictureCropSetting, defaults.crop != 0 ? "1" : "0");
     (void)WriteProgramSetting(kNewPictureDepthSetting, std::to_string(defaults.depth));
 }

@@ -16,7 +16,7 @@ void FillInfoHeader(std::uint8_t* h, std::int32_t width, std::int32_t height, st
     StoreLittleEndian32(h + 0, CDib::kInfoHeaderSize);
     StoreLittleEndian32(h + 4, static_cast<std::uint32_t>(width));
     StoreLittleEndian32(h + 8, static_cast<std::uint32_t>(height));  // positive: rows bottom-up
-    StoreLittleEndian16(h + 12, 1);                                   // planes
+    StoreLittleEndian16(h + 12, 1);                                  // planes
     StoreLittleEndian16(h + 14, bits);
     StoreLittleEndian32(h + 32, colorCount);  // colours used
     StoreLittleEndian32(h + 36, colorCount);  // colours important
@@ -30,8 +30,8 @@ bool IsKnownDepth(std::uint8_t bits) {
 }  // namespace
 
 std::int32_t CDib::Stride(int bitsPerPixel, std::int32_t width) {
-    return static_cast<std::int32_t>(
-        ((static_cast<std::int64_t>(bitsPerPixel) * width + 31) / 32) * 4);
+    return static_cast<std::int32_t>(((static_cast<std::int64_t>(bitsPerPixel) * width + 31) / 32) *
+                                     4);
 }
 
 bool CDib::Create(std::int32_t width, std::int32_t height, std::uint8_t bitsPerPixel,
@@ -50,7 +50,8 @@ bool CDib::Create(std::int32_t width, std::int32_t height, std::uint8_t bitsPerP
     if (!info) {
         return false;
     }
-    const std::size_t pixelBytes = static_cast<std::size_t>(stride64) * static_cast<std::size_t>(height);
+    const std::size_t pixelBytes =
+        static_cast<std::size_t>(stride64) * static_cast<std::size_t>(height);
     std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[pixelBytes]());
     if (!pixels) {
         return false;
@@ -161,7 +162,8 @@ void MarkResampledRows(std::int32_t sourceHeight, std::int32_t sy, std::int32_t 
     for (std::int32_t j = 0; j < dh; ++j, ypos -= stepping.step) {
         const std::int64_t y0 = ypos >> 16;
         for (int k = 0; k < stepping.box; ++k) {
-            rows[static_cast<std::size_t>(std::clamp<std::int64_t>(y0 + k, 0, sourceHeight - 1))] = true;
+            rows[static_cast<std::size_t>(std::clamp<std::int64_t>(y0 + k, 0, sourceHeight - 1))] =
+                true;
         }
     }
 }
@@ -213,7 +215,8 @@ bool ResampleDib(const CDib& source, std::int32_t sx, std::int32_t sy, std::int3
     for (std::int32_t j = 0; j < dh; ++j) {
         const std::int64_t y0 = ypos >> 16;  // arithmetic shift: rounds down
         for (int k = 0; k < bh; ++k) {
-            rows[k] = source.Row(static_cast<std::int32_t>(std::clamp<std::int64_t>(y0 + k, 0, lastRow)));
+            rows[k] =
+                source.Row(static_cast<std::int32_t>(std::clamp<std::int64_t>(y0 + k, 0, lastRow)));
         }
         std::uint8_t* out = destination.Row(destination.Height() - 1 - j);
         const std::int32_t* offsets = columnOffsets.data();

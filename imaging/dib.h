@@ -69,7 +69,7 @@ private:
     std::int32_t m_stride = 0;
     std::unique_ptr<std::uint8_t[]> m_info;
     std::unique_ptr<std::uint8_t[]> m_pixels;
-    std::shared_ptr<void> m_keeper;      // owner of adopted rows
+    std::shared_ptr<void> m_keeper;     // owner of adopted rows
     std::uint8_t* m_rowZero = nullptr;  // storage row 0
     std::ptrdiff_t m_rowStep = 0;       // from one storage row to the next
 };
@@ -79,8 +79,9 @@ private:
 // and averaging a box of at most 3 x 3 source pixels per destination pixel. Source reads
 // beyond the edges repeat the edge pixels. False when working memory cannot be had or the
 // bitmaps are not of the depths above, or the rectangle cannot be stepped in 16.16.
-[[nodiscard]] bool ResampleDib(const CDib& source, std::int32_t sx, std::int32_t sy, std::int32_t sw,
-                               std::int32_t sh, CDib& destination, std::int32_t dw, std::int32_t dh);
+[[nodiscard]] bool ResampleDib(const CDib& source, std::int32_t sx, std::int32_t sy,
+                               std::int32_t sw, std::int32_t sh, CDib& destination, std::int32_t dw,
+                               std::int32_t dh);
 
 // Sets, in `rows` (a flag for each storage row of a source `sourceHeight` rows high), the rows
 // ResampleDib reads when it copies source rows sy..sy + sh - 1 (counted from the top) into dh

@@ -36,10 +36,8 @@ void DrawDib(const CDib& bitmap, std::int32_t sx, std::int32_t sy, std::int32_t 
     // Clip the rectangle to both bitmaps.
     const std::int32_t left = std::max({0, -sx, -x});
     const std::int32_t top = std::max({0, -sy, -y});
-    const std::int32_t right =
-        std::min({width, bitmap.Width() - sx, target.Width() - x});
-    const std::int32_t bottom =
-        std::min({height, bitmap.Height() - sy, target.Height() - y});
+    const std::int32_t right = std::min({width, bitmap.Width() - sx, target.Width() - x});
+    const std::int32_t bottom = std::min({height, bitmap.Height() - sy, target.Height() - y});
     if (left >= right || top >= bottom) {
         return;
     }
@@ -47,8 +45,10 @@ void DrawDib(const CDib& bitmap, std::int32_t sx, std::int32_t sy, std::int32_t 
     const auto colors = TableColors(bitmap);
     for (std::int32_t row = top; row < bottom; ++row) {
         const std::uint8_t* in = bitmap.Row(bitmap.Height() - 1 - (sy + row));
-        std::uint8_t* out = target.Row(target.Height() - 1 - (y + row)) + kBytesPerPixel * (x + left);
-        for (std::int32_t column = sx + left; column < sx + right; ++column, out += kBytesPerPixel) {
+        std::uint8_t* out =
+            target.Row(target.Height() - 1 - (y + row)) + kBytesPerPixel * (x + left);
+        for (std::int32_t column = sx + left; column < sx + right;
+             ++column, out += kBytesPerPixel) {
             switch (depth) {
                 case 4: {
                     const std::uint8_t pair = in[column / 2];
@@ -96,11 +96,13 @@ QImage DibToImage(const CDib& dib) {
 
 QImage RgbImageToQImage(const CRgbImage& image) {
     QImage out(image.width, image.height, QImage::Format_RGB888);
-    if (out.isNull() || image.rgb.size() < static_cast<std::size_t>(image.width) * image.height * 3) {
+    if (out.isNull() ||
+        image.rgb.size() < static_cast<std::size_t>(image.width) * image.height * 3) {
         return {};
     }
     for (int y = 0; y < image.height; ++y) {
-        std::memcpy(out.scanLine(y), image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3,
+        std::memcpy(out.scanLine(y),
+                    image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3,
                     static_cast<std::size_t>(image.width) * 3);
     }
     return out;

@@ -18,7 +18,9 @@ namespace {
 constexpr int kPriority = 200;
 constexpr int kPlanes = 3;
 
-heif_error Ok() { return {heif_error_Ok, heif_suberror_Unspecified, "Success"}; }
+heif_error Ok() {
+    return {heif_error_Ok, heif_suberror_Unspecified, "Success"};
+}
 
 heif_error Failed(heif_error_code code, const char* message) {
     return {code, heif_suberror_Unspecified, message};
@@ -79,7 +81,8 @@ int GetClearedBuffer(de265_decoder_context*, Layout* layout, de265_image* image,
         strides[c] = static_cast<int>(stride);
     }
     for (int c = 0; c < planes; ++c) {
-        de265_set_image_plane(image, c, frame->planes[c], strides[c], c == 0 ? frame.get() : nullptr);
+        de265_set_image_plane(image, c, frame->planes[c], strides[c],
+                              c == 0 ? frame.get() : nullptr);
     }
     frame.release();  // now the frame's, until ReleaseBuffer
     return 1;
@@ -89,7 +92,9 @@ void ReleaseBuffer(de265_decoder_context*, de265_image* image, void*) {
     delete static_cast<CFramePlanes*>(de265_get_image_plane_user_data(image, 0));
 }
 
-const char* PluginName() { return "libde265, cleared frames"; }
+const char* PluginName() {
+    return "libde265, cleared frames";
+}
 
 int SupportsFormat(heif_compression_format format) {
     return format == heif_compression_HEVC ? kPriority : 0;
@@ -100,7 +105,9 @@ heif_error NewDecoder(void** decoder) {
     return *decoder != nullptr ? Ok() : Failed(heif_error_Memory_allocation_error, "out of memory");
 }
 
-void FreeDecoder(void* decoder) { delete static_cast<CHevcDecoder*>(decoder); }
+void FreeDecoder(void* decoder) {
+    delete static_cast<CHevcDecoder*>(decoder);
+}
 
 heif_error PushData(void* decoder, const void* data, std::size_t size) {
     auto& bytes = static_cast<CHevcDecoder*>(decoder)->data;
@@ -139,8 +146,8 @@ heif_error ToHeifImage(const de265_image* frame, heif_image** out) {
     heif_image* image = nullptr;
     heif_error error = heif_image_create(
         de265_get_image_width(frame, 0), de265_get_image_height(frame, 0),
-        grey ? heif_colorspace_monochrome : heif_colorspace_YCbCr,
-        static_cast<heif_chroma>(chroma), &image);  // libheif numbers the layouts alike
+        grey ? heif_colorspace_monochrome : heif_colorspace_YCbCr, static_cast<heif_chroma>(chroma),
+        &image);  // libheif numbers the layouts alike
     if (error.code != heif_error_Ok) {
         return error;
     }
@@ -153,7 +160,8 @@ heif_error ToHeifImage(const de265_image* frame, heif_image** out) {
             colours, static_cast<std::uint16_t>(de265_get_image_transfer_characteristics(frame)));
         heif_nclx_color_profile_set_matrix_coefficients(
             colours, static_cast<std::uint16_t>(de265_get_image_matrix_coefficients(frame)));
-        colours->full_range_flag = static_cast<std::uint8_t>(de265_get_image_full_range_flag(frame));
+        colours->full_range_flag =
+            static_cast<std::uint8_t>(de265_get_image_full_range_flag(frame));
         error = heif_image_set_nclx_color_profile(image, colours);
         heif_nclx_color_profile_free(colours);
         if (error.code != heif_error_Ok) {
@@ -161,8 +169,7 @@ heif_error ToHeifImage(const de265_image* frame, heif_image** out) {
             return error;
         }
     }
-    constexpr heif_channel kChannels[kPlanes] = {heif_channel_Y, heif_channel_Cb,
-                                                 heif_channel_Cr};
+    constexpr heif_channel kChannels[kPlanes] = {heif_channel_Y, heif_channel_Cb, heif_channel_Cr};
     for (int c = 0; c < (grey ? 1 : kPlanes); ++c) {
         const int bits = de265_get_bits_per_pixel(frame, c);
         const int width = de265_get_image_width(frame, c);
@@ -215,8 +222,8 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
         if (length > bytes.size() - at) {
             return Failed(heif_error_Invalid_input, "a coded unit is cut short");
         }
-        if (!de265_isOK(de265_push_NAL(context.get(), bytes.data() + at,
-                                       static_cast<int>(length), 0, nullptr))) {
+        if (!de265_isOK(de265_push_NAL(context.get(), bytes.data() + at, static_cast<int>(length),
+                                       0, nullptr))) {
             return Failed(heif_error_Memory_allocation_error, "out of memory");
         }
         at += length;

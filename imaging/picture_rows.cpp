@@ -19,8 +19,7 @@ std::shared_ptr<std::uint8_t[]> ZeroedMemory(std::size_t bytes, bool sparse) {
     if (bytes < kMappedBytes) {
         return std::shared_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[bytes]());
     }
-    void* memory =
-        mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) {
         return nullptr;
     }

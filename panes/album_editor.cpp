@@ -4,7 +4,8 @@
 #include "edit/album_document.h"
 #include "platform/system_path.h"
 
-CAlbumEditor::CAlbumEditor(CAlbumDocument& document, QObject* parent) : QObject(parent), m_document(document) {}
+CAlbumEditor::CAlbumEditor(CAlbumDocument& document, QObject* parent)
+    : QObject(parent), m_document(document) {}
 
 bool CAlbumEditor::AddImage(const QString& path) {
     // The one place a picture's path becomes the system's bytes.
@@ -68,8 +69,8 @@ void CAlbumEditor::ApplyCropToAll(std::uint8_t crop) {
     m_document.ApplyToAll(kFieldCrop, value, QStringLiteral("Apply Crop to All"));
 }
 
-void CAlbumEditor::ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness, std::int16_t contrast,
-                                   std::uint8_t dither) {
+void CAlbumEditor::ApplyColorToAll(std::uint8_t colorDepth, std::int16_t brightness,
+                                   std::int16_t contrast, std::uint8_t dither) {
     CAlbumImage value;
     value.m_colorDepth = colorDepth;
     value.m_brightness = brightness;

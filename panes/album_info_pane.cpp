@@ -13,9 +13,9 @@
 #include "edit/album_document.h"
 #include "imaging/drawing.h"
 #include "panes/album_editor.h"
-#include "ui/text_boxes.h"
 #include "res/resource.h"
 #include "res/string_table.h"
+#include "ui/text_boxes.h"
 
 CAlbumInfoPane::CAlbumInfoPane(QWidget* parent) : CPaneDialog(IDD_ALBUM_INFO_PANE, parent) {}
 
@@ -53,7 +53,8 @@ void CAlbumInfoPane::SetOwner(CAlbumEditor* owner) {
     if (owner == nullptr) {
         return;
     }
-    connect(&owner->Document(), &CAlbumDocument::albumTextChanged, this, &CAlbumInfoPane::ShowAlbumText);
+    connect(&owner->Document(), &CAlbumDocument::albumTextChanged, this,
+            &CAlbumInfoPane::ShowAlbumText);
     connect(&owner->Document(), &CAlbumDocument::iconChanged, this, &CAlbumInfoPane::DrawAlbumIcon);
     ShowAlbumText();
 }
@@ -79,7 +80,8 @@ bool CAlbumInfoPane::eventFilter(QObject* watched, QEvent* event) {
         OnPaint();
     }
     // A new visit to a box starts a new undo step.
-    if ((watched == m_title || watched == m_note) && event->type() == QEvent::FocusIn && m_owner != nullptr) {
+    if ((watched == m_title || watched == m_note) && event->type() == QEvent::FocusIn &&
+        m_owner != nullptr) {
         m_owner->Document().BreakMerge();
     }
     return CPaneDialog::eventFilter(watched, event);

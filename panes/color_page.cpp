@@ -58,7 +58,8 @@ void CColorPage::OnInitDialog() {
     connect(m_dither, &QCheckBox::clicked, this, &CColorPage::OnDither);
     connect(m_showAsSaved, &QCheckBox::clicked, this, &CColorPage::OnShowAsSaved);
     const auto button = [this](int id) { return qobject_cast<QPushButton*>(GetDlgItem(id)); };
-    connect(button(IDC_RESET_BRIGHTNESS), &QPushButton::clicked, this, &CColorPage::OnResetBrightness);
+    connect(button(IDC_RESET_BRIGHTNESS), &QPushButton::clicked, this,
+            &CColorPage::OnResetBrightness);
     connect(button(IDC_RESET_CONTRAST), &QPushButton::clicked, this, &CColorPage::OnResetContrast);
     connect(button(IDC_APPLY_TO_ALL), &QPushButton::clicked, this, &CColorPage::OnApplyToAll);
 }
@@ -147,6 +148,7 @@ void CColorPage::OnApplyToAll() {
     // The shown picture's own values: the page shows them, and every change reached it.
     const CAlbumImage* entry = Entry();
     if (entry != nullptr && Editor() != nullptr) {
-        Editor()->ApplyColorToAll(entry->m_colorDepth, entry->m_brightness, entry->m_contrast, entry->m_dither);
+        Editor()->ApplyColorToAll(entry->m_colorDepth, entry->m_brightness, entry->m_contrast,
+                                  entry->m_dither);
     }
 }

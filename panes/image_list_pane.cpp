@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include <QFileDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QListWidget>
@@ -12,12 +12,12 @@
 #include "edit/album_document.h"
 #include "panes/album_editor.h"
 #include "panes/picture_path.h"
-#include "platform/system_path.h"
 #include "platform/registry.h"
-#include "ui/file_dialogs.h"
-#include "ui/tool_tip_button.h"
+#include "platform/system_path.h"
 #include "res/resource.h"
 #include "res/string_table.h"
+#include "ui/file_dialogs.h"
+#include "ui/tool_tip_button.h"
 
 namespace {
 
@@ -49,7 +49,6 @@ int RowAfterMove(int row, int from, int to) {
 }
 
 }  // namespace
-
 
 CImageListPane::CImageListPane(QWidget* parent) : CPaneDialog(IDD_IMAGE_LIST_PANE, parent) {}
 
@@ -91,13 +90,15 @@ void CImageListPane::OnInitDialog() {
                 OnRowsMoved(start, row > start ? row - 1 : row);
             });
     m_list->installEventFilter(this);
-    m_listMargin = QSize(width() - m_list->geometry().right(), height() - m_list->geometry().bottom());
+    m_listMargin =
+        QSize(width() - m_list->geometry().right(), height() - m_list->geometry().bottom());
 }
 
 bool CImageListPane::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->modifiers() == Qt::AltModifier && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+        if (key->modifiers() == Qt::AltModifier &&
+            (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
             MoveSelected(key->key() == Qt::Key_Up ? -1 : 1);
             return true;
         }

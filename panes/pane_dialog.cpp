@@ -17,4 +17,6 @@ void CPaneDialog::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void CPaneDialog::contextMenuEvent(QContextMenuEvent* event) { event->ignore(); }
+void CPaneDialog::contextMenuEvent(QContextMenuEvent* event) {
+    event->ignore();
+}

@@ -28,7 +28,8 @@ public:
     static constexpr std::size_t kKeptBytes = std::size_t{256} << 20;
 
     // The picture (24 bits, natural size, upright), or none with a short reason.
-    using Answer = std::function<void(std::shared_ptr<const CDib> picture, const std::string& reason)>;
+    using Answer =
+        std::function<void(std::shared_ptr<const CDib> picture, const std::string& reason)>;
 
     enum class Channel { Shown, Icon, Check };
     static constexpr std::size_t kChannels = 3;

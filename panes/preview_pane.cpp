@@ -3,17 +3,17 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QApplication>
 #include <QPainter>
-#include <QTabBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTabBar>
 #include <QTextOption>
 
 #include "album/album_file_reader.h"
@@ -21,8 +21,8 @@
 #include "album/palm_database.h"
 #include "album/picture_preparation.h"
 #include "convert/conversion.h"
-#include "imaging/drawing.h"
 #include "edit/album_document.h"
+#include "imaging/drawing.h"
 #include "panes/album_editor.h"
 #include "panes/annotation_page.h"
 #include "panes/color_page.h"
@@ -74,7 +74,8 @@ void CPreviewPane::OnInitDialog() {
     m_tab->InsertItem(0, LoadResString(IDS_TAB_ANNOTATION));
     m_tab->InsertItem(1, LoadResString(IDS_TAB_COLOR));
     m_tab->InsertItem(2, LoadResString(IDS_TAB_SIZE));
-    const QRect pageRect = m_tab->ClientArea().adjusted(kPageMargin, kPageMargin, -kPageMargin, -kPageMargin);
+    const QRect pageRect =
+        m_tab->ClientArea().adjusted(kPageMargin, kPageMargin, -kPageMargin, -kPageMargin);
     for (QWidget* page : std::initializer_list<QWidget*>{m_annotation, m_size, m_color}) {
         page->setGeometry(pageRect);
     }
@@ -88,7 +89,8 @@ void CPreviewPane::OnInitDialog() {
     // dialog units make of the template's area; the bars follow it.
     const QRect area(m_area->pos(), QSize(kViewSide, kViewSide));
     m_area->setGeometry(area);
-    m_horizontal->setGeometry(area.x(), area.y() + area.height() + kBarGap, kViewSide, kBarThickness);
+    m_horizontal->setGeometry(area.x(), area.y() + area.height() + kBarGap, kViewSide,
+                              kBarThickness);
     m_vertical->setGeometry(area.x() + area.width() + kBarGap, area.y(), kBarThickness, kViewSide);
     m_surface.Clear();
     OnSetCursor();
@@ -208,10 +210,14 @@ void CPreviewPane::ShowPage(int index) {
 
 QWidget* CPreviewPane::PageAt(int index) const {
     switch (index) {
-        case 0: return m_annotation;
-        case 1: return m_color;
-        case 2: return m_size;
-        default: return nullptr;
+        case 0:
+            return m_annotation;
+        case 1:
+            return m_color;
+        case 2:
+            return m_size;
+        default:
+            return nullptr;
     }
 }
 
@@ -242,10 +248,10 @@ bool CPreviewPane::ShowImage(int index) {
     m_loading = true;
     m_loadingTimer.start(kLoadingDelayMs);
     const std::uint64_t ticket = m_ticket;
-    m_cache->Request(entry->m_sourcePath,
-                     [this, ticket](std::shared_ptr<const CDib> picture, const std::string& reason) {
-                         OnPictureReady(ticket, std::move(picture), reason);
-                     });
+    m_cache->Request(entry->m_sourcePath, [this, ticket](std::shared_ptr<const CDib> picture,
+                                                         const std::string& reason) {
+        OnPictureReady(ticket, std::move(picture), reason);
+    });
     return true;
 }
 
@@ -259,7 +265,8 @@ void CPreviewPane::OnPictureReady(std::uint64_t ticket, std::shared_ptr<const CD
     m_loadingTimer.stop();
     m_source = std::move(picture);
     if (!m_source) {
-        const QString file = PathFromSystem(std::filesystem::path(entry->m_sourcePath).filename().string());
+        const QString file =
+            PathFromSystem(std::filesystem::path(entry->m_sourcePath).filename().string());
         m_status = QStringLiteral("cannot read %1: %2").arg(file, QString::fromStdString(reason));
         m_size->SetDimension(0, 0);
         m_surface.Clear();
@@ -326,7 +333,8 @@ bool CPreviewPane::RebuildSized() {
     }
     auto sized = std::make_unique<CDib>();
     if (!sized->Create(width, height, 24) ||
-        !ResampleDib(*m_source, 0, 0, m_source->Width(), m_source->Height(), *sized, width, height)) {
+        !ResampleDib(*m_source, 0, 0, m_source->Width(), m_source->Height(), *sized, width,
+                     height)) {
         return false;
     }
     auto adjusted = std::make_unique<CDib>();
@@ -359,7 +367,8 @@ bool CPreviewPane::ConvertPicture() {
     if (entry == nullptr || !m_sized || !m_adjusted || !m_device) {
         return false;
     }
-    AdjustBrightnessContrast(*m_sized, *m_adjusted, static_cast<std::int16_t>(entry->m_brightness - kSliderNeutral),
+    AdjustBrightnessContrast(*m_sized, *m_adjusted,
+                             static_cast<std::int16_t>(entry->m_brightness - kSliderNeutral),
                              entry->m_contrast);
     return ConvertDepth(*m_adjusted, *m_device, 0, entry->m_dither);
 }
@@ -414,7 +423,8 @@ bool CPreviewPane::DrawSavedWindow() {
     }
     std::vector<std::uint8_t> image;
     for (std::size_t i = 0; i < records.RecordCount(); ++i) {
-        image.insert(image.end(), records.RecordData(i), records.RecordData(i) + records.RecordSize(i));
+        image.insert(image.end(), records.RecordData(i),
+                     records.RecordData(i) + records.RecordSize(i));
     }
     CRgbImage stored;
     std::string error;

@@ -40,7 +40,8 @@ void CSizePage::FillControls(const CAlbumImage* entry) {
         m_listStarted = true;
         const CNewPictureDefaults& defaults = Document()->NewPictureDefaults();
         for (std::size_t i = 0; i < kSizeChoices.size(); ++i) {
-            if (kSizeChoices[i].width == defaults.limitWidth && kSizeChoices[i].height == defaults.limitHeight) {
+            if (kSizeChoices[i].width == defaults.limitWidth &&
+                kSizeChoices[i].height == defaults.limitHeight) {
                 m_sizeList->setCurrentIndex(static_cast<int>(i));
             }
         }

@@ -205,7 +205,8 @@ std::int32_t CJPilotInstallLibrary::InstallFile(const std::string& user, const s
     // J-Pilot reads its queue from jpilot.install; its releases before 1.0 read
     // jpilot_to_install. The line goes into both, so that either installs the album.
     for (const char* name : {kJPilotQueue, kJPilotOldQueue}) {
-        const QString queuePath = QString::fromStdString(owner->home) + '/' + kJPilotFolder + '/' + name;
+        const QString queuePath =
+            QString::fromStdString(owner->home) + '/' + kJPilotFolder + '/' + name;
         if (!AppendToQueue(queuePath, line)) {
             return kInstallQueueNotWritten;
         }

@@ -44,7 +44,8 @@ QString PathFromSystem(const std::string& bytes) {
     for (std::size_t at = 0; at < bytes.size();) {
         const std::size_t length = ValidSequence(bytes, at);
         if (length == 0) {
-            path.append(QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[at]) - 0x80)));
+            path.append(QChar(
+                static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[at]) - 0x80)));
             ++at;
             continue;
         }

@@ -63,7 +63,7 @@ struct CControlTemplate {
     int y = 0;
     int cx = 0;
     int cy = 0;
-    int image = 0;  // bitmap or icon resource of Bitmap and Icon statics
+    int image = 0;           // bitmap or icon resource of Bitmap and Icon statics
     const char* items = "";  // a combo box's initial list, one item per line
 };
 

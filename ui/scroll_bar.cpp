@@ -3,7 +3,8 @@
 #include <QPainter>
 #include <QStyleOptionSlider>
 
-CScrollBar::CScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
+CScrollBar::CScrollBar(Qt::Orientation orientation, QWidget* parent)
+    : QScrollBar(orientation, parent) {}
 
 void CScrollBar::paintEvent(QPaintEvent* event) {
     if (isEnabled()) {

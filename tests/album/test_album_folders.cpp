@@ -29,12 +29,14 @@ TEST(AlbumOrder, MovingAnEntryClosesUpTheOthersEitherWay) {
 }
 
 TEST(AlbumOrder, NamesSortAsPeopleCount) {
-    std::vector<std::string> names = {"img10.jpg", "IMG2.jpg", "img1.jpg", "img02b.jpg", "img2a.jpg",
-                                      "b.jpg",     "A.jpg",    "a1.jpg",   "a01.jpg",   "img999999999999999999999.jpg"};
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
-    EXPECT_EQ(names, (std::vector<std::string>{"A.jpg", "a01.jpg", "a1.jpg", "b.jpg", "img1.jpg", "IMG2.jpg",
-                                                "img2a.jpg", "img02b.jpg", "img10.jpg",
-                                                "img999999999999999999999.jpg"}));
+    std::vector<std::string> names = {
+        "img10.jpg", "IMG2.jpg", "img1.jpg", "img02b.jpg", "img2a.jpg",
+        "b.jpg",     "A.jpg",    "a1.jpg",   "a01.jpg",    "img999999999999999999999.jpg"};
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
+    EXPECT_EQ(names, (std::vector<std::string>{"A.jpg", "a01.jpg", "a1.jpg", "b.jpg", "img1.jpg",
+                                               "IMG2.jpg", "img2a.jpg", "img02b.jpg", "img10.jpg",
+                                               "img999999999999999999999.jpg"}));
 }
 
 TEST(AlbumOrder, AFolderGivesItsPicturesInOrderAndCountsTheRest) {

@@ -63,7 +63,9 @@ TEST(AlbumProject, DefaultsAndEscapesAndEveryRefusalWithWhereItIs) {
     std::string error;
     // A byte-order mark first is skipped; texts at the longest are kept, counted in characters.
     const std::string longest = std::string(254, 'a') + "\xC3\xA9";
-    ASSERT_TRUE(ReadAlbumProject("\xEF\xBB\xBF{\"title\": \"" + longest + "\"}", "/f", album, error)) << error;
+    ASSERT_TRUE(
+        ReadAlbumProject("\xEF\xBB\xBF{\"title\": \"" + longest + "\"}", "/f", album, error))
+        << error;
     EXPECT_EQ(album.Title(), longest);
     ASSERT_TRUE(ReadAlbumProject(
         R"({"pictures": [{"path": "a/b.JPG", "note": "\u00e9\ud83d\ude00\u0041"}]})", "/f", album,
@@ -99,12 +101,16 @@ TEST(AlbumProject, DefaultsAndEscapesAndEveryRefusalWithWhereItIs) {
         {R"({"pictures": [{"path": "a.jpg", "dither": 1}]})", "\"dither\" must be true or false"},
         {R"({"icon": 1, "pictures": [{"path": "a.jpg"}]})", "\"icon\" 1 names no picture (0 to 0)"},
         {R"({"note": 1e999})", "number out of range"},
-        {"{\"title\": \"Trip\",\n \"Pictures\": []}", "unknown key \"Pictures\" at line 2, column 2"},
-        {R"({"pictures": [{"path": "a.jpg", "dpeth": 4}]})", "picture 1: unknown key \"dpeth\" at line 1"},
-        {"{\"title\": \"" + std::string(256, 'a') + "\"}", "\"title\" is longer than 255 characters"},
+        {"{\"title\": \"Trip\",\n \"Pictures\": []}",
+         "unknown key \"Pictures\" at line 2, column 2"},
+        {R"({"pictures": [{"path": "a.jpg", "dpeth": 4}]})",
+         "picture 1: unknown key \"dpeth\" at line 1"},
+        {"{\"title\": \"" + std::string(256, 'a') + "\"}",
+         "\"title\" is longer than 255 characters"},
         {R"({"pictures": [{"path": "a.jpg", "note": ")" + std::string(4097, 'n') + "\"}]}",
          "picture 1: \"note\" is longer than 4096 characters"},
-        {"{\"note\": \"" + std::string(17u << 20, ' ') + "\"}", "larger than an album project may be (16 MB)"},
+        {"{\"note\": \"" + std::string(17u << 20, ' ') + "\"}",
+         "larger than an album project may be (16 MB)"},
     };
     for (const auto& [text, message] : refused) {
         EXPECT_FALSE(ReadAlbumProject(text, "/f", album, error)) << text;

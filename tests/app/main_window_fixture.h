@@ -14,20 +14,19 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPushButton>
-#include <QTimer>
-#include <functional>
-#include <type_traits>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
+#include <functional>
+#include <type_traits>
 
 #include "album/picture_preparation.h"
 #include "app/main_dlg.h"
 #include "edit/album_document.h"
-#include "ui/tool_tip_button.h"
 #include "imaging/picture_loader.h"
 #include "panes/album_info_pane.h"
 #include "panes/image_list_pane.h"
@@ -36,6 +35,7 @@
 #include "platform/install_library.h"
 #include "platform/recording_shell.h"
 #include "support/temp_dir.h"
+#include "ui/tool_tip_button.h"
 
 // The pictures in the project's samples folder.
 inline const char* const kSamples[] = {
@@ -92,8 +92,9 @@ void WhenShown(std::function<void(T*)> answer) {
     auto* poll = new QTimer;
     poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        QWidget* shown = QApplication::activePopupWidget() != nullptr ? QApplication::activePopupWidget()
-                                                                      : QApplication::activeModalWidget();
+        QWidget* shown = QApplication::activePopupWidget() != nullptr
+                             ? QApplication::activePopupWidget()
+                             : QApplication::activeModalWidget();
         if (auto* window = qobject_cast<T*>(shown); window != nullptr && window->isVisible()) {
             poll->stop();
             poll->deleteLater();
@@ -107,8 +108,8 @@ void WhenShown(std::function<void(T*)> answer) {
 }
 
 // Answers the next message box, keeping its caption and text.
-inline void Answer(QMessageBox::StandardButton button, QString* caption = nullptr, QString* text = nullptr,
-            QMessageBox::Icon* icon = nullptr) {
+inline void Answer(QMessageBox::StandardButton button, QString* caption = nullptr,
+                   QString* text = nullptr, QMessageBox::Icon* icon = nullptr) {
     WhenShown<QMessageBox>([=](QMessageBox* box) {
         if (caption != nullptr) {
             *caption = box->windowTitle();
@@ -165,7 +166,9 @@ protected:
         WaitForIcon();
     }
     // Lets the icon's picture be read and the icon made.
-    void WaitForIcon() { ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialog().IsMakingIcon(); }, 20000)); }
+    void WaitForIcon() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialog().IsMakingIcon(); }, 20000));
+    }
     // Saves the album and gives picture `index` (from 0) as the batch tool extracts it from
     // the file, red, green, blue.
     QImage SavedPicture(int index) {
@@ -176,7 +179,8 @@ protected:
         QProcess cli;
         cli.start(QStringLiteral(TAVELO_CLI_PATH), {"extract", album, "-d", folder});
         EXPECT_TRUE(cli.waitForFinished(60000));
-        return QImage(folder + QStringLiteral("/picture_%1.png").arg(index + 1, 3, 10, QLatin1Char('0')))
+        return QImage(folder +
+                      QStringLiteral("/picture_%1.png").arg(index + 1, 3, 10, QLatin1Char('0')))
             .convertToFormat(QImage::Format_RGB888);
     }
     CAlbumDocument& Document() { return Dialog().Document(); }

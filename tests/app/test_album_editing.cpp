@@ -1,14 +1,14 @@
 #include <QAction>
-#include <QProcess>
-#include <cstring>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QPaintEvent>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabBar>
+#include <cstring>
 
 #include "app/main_window_fixture.h"
 #include "panes/annotation_page.h"
@@ -31,16 +31,20 @@ protected:
     void Key(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
         QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
     }
-    QPushButton* PageButton(CPaneDialog& page, int id) { return qobject_cast<QPushButton*>(page.GetDlgItem(id)); }
+    QPushButton* PageButton(CPaneDialog& page, int id) {
+        return qobject_cast<QPushButton*>(page.GetDlgItem(id));
+    }
 };
 
 // Counts the paints that reach the preview's view.
 class CViewPaints : public QObject {
 public:
-    explicit CViewPaints(CPreviewPane& preview) : m_preview(preview) { preview.installEventFilter(this); }
+    explicit CViewPaints(CPreviewPane& preview) : m_preview(preview) {
+        preview.installEventFilter(this);
+    }
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint &&
-            static_cast<QPaintEvent*>(event)->rect().intersects(m_preview.PictureArea()->geometry())) {
+        if (event->type() == QEvent::Paint && static_cast<QPaintEvent*>(event)->rect().intersects(
+                                                  m_preview.PictureArea()->geometry())) {
             ++count;
         }
         return false;
@@ -141,7 +145,8 @@ TEST_F(AlbumEditingTest, EveryPageEditReachesTheAlbumAndTheView) {
     CTabCtrl* tabs = Preview().TabControl();
     for (int tab = 0; tab < 3; ++tab) {
         tabs->TabBar()->setCurrentIndex(tab);
-        EXPECT_EQ(std::vector<bool>({Preview().AnnotationPage().isVisible(), Preview().ColorPage().isVisible(),
+        EXPECT_EQ(std::vector<bool>({Preview().AnnotationPage().isVisible(),
+                                     Preview().ColorPage().isVisible(),
                                      Preview().SizePage().isVisible()}),
                   std::vector<bool>({tab == 0, tab == 1, tab == 2}));
     }
@@ -166,7 +171,8 @@ TEST_F(AlbumEditingTest, EveryPageEditReachesTheAlbumAndTheView) {
     EXPECT_FALSE(color.DitherBox()->isEnabled());
     Click(PageButton(color, IDC_APPLY_TO_ALL));
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(std::vector<int>({Entry(i)->m_brightness, Entry(i)->m_contrast, Entry(i)->m_colorDepth}),
+        EXPECT_EQ(std::vector<int>(
+                      {Entry(i)->m_brightness, Entry(i)->m_contrast, Entry(i)->m_colorDepth}),
                   std::vector<int>({178, 200, 16}))
             << i;
     }
@@ -177,7 +183,8 @@ TEST_F(AlbumEditingTest, EveryPageEditReachesTheAlbumAndTheView) {
     Click(PageButton(size, IDC_UPDATE_SIZE));
     size.SizeList()->setCurrentIndex(2);  // QuarterVGA(320x240), not applied
     size.CropBox()->click();
-    EXPECT_EQ(std::vector<int>({Entry(0)->m_sizeLimitWidth, Entry(0)->m_sizeLimitHeight, Entry(0)->m_crop}),
+    EXPECT_EQ(std::vector<int>(
+                  {Entry(0)->m_sizeLimitWidth, Entry(0)->m_sizeLimitHeight, Entry(0)->m_crop}),
               std::vector<int>({640, 480, 0}));
     EXPECT_EQ(size.SizeList()->currentIndex(), 2);
     EXPECT_EQ(Entry(1)->m_sizeLimitWidth, 160);
@@ -199,7 +206,8 @@ TEST_F(AlbumEditingTest, CropOffAndOnKeepsTheWindowTheFileWillUse) {
     const QImage stored = SavedPicture(0).convertToFormat(QImage::Format_BGR888);
     ASSERT_EQ(stored.size(), QSize(160, 160));
     for (int y = 1; y < 159; ++y) {
-        ASSERT_EQ(std::memcmp(&shown[3 * (y * 160 + 1)], stored.constScanLine(y - 1), 3 * 158), 0) << y;
+        ASSERT_EQ(std::memcmp(&shown[3 * (y * 160 + 1)], stored.constScanLine(y - 1), 3 * 158), 0)
+            << y;
     }
 }
 
@@ -224,7 +232,8 @@ TEST_F(AlbumEditingTest, ClosingAsksOnlyWhenTheWorkIsNotSavedAsAProjectAndNamesT
     Answer(QMessageBox::Cancel, nullptr, &question);
     Dialog().show();
     EXPECT_FALSE(Dialog().close());
-    EXPECT_EQ(question, "The album was written to trip.pdb but not saved as a project.\nSave the project?");
+    EXPECT_EQ(question,
+              "The album was written to trip.pdb but not saved as a project.\nSave the project?");
 
     ASSERT_TRUE(Dialog().SaveAlbumProject(QString::fromStdString(dir_.File("trip.json"))));
     EXPECT_TRUE(Dialog().close());  // no question: a box would fail the test
@@ -235,7 +244,8 @@ TEST_F(AlbumEditingTest, SuggestedNamesSaveAndSaveOpensWhereItLastWrote) {
     Info().TitleBox()->setText("Summer 2024 / Crete");
     const QString folder = QString::fromStdString(dir_.path().string());
     WhenShown<QFileDialog>([&](QFileDialog* dialog) {
-        EXPECT_EQ(dialog->findChild<QLineEdit*>("fileNameEdit")->text(), "Summer 2024 - Crete.json");
+        EXPECT_EQ(dialog->findChild<QLineEdit*>("fileNameEdit")->text(),
+                  "Summer 2024 - Crete.json");
         dialog->setDirectory(folder);
         QMetaObject::invokeMethod(dialog, "accept");
     });
@@ -269,7 +279,8 @@ TEST_F(AlbumEditingTest, AListClickOnEmptySpaceThenOnTheSameRowShowsItsPictureAg
     const QPoint row1 = list->visualItemRect(list->item(1)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row1);
     EXPECT_EQ(Shown(), Entry(1));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, list->viewport()->height() - 5));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, list->viewport()->height() - 5));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row1);
     EXPECT_EQ(Shown(), Entry(1));
     EXPECT_EQ(List().GetSelectedRow(), 1);

@@ -57,7 +57,7 @@ TEST_F(AlbumProjectTest, RowsDraggedOrMovedWithTheKeyboardReorderTheAlbumAndItsF
     // Row 3 dragged above row 1, as the list's drop does it.
     ASSERT_TRUE(List().List()->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
     EXPECT_EQ(Titles(), (std::vector<std::string>{"meadow_autumn_640x426", "mountain_path_640x480",
-                                                   "fig_on_plate_640x433", "dandelions_320x180"}));
+                                                  "fig_on_plate_640x433", "dandelions_320x180"}));
     EXPECT_EQ(List().GetItemText(0).right(25), "meadow_autumn_640x426.jpg");
     // The shown picture and the icon stay with their pictures.
     EXPECT_EQ(Shown(), Entry(1));
@@ -72,15 +72,16 @@ TEST_F(AlbumProjectTest, RowsDraggedOrMovedWithTheKeyboardReorderTheAlbumAndItsF
     EXPECT_EQ(List().GetSelectedRow(), 2);
     Key(Qt::Key_Delete);
     EXPECT_EQ(Titles(), (std::vector<std::string>{"meadow_autumn_640x426", "mountain_path_640x480",
-                                                   "fig_on_plate_640x433"}));
+                                                  "fig_on_plate_640x433"}));
 }
 
 TEST_F(AlbumProjectTest, AFolderAddsItsPicturesInNaturalOrderAndSaysWhatItLeftOut) {
     const std::filesystem::path folder = dir_.path() / "trip";
     std::filesystem::create_directories(folder / "more");
     for (int i = 1; i <= 12; ++i) {
-        std::filesystem::copy_file(Sample(i % 2 == 0 ? 3 : 5).toStdString(),
-                                   folder / ("img" + std::to_string(i) + (i % 2 == 0 ? ".jpg" : ".bmp")));
+        std::filesystem::copy_file(
+            Sample(i % 2 == 0 ? 3 : 5).toStdString(),
+            folder / ("img" + std::to_string(i) + (i % 2 == 0 ? ".jpg" : ".bmp")));
     }
     for (const char* other : {"notes.txt", "raw.tif", "index.html"}) {
         WriteAll((folder / other).string(), "x");
@@ -94,9 +95,10 @@ TEST_F(AlbumProjectTest, AFolderAddsItsPicturesInNaturalOrderAndSaysWhatItLeftOu
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(Entry(i)->m_title, "img" + std::to_string(i + 1));
     }
-    EXPECT_EQ(text, QStringLiteral("Added 12 pictures from %1.\nLeft out: 3 files are not a picture this "
-                                   "program reads.")
-                        .arg(QString::fromStdString(folder.string())));
+    EXPECT_EQ(text,
+              QStringLiteral("Added 12 pictures from %1.\nLeft out: 3 files are not a picture this "
+                             "program reads.")
+                  .arg(QString::fromStdString(folder.string())));
     EXPECT_EQ(Shown(), Entry(0));
     EXPECT_EQ(Icon(), IconOf(QString::fromStdString((folder / "img1.bmp").string())));
 
@@ -116,8 +118,9 @@ TEST_F(AlbumProjectTest, AFolderAddsItsPicturesInNaturalOrderAndSaysWhatItLeftOu
     QMetaObject::invokeMethod(&Dialog(), "OnAddFolder");
     EXPECT_EQ(Dialog().Album().Count(), 1000u);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !text.isEmpty(); }, 60000));
-    EXPECT_TRUE(text.contains("Added 2 pictures") && text.contains("11 pictures are over the album's limit of "
-                                                                    "1000 pictures"))
+    EXPECT_TRUE(text.contains("Added 2 pictures") &&
+                text.contains("11 pictures are over the album's limit of "
+                              "1000 pictures"))
         << text.toStdString();
 }
 
@@ -146,10 +149,12 @@ TEST_F(AlbumProjectTest, AProjectSavedAndOpenedAgainSavesTheSameAlbumAndTheBatch
     EXPECT_EQ(Info().TitleBox()->text(), "Trip");
     EXPECT_EQ(ReadAll(SaveAlbumFile("again.pdb")), ReadAll(first));
     QProcess cli;
-    cli.start(QStringLiteral(TAVELO_CLI_PATH), {"build", "--album", QString::fromStdString(project), "-o",
-                                                QString::fromStdString(dir_.File("cli.pdb"))});
+    cli.start(QStringLiteral(TAVELO_CLI_PATH),
+              {"build", "--album", QString::fromStdString(project), "-o",
+               QString::fromStdString(dir_.File("cli.pdb"))});
     ASSERT_TRUE(cli.waitForFinished(60000));
-    EXPECT_EQ(ReadAll(dir_.File("cli.pdb")), ReadAll(first)) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(ReadAll(dir_.File("cli.pdb")), ReadAll(first))
+        << cli.readAllStandardError().toStdString();
 }
 
 TEST_F(AlbumProjectTest, MovedPicturesAreMarkedAndNamedAndUnsavedChangesAskOnceOnClosing) {
@@ -202,14 +207,14 @@ TEST_F(AlbumProjectTest, APipeNamedAsAProjectIsRefusedWithoutWaitingForAWriter) 
 TEST_F(AlbumProjectTest, NewPicturesKeepTheirSettingsBetweenRunsAndTheWindowGrowsAroundTheList) {
     Drop({Sample(3)});
     Preview().SizePage().SizeList()->setCurrentIndex(3);  // VGA(640x480)
-    Preview().SizePage().CropBox()->click();               // off
+    Preview().SizePage().CropBox()->click();              // off
     qobject_cast<QPushButton*>(Preview().SizePage().GetDlgItem(IDC_UPDATE_SIZE))->click();
     Preview().ColorPage().DepthList()->setCurrentIndex(0);
     emit Preview().ColorPage().DepthList()->activated(0);
     dialog_.reset();
     Drop({Sample(1)});
-    EXPECT_EQ(std::vector<int>({Entry(0)->m_sizeLimitWidth, Entry(0)->m_sizeLimitHeight, Entry(0)->m_crop,
-                                Entry(0)->m_colorDepth}),
+    EXPECT_EQ(std::vector<int>({Entry(0)->m_sizeLimitWidth, Entry(0)->m_sizeLimitHeight,
+                                Entry(0)->m_crop, Entry(0)->m_colorDepth}),
               std::vector<int>({640, 480, 0, 4}));
     EXPECT_EQ(Preview().SizePage().SizeList()->currentIndex(), 3);
     EXPECT_EQ(List().List()->item(0)->toolTip(), Sample(1));

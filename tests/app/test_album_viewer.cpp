@@ -35,7 +35,8 @@ protected:
 }  // namespace
 
 TEST_F(AlbumViewerTest, ShowsTheAlbumOfAFileAsTheHandheldWould) {
-    const std::string path = Build({"--title", "Trip", "--note", "Day 1", "--depth", "4", Sample(3), Sample(0), Sample(5)});
+    const std::string path = Build(
+        {"--title", "Trip", "--note", "Day 1", "--depth", "4", Sample(3), Sample(0), Sample(5)});
     Dialog().OnDropFiles({QString::fromStdString(path)});  // as `tavelo album.pdb` does
     CAlbumViewerDlg* viewer = Viewer();
     ASSERT_NE(viewer, nullptr);
@@ -53,7 +54,8 @@ TEST_F(AlbumViewerTest, ShowsTheAlbumOfAFileAsTheHandheldWould) {
     const std::pair<int, std::size_t> members[] = {{8, 1}, {2, 0}, {1, 0}};
     for (const auto& [depth, member] : members) {
         viewer->SetScreenDepth(depth);
-        EXPECT_EQ(viewer->PictureList()->item(0)->icon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_RGB888),
+        EXPECT_EQ(viewer->PictureList()->item(0)->icon().pixmap(32, 32).toImage().convertToFormat(
+                      QImage::Format_RGB888),
                   ImageOf(file.pictures[0].thumbnails[member].image))
             << depth;
     }
@@ -72,7 +74,8 @@ TEST_F(AlbumViewerTest, ADamagedOrForeignFileGetsTheReadersMessage) {
         QString text;
         Answer(QMessageBox::Ok, nullptr, &text);
         EXPECT_FALSE(Dialog().OpenAlbumFile(QString::fromStdString(dir_.File(name))));
-        EXPECT_TRUE(text.contains(QString::fromStdString(dir_.File(name)) + "\ncannot be shown: ")) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromStdString(dir_.File(name)) + "\ncannot be shown: "))
+            << text.toStdString();
         EXPECT_EQ(Viewer(), nullptr);
     }
 }

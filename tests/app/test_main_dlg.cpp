@@ -13,8 +13,8 @@
 #include "panes/picture_path.h"
 #include "platform/registry.h"
 #include "res/resource.h"
-#include "ui/resources.h"
 #include "res/string_table.h"
+#include "ui/resources.h"
 
 namespace {
 
@@ -73,7 +73,8 @@ TEST_F(MainDlgTest, BannerTakesTurnsOneStartAfterAnotherAndOpensItsOwnLink) {
     EXPECT_EQ(size, 4u);
     // Fewer bytes are the low bytes of the count; a text gives some banner and a count again.
     const unsigned char three[3] = {1, 1, 0};
-    ASSERT_TRUE(CRegistryKey(kRootCurrentUser, kProgramKeyPath, true).SetBinary(three, sizeof three, "run count"));
+    ASSERT_TRUE(CRegistryKey(kRootCurrentUser, kProgramKeyPath, true)
+                    .SetBinary(three, sizeof three, "run count"));
     dialog_.reset();
     EXPECT_EQ(Dialog().BannerIndex(), 258 % 5);
     EXPECT_EQ(StoredRunCount(size), 258u);
@@ -270,9 +271,10 @@ TEST_F(MainDlgTest, ContextMenuOverTheWindowAndItsPanesOffersTheAboutBox) {
         QApplication::sendEvent(target, &event);
         const char* where = target->metaObject()->className();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !about.isEmpty(); }, 3000)) << where;
-        EXPECT_EQ(menu, (QStringList{"&About Tavelo Desktop...", "", "&Undo", "&Redo", "", "Add &Folder...", "",
-                                     "&Open Album Project...", "Save Album &Project...", "",
-                                     "Open Album &File...", "&View the Saved Album"}))
+        EXPECT_EQ(menu, (QStringList{"&About Tavelo Desktop...", "", "&Undo", "&Redo", "",
+                                     "Add &Folder...", "", "&Open Album Project...",
+                                     "Save Album &Project...", "", "Open Album &File...",
+                                     "&View the Saved Album"}))
             << where;
         EXPECT_EQ(about.first(), "About Tavelo Desktop 2.0") << where;
         EXPECT_TRUE(about.contains("Tavelo Desktop v2.0")) << where;

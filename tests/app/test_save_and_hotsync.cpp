@@ -53,12 +53,17 @@ protected:
             if (icon < 0 && e.m_sourcePath == album.IconSource()) {
                 icon = static_cast<int>(i);
             }
-            pictures.append(QJsonObject{
-                {"path", QString::fromStdString(e.m_sourcePath)}, {"title", QString::fromStdString(e.m_title)},
-                {"note", QString::fromStdString(e.m_note)}, {"depth", e.m_colorDepth},
-                {"brightness", e.m_brightness}, {"contrast", e.m_contrast}, {"dither", e.m_dither != 0},
-                {"crop", e.m_crop != 0}, {"limit", QJsonArray{e.m_sizeLimitWidth, e.m_sizeLimitHeight}},
-                {"offset", QJsonArray{e.m_horizontalOffset, e.m_verticalOffset}}});
+            pictures.append(
+                QJsonObject{{"path", QString::fromStdString(e.m_sourcePath)},
+                            {"title", QString::fromStdString(e.m_title)},
+                            {"note", QString::fromStdString(e.m_note)},
+                            {"depth", e.m_colorDepth},
+                            {"brightness", e.m_brightness},
+                            {"contrast", e.m_contrast},
+                            {"dither", e.m_dither != 0},
+                            {"crop", e.m_crop != 0},
+                            {"limit", QJsonArray{e.m_sizeLimitWidth, e.m_sizeLimitHeight}},
+                            {"offset", QJsonArray{e.m_horizontalOffset, e.m_verticalOffset}}});
         }
         const QJsonObject json{{"title", QString::fromStdString(album.Title())},
                                {"note", QString::fromStdString(album.Note())},
@@ -103,7 +108,8 @@ TEST_F(SaveTest, SaveWritesWhatTheBatchToolWritesForTheSameAlbum) {
 
     QProcess cli;
     cli.start(QStringLiteral(TAVELO_CLI_PATH),
-              {"build", "--album", QString::fromStdString(AlbumJson()), "-o", QString::fromStdString(dir_.File("cli.pdb"))});
+              {"build", "--album", QString::fromStdString(AlbumJson()), "-o",
+               QString::fromStdString(dir_.File("cli.pdb"))});
     ASSERT_TRUE(cli.waitForFinished(60000));
     ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     EXPECT_EQ(ReadAll(saved), ReadAll(dir_.File("cli.pdb")));
@@ -119,7 +125,8 @@ TEST_F(SaveTest, APictureThatCannotBeReadIsNamedAndEitherRetriedOrTheSaveCancell
     QString text;
     Answer(QMessageBox::Cancel, nullptr, &text);
     EXPECT_FALSE(Dialog().SaveAlbum(QString::fromStdString(path)));
-    EXPECT_TRUE(text.contains(QString::fromStdString(copy) + "\ncannot be read: file not found")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromStdString(copy) + "\ncannot be read: file not found"))
+        << text.toStdString();
     EXPECT_FALSE(std::filesystem::exists(path));
 
     WhenShown<QMessageBox>([&](QMessageBox* box) {
@@ -137,13 +144,16 @@ TEST_F(SaveTest, DamagedPicturesAreMarkedWhenAddedAndSaveCanSkipThem) {
         std::filesystem::copy_file(Sample(sample).toStdString(), folder / kSamples[sample]);
     }
     const std::vector<std::uint8_t> whole = ReadAll(Sample(2).toStdString());
-    WriteAll((folder / "cut_short.jpg").string(), std::string(whole.begin(), whole.begin() + whole.size() / 2));
+    WriteAll((folder / "cut_short.jpg").string(),
+             std::string(whole.begin(), whole.begin() + whole.size() / 2));
     WriteAll((folder / "not_a_picture.png").string(), "words, not pixels");
     QString text;
     Answer(QMessageBox::Ok, nullptr, &text);
     Dialog().AddFolder(QString::fromStdString(folder.string()), false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialog().IsCheckingPictures() && !text.isEmpty(); }, 20000));
-    EXPECT_TRUE(text.contains("Added 5 pictures") && text.contains("2 of them cannot be read")) << text.toStdString();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !Dialog().IsCheckingPictures() && !text.isEmpty(); }, 20000));
+    EXPECT_TRUE(text.contains("Added 5 pictures") && text.contains("2 of them cannot be read"))
+        << text.toStdString();
     std::vector<std::string> marked;
     for (int row = 0; row < List().GetItemCount(); ++row) {
         if (List().IsMarkedMissing(row)) {
@@ -213,7 +223,8 @@ TEST_F(SaveTest, AFailedSaveSaysWhereAndWhyAndAReadOnlyAlbumIsNotReplaced) {
         QString text;
         Answer(QMessageBox::Ok, nullptr, &text);
         EXPECT_FALSE(Dialog().SaveAlbum(QString::fromStdString(path)));
-        EXPECT_TRUE(text.contains(QString::fromStdString(path)) && text.contains(reason)) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromStdString(path)) && text.contains(reason))
+            << text.toStdString();
     }
     EXPECT_EQ(Text(readOnly), "an album to keep");
 }
@@ -243,11 +254,12 @@ private:
 // with the window's close box.
 void CancelDuringTheNextWrite(bool closeBox = false) {
     g_released = false;
-    SetFileOutputFactory([](const std::string& target, std::string& error) -> std::unique_ptr<CFileOutput> {
-        SetFileOutputFactory(nullptr);
-        auto inner = OpenFileOutput(target, error);
-        return inner ? std::make_unique<CHeldOutput>(std::move(inner)) : nullptr;
-    });
+    SetFileOutputFactory(
+        [](const std::string& target, std::string& error) -> std::unique_ptr<CFileOutput> {
+            SetFileOutputFactory(nullptr);
+            auto inner = OpenFileOutput(target, error);
+            return inner ? std::make_unique<CHeldOutput>(std::move(inner)) : nullptr;
+        });
     WhenShown<CSaveProgressDlg>([closeBox](CSaveProgressDlg* progress) {
         if (closeBox) {
             progress->close();
@@ -293,9 +305,12 @@ protected:
         }
         ASSERT_TRUE(WriteProgramSetting("jpilot homes", further));
     }
-    std::string InstallFolder(const std::string& user) { return dir_.File("data/tavelo/install/" + user); }
+    std::string InstallFolder(const std::string& user) {
+        return dir_.File("data/tavelo/install/" + user);
+    }
     std::string QueuePath(int home) {
-        const auto folder = home == 0 ? dir_.path() / "jpilot" : dir_.path() / ("home" + std::to_string(home));
+        const auto folder =
+            home == 0 ? dir_.path() / "jpilot" : dir_.path() / ("home" + std::to_string(home));
         return (folder / ".jpilot" / "jpilot.install").string();
     }
     std::string Queue(int home) { return Text(QueuePath(home)); }
@@ -335,7 +350,8 @@ TEST_F(HotSyncTest, TheAlbumSentHoldsTheLatestEditAndAQueueThatCannotBeWrittenIs
     Click(Dialog().SendButton());
     const std::string album = InstallFolder("Ann") + "/Trip.pdb";
     EXPECT_NE(caption, "Success");
-    EXPECT_TRUE(text.contains("could not be queued") && text.contains(QString::fromStdString(album)))
+    EXPECT_TRUE(text.contains("could not be queued") &&
+                text.contains(QString::fromStdString(album)))
         << text.toStdString();
     ASSERT_TRUE(std::filesystem::exists(album));
     EXPECT_NE(ReadAll(album), ReadAll(before));
@@ -377,7 +393,8 @@ TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
     Answer(QMessageBox::Ok);
     Click(Dialog().SendButton());
     EXPECT_EQ(listed, (QStringList{"Ann", "Bob", "Cy"}));
-    EXPECT_EQ(shownAt, Dialog().SendButton()->mapToGlobal(QPoint(2, Dialog().SendButton()->height())));
+    EXPECT_EQ(shownAt,
+              Dialog().SendButton()->mapToGlobal(QPoint(2, Dialog().SendButton()->height())));
     const std::string album = InstallFolder("Cy") + "/-..-Trip-x.pdb";
     EXPECT_TRUE(std::filesystem::exists(album));
     EXPECT_EQ(Queue(2), album + "\n");

@@ -87,15 +87,41 @@ TEST(AlbumDocument, RandomEditsUndoToTheStartAndRedoToTheEndWithViewsInStep) {
             value.m_brightness = static_cast<std::int16_t>(pick(100));
             value.m_horizontalOffset = pick(50);
             switch (pick(9)) {
-                case 0: doc.AddPictures({value, Picture("/p/x" + std::to_string(step))}); break;
-                case 1: if (n > 0) doc.DeletePicture(pick(n)); break;
-                case 2: if (n > 0) doc.MovePicture(pick(n), pick(n)); break;
-                case 3: if (n > 0) doc.EditPicture(pick(n), kFieldTitle | kFieldBrightness, value); break;
-                case 4: if (n > 0) doc.EditPicture(pick(n), kFieldOffset, value); doc.BreakMerge(); break;
-                case 5: doc.ApplyToAll(kFieldBrightness | kFieldCrop, value, "Apply"); break;
-                case 6: doc.SetIcon(value.m_sourcePath, CIconPixels(24 * 24 * 3, static_cast<std::uint8_t>(step))); break;
-                case 7: doc.SetAlbumNote("note " + std::to_string(step)); doc.BreakMerge(); break;
-                case 8: if (pick(4) == 0) doc.Reset(); break;
+                case 0:
+                    doc.AddPictures({value, Picture("/p/x" + std::to_string(step))});
+                    break;
+                case 1:
+                    if (n > 0)
+                        doc.DeletePicture(pick(n));
+                    break;
+                case 2:
+                    if (n > 0)
+                        doc.MovePicture(pick(n), pick(n));
+                    break;
+                case 3:
+                    if (n > 0)
+                        doc.EditPicture(pick(n), kFieldTitle | kFieldBrightness, value);
+                    break;
+                case 4:
+                    if (n > 0)
+                        doc.EditPicture(pick(n), kFieldOffset, value);
+                    doc.BreakMerge();
+                    break;
+                case 5:
+                    doc.ApplyToAll(kFieldBrightness | kFieldCrop, value, "Apply");
+                    break;
+                case 6:
+                    doc.SetIcon(value.m_sourcePath,
+                                CIconPixels(24 * 24 * 3, static_cast<std::uint8_t>(step)));
+                    break;
+                case 7:
+                    doc.SetAlbumNote("note " + std::to_string(step));
+                    doc.BreakMerge();
+                    break;
+                case 8:
+                    if (pick(4) == 0)
+                        doc.Reset();
+                    break;
             }
             ASSERT_EQ(mirror.Rows(), mirror.Expected()) << "seed " << seed << " step " << step;
         }
@@ -147,7 +173,8 @@ TEST(AlbumDocument, ASliderDragIsOneStepUntilTheMergeBreaks) {
     doc.EditPicture(0, kFieldBrightness, value);
     value.m_brightness = kSliderNeutral;
     doc.EditPicture(0, kFieldBrightness, value);
-    EXPECT_FALSE(doc.UndoStack().canUndo() && doc.UndoStack().undoText() == QStringLiteral("Change Brightness"));
+    EXPECT_FALSE(doc.UndoStack().canUndo() &&
+                 doc.UndoStack().undoText() == QStringLiteral("Change Brightness"));
 }
 
 TEST(AlbumDocument, ResetIsOneStepThatForgetsTheProjectAndUndoBringsItAllBack) {

@@ -55,13 +55,13 @@ QStringList AddFiles(CImageListPane& pane, const QString& folder, const QStringL
 TEST_F(ImageListPaneTest, AddFilesShowsTheFirstOfAWholeBatchAndStopsAtARefusedFile) {
     Drop({Sample(0), Sample(1), Sample(2), Sample(3), Sample(4)});
     List().List()->setCurrentRow(3);
-    EXPECT_EQ(AddFiles(List(), TAVELO_SAMPLES_DIR, {kSamples[5], kSamples[1], kSamples[2]}),
-              (QStringList{"All Readable Image Files (*.jpg *.jpeg *.bmp *.gif *.png *.webp "
-                           "*.heic *.heif)",
-                           "Jpeg File (*.jpg; *.jpeg) (*.jpg *.jpeg)", "Gif file (*.gif) (*.gif)",
-                           "Bitmap Files (*.bmp) (*.bmp)", "Png File (*.png) (*.png)",
-                           "WebP File (*.webp) (*.webp)",
-                           "Heif File (*.heic; *.heif) (*.heic *.heif)"}));
+    EXPECT_EQ(
+        AddFiles(List(), TAVELO_SAMPLES_DIR, {kSamples[5], kSamples[1], kSamples[2]}),
+        (QStringList{"All Readable Image Files (*.jpg *.jpeg *.bmp *.gif *.png *.webp "
+                     "*.heic *.heif)",
+                     "Jpeg File (*.jpg; *.jpeg) (*.jpg *.jpeg)", "Gif file (*.gif) (*.gif)",
+                     "Bitmap Files (*.bmp) (*.bmp)", "Png File (*.png) (*.png)",
+                     "WebP File (*.webp) (*.webp)", "Heif File (*.heic; *.heif) (*.heic *.heif)"}));
     WaitForIcon();
     EXPECT_EQ(AlbumPaths(), Samples({0, 1, 2, 3, 4, 5, 1, 2}));
     EXPECT_EQ(List().GetSelectedRow(), 5);

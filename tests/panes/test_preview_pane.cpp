@@ -1,11 +1,11 @@
 #include <QCheckBox>
-#include <QProcess>
-#include <cstring>
 #include <QComboBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <cstring>
 
 #include "app/main_window_fixture.h"
 #include "convert/conversion.h"
@@ -25,8 +25,9 @@ std::vector<std::uint8_t> ShownView(const CPreviewPane& preview) {
     for (int y = kView - 1; y >= 0; --y) {
         for (int x = 0; x < kView; ++x) {
             const std::uint32_t rgb = surface.ReadPixel(x, y);
-            view.insert(view.end(), {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
-                                     static_cast<std::uint8_t>(rgb)});
+            view.insert(view.end(),
+                        {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                         static_cast<std::uint8_t>(rgb)});
         }
     }
     return view;
@@ -35,8 +36,10 @@ std::vector<std::uint8_t> ShownView(const CPreviewPane& preview) {
 class PreviewPaneTest : public MainWindowTest {
 protected:
     void Mouse(QEvent::Type type, QPoint at) {
-        QMouseEvent event(type, at, Preview().mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent event(type, at, Preview().mapToGlobal(at),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
         QApplication::sendEvent(&Preview(), &event);
     }
     void Drag(QPoint from, int dx, int dy) {
@@ -70,7 +73,8 @@ protected:
         const int top = (kView - shownH) / 2;
         std::vector<std::uint8_t> expected(kView * kView * 3, 0);
         for (int y = 0; y < shownH; ++y) {
-            std::memcpy(&expected[3 * ((top + y) * kView + left)], stored.constScanLine(y0 + y) + 3 * x0,
+            std::memcpy(&expected[3 * ((top + y) * kView + left)],
+                        stored.constScanLine(y0 + y) + 3 * x0,
                         3 * static_cast<std::size_t>(shownW));
         }
         // At 16 bits the file keeps six bits of green where the screen shows five: the two
@@ -80,13 +84,16 @@ protected:
         for (std::size_t i = 0; i < view.size(); ++i) {
             differ += std::abs(view[i] - expected[i]) > slack ? 1 : 0;
         }
-        EXPECT_EQ(differ, 0u) << Shown()->m_sourcePath << " at " << int(Shown()->m_colorDepth) << " bits";
+        EXPECT_EQ(differ, 0u) << Shown()->m_sourcePath << " at " << int(Shown()->m_colorDepth)
+                              << " bits";
     }
     void ChooseDepth(int item) {
         Preview().ColorPage().DepthList()->setCurrentIndex(item);
         emit Preview().ColorPage().DepthList()->activated(item);
     }
-    QPushButton* PageButton(CPaneDialog& page, int id) { return qobject_cast<QPushButton*>(page.GetDlgItem(id)); }
+    QPushButton* PageButton(CPaneDialog& page, int id) {
+        return qobject_cast<QPushButton*>(page.GetDlgItem(id));
+    }
 };
 
 }  // namespace
@@ -175,8 +182,9 @@ TEST_F(PreviewPaneTest, EachPictureKeepsItsOwnValuesAndOffsets) {
     other.m_colorDepth = 4;
     ASSERT_TRUE(Document().EditPicture(0, kFieldsColor, other));
     Dialog().SelectImage(0);
-    EXPECT_EQ(std::vector<int>({Entry(0)->m_brightness, Entry(0)->m_contrast, Entry(0)->m_colorDepth}),
-              std::vector<int>({40, 200, 4}));
+    EXPECT_EQ(
+        std::vector<int>({Entry(0)->m_brightness, Entry(0)->m_contrast, Entry(0)->m_colorDepth}),
+        std::vector<int>({40, 200, 4}));
     EXPECT_EQ(Entry(1)->m_brightness, 255);
 }
 
@@ -190,7 +198,8 @@ TEST_F(PreviewPaneTest, PageHandlersStoreAndRedrawAndApplyToAllChangesOnlyItsGro
         ExpectShownAsStored();
         return ShownView(Preview()) != before;
     };
-    EXPECT_TRUE(changed([&] { color.BrightnessSlider()->triggerAction(QAbstractSlider::SliderPageStepAdd); }));
+    EXPECT_TRUE(changed(
+        [&] { color.BrightnessSlider()->triggerAction(QAbstractSlider::SliderPageStepAdd); }));
     EXPECT_EQ(Shown()->m_brightness, 127 + 51);
     EXPECT_TRUE(changed([&] {
         color.ContrastSlider()->setSliderDown(true);
@@ -234,8 +243,8 @@ TEST_F(PreviewPaneTest, PageHandlersStoreAndRedrawAndApplyToAllChangesOnlyItsGro
     size.SizeList()->setCurrentIndex(2);  // QuarterVGA(320x240)
     Click(PageButton(size, IDC_APPLY_TO_ALL));
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(std::vector<int>({Entry(i)->m_sizeLimitWidth, Entry(i)->m_sizeLimitHeight, Entry(i)->m_crop,
-                                    Entry(i)->m_colorDepth, Entry(i)->m_dither}),
+        EXPECT_EQ(std::vector<int>({Entry(i)->m_sizeLimitWidth, Entry(i)->m_sizeLimitHeight,
+                                    Entry(i)->m_crop, Entry(i)->m_colorDepth, Entry(i)->m_dither}),
                   std::vector<int>({320, 240, 1, 16, 1}))
             << i;
     }
@@ -310,11 +319,15 @@ TEST_F(PreviewPaneTest, ShowAsSavedShowsTheCropWindowAsTheBatchToolExtractsItFro
     QProcess cli;
     cli.start(QStringLiteral(TAVELO_CLI_PATH), {"extract", album, "-d", folder});
     ASSERT_TRUE(cli.waitForFinished(60000));
-    const QImage stored = QImage(folder + "/picture_001.png").convertToFormat(QImage::Format_RGB888);
+    const QImage stored =
+        QImage(folder + "/picture_001.png").convertToFormat(QImage::Format_RGB888);
     ASSERT_EQ(stored.size(), QSize(160, 160));
     const std::vector<std::uint8_t> view = ShownView(Preview());
     for (int y = 0; y < kView - 2; ++y) {
-        ASSERT_EQ(std::memcmp(&view[3 * ((y + 1) * kView + 1)], stored.constScanLine(y), 3 * (kView - 2)), 0) << y;
+        ASSERT_EQ(
+            std::memcmp(&view[3 * ((y + 1) * kView + 1)], stored.constScanLine(y), 3 * (kView - 2)),
+            0)
+            << y;
     }
     // Moving the window converts it again, as the save would.
     Drag(InsideView(), 20, 0);
