@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that building, testing, benchmarking and running need;
 # with the argument "package", those that making and checking the Debian package need; with
 # "fuzz", clang and its libFuzzer runtime for `make fuzz` (kept apart so that `make test` does
-# not pull in a second compiler).
+# not pull in a second compiler); with "format", the clang-format that `make format` uses.
 # Packages already present are skipped, so a second run costs a few dpkg queries.
 set -euo pipefail
 
@@ -17,6 +17,7 @@ packages=(
 case "${1:-}" in
   package) packages=(dpkg-dev file lintian appstream gzip) ;;
   fuzz) packages=(clang libclang-rt-14-dev) ;;
+  format) packages=(clang-format-14) ;;
 esac
 
 missing=()
