@@ -65,6 +65,7 @@ CAlbumViewerDlg::CAlbumViewerDlg(QWidget* parent) : QDialog(parent) {
     QFont bold = m_title->font();
     bold.setBold(true);
     m_title->setFont(bold);
+    m_title->setWordWrap(true);  // a long title takes more lines, not a wider window
     m_note = new QLabel(this);
     m_note->setTextFormat(Qt::PlainText);
     m_note->setWordWrap(true);
@@ -75,6 +76,8 @@ CAlbumViewerDlg::CAlbumViewerDlg(QWidget* parent) : QDialog(parent) {
     m_list = new QListWidget(this);
     m_list->setIconSize(QSize(kThumbnailSide, kThumbnailSide));
     m_list->setMinimumWidth(240);
+    m_list->setTextElideMode(Qt::ElideRight);
+    m_list->setWordWrap(false);
     m_picture = new QLabel;
     m_picture->setAlignment(Qt::AlignCenter);
     m_view = new QScrollArea(this);
@@ -83,8 +86,14 @@ CAlbumViewerDlg::CAlbumViewerDlg(QWidget* parent) : QDialog(parent) {
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_view->setFrameShape(QFrame::NoFrame);
-    m_view->setStyleSheet(
-        QStringLiteral("QScrollArea { background: black; } QLabel { background: black; }"));
+    // The screen is black around a small picture; the corner between the bars is not screen.
+    for (QWidget* screen : {m_view->viewport(), static_cast<QWidget*>(m_picture)}) {
+        QPalette black = screen->palette();
+        black.setColor(QPalette::Window, Qt::black);
+        black.setColor(QPalette::WindowText, Qt::white);
+        screen->setPalette(black);
+        screen->setAutoFillBackground(true);
+    }
     // The handheld's screen, and room for the bars beside and below it.
     const int bar = m_view->verticalScrollBar()->sizeHint().width();
     m_view->setFixedSize(kScreenSide + bar, kScreenSide + bar);
@@ -111,6 +120,12 @@ CAlbumViewerDlg::CAlbumViewerDlg(QWidget* parent) : QDialog(parent) {
     layout->addLayout(header);
     layout->addLayout(body, 1);
 
+    m_depths->setAccessibleName(QStringLiteral("Screen"));
+    m_depths->setAccessibleDescription(QStringLiteral("The handheld screen the album is shown on"));
+    m_list->setAccessibleName(QStringLiteral("Pictures"));
+    m_list->setAccessibleDescription(QStringLiteral("The album's pictures with their titles"));
+    m_view->setAccessibleName(QStringLiteral("Picture"));
+    m_view->setAccessibleDescription(QStringLiteral("The chosen picture as the handheld shows it"));
     m_depths->setCurrentIndex(m_depths->findData(m_screenDepth));
     connect(m_depths, &QComboBox::currentIndexChanged, this,
             [this] { SetScreenDepth(m_depths->currentData().toInt()); });
@@ -158,12 +173,14 @@ void CAlbumViewerDlg::FillList() {
     m_list->clear();
     for (const CAlbumPicture& picture : m_album.pictures) {
         const auto [title, note] = SplitText(picture.text);
-        auto* item = new QListWidgetItem(
-            note.isEmpty() ? title : title + QStringLiteral("\n") + note, m_list);
-        item->setToolTip(QStringLiteral("%1 x %2, %3-bit")
-                             .arg(picture.width)
-                             .arg(picture.height)
-                             .arg(picture.depth));
+        // One line each, a long title ending in "..."; the note is in the tip and below the
+        // picture when it is chosen.
+        auto* item = new QListWidgetItem(title, m_list);
+        const QString size = QStringLiteral("%1 x %2, %3-bit")
+                                 .arg(picture.width)
+                                 .arg(picture.height)
+                                 .arg(picture.depth);
+        item->setToolTip(note.isEmpty() ? size : note + QStringLiteral("\n") + size);
     }
     SetScreenDepth(m_screenDepth);
 }

@@ -12,10 +12,13 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QUrl>
@@ -35,6 +38,7 @@
 #include "res/resource.h"
 #include "res/string_table.h"
 #include "ui/resources.h"
+#include "ui/tool_tip_button.h"
 
 namespace {
 
@@ -144,14 +148,27 @@ void CMainDlg::OnInitDialog() {
     connect(&m_document, &CAlbumDocument::projectChanged, this, &CMainDlg::UpdateCaption);
     UpdateCaption();
 
+    // Tab goes from the pictures to the album's text, the preview and its pages, then to the
+    // commands.
+    QList<QWidget*> order = {m_imageList->List(),         m_imageList->AddButton(),
+                             m_imageList->DeleteButton(), m_imageList->IconButton(),
+                             m_albumInfo->TitleBox(),     m_albumInfo->NoteBox()};
+    order += m_preview->FocusOrder();
+    order += {button(IDC_RESET),      m_saveButton,    m_sendButton,
+              button(IDC_USER_GUIDE), button(IDC_FAQ), button(IDC_FREE_REGISTRATION)};
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+
     // The window may grow: the picture list takes the room, what lies right of it and below it
     // moves along.
     m_templateSize = size();
     setMinimumSize(m_templateSize);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     for (QWidget* widget : std::initializer_list<QWidget*>{
-             m_imageListFrame, m_imageList, button(IDC_RESET), m_saveButton, m_sendButton,
-             button(IDC_USER_GUIDE), button(IDC_FAQ), button(IDC_FREE_REGISTRATION)}) {
+             m_imageListFrame, m_imageList, m_albumInfoFrame, m_albumInfo, button(IDC_RESET),
+             m_saveButton, m_sendButton, button(IDC_USER_GUIDE), button(IDC_FAQ),
+             button(IDC_FREE_REGISTRATION)}) {
         m_anchored.emplace_back(widget, widget->geometry());
     }
 }
@@ -233,13 +250,15 @@ void CMainDlg::resizeEvent(QResizeEvent* event) {
     if (m_templateSize.isEmpty()) {
         return;
     }
-    // The picture list takes the extra room; what lies right of it or below it moves along;
-    // everything else keeps its place and size.
+    // The picture list takes the extra room and Album Info the extra width; what lies right
+    // of them or below them moves along; everything else keeps its place and size.
     const int dx = std::max(0, width() - m_templateSize.width());
     const int dy = std::max(0, height() - m_templateSize.height());
     for (const auto& [widget, place] : m_anchored) {
         if (widget == m_imageListFrame || widget == m_imageList) {
             widget->resize(place.width() + dx, place.height() + dy);
+        } else if (widget == m_albumInfoFrame || widget == m_albumInfo) {
+            widget->resize(place.width() + dx, place.height());
         } else if (place.top() >= m_anchored.front().second.top()) {
             widget->move(place.topLeft() + QPoint(dx, dy));
         } else {

@@ -58,6 +58,7 @@ install(TARGETS tavelo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 add_library(tavelo_desktop STATIC
   ui/file_dialogs.cpp ui/file_dialogs.h
   ui/resources.cpp ui/resources.h
+  ui/edge_anchors.cpp ui/edge_anchors.h
   ui/scroll_bar.cpp ui/scroll_bar.h
   ui/tab_ctrl.cpp ui/tab_ctrl.h
   ui/template_layer.cpp ui/template_layer.h
@@ -73,7 +74,6 @@ add_library(tavelo_desktop STATIC
   panes/image_list_pane.cpp panes/image_list_pane.h
   panes/pane_dialog.cpp panes/pane_dialog.h
   panes/picture_page.cpp panes/picture_page.h
-  panes/picture_path.cpp panes/picture_path.h
   panes/picture_cache.cpp panes/picture_cache.h
   panes/preview_pane.cpp panes/preview_pane.h
   panes/size_page.cpp panes/size_page.h
@@ -91,6 +91,7 @@ add_library(tavelo_desktop STATIC
   app/run_counter.cpp app/run_counter.h
   app/save_progress_dlg.cpp app/save_progress_dlg.h
   app/single_instance.cpp app/single_instance.h
+  res/accessible_texts.cpp res/accessible_texts.h
   res/dialog_template.h res/dialog_templates.cpp
   res/resource.h
   res/string_table.cpp res/string_table.h

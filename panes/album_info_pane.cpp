@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QFrame>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -35,6 +36,11 @@ void CAlbumInfoPane::OnInitDialog() {
     m_title->setMaxLength(static_cast<int>(kLongestTitleText));
     LimitPlainText(m_note, static_cast<int>(kLongestNoteText));
     m_title->setText(LoadResString(IDS_UNTITLED));
+    // A wider pane widens the boxes and the group around them.
+    for (QWidget* grows :
+         std::initializer_list<QWidget*>{findChild<QGroupBox*>(), m_title, m_note}) {
+        m_anchors.Add(grows, CEdgeAnchors::kStretchRight, size());
+    }
     // The boxes edit the album's own title and note, which the save reads.
     connect(m_title, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (m_owner != nullptr && !m_showing) {
@@ -46,6 +52,11 @@ void CAlbumInfoPane::OnInitDialog() {
             m_owner->Document().SetAlbumNote(m_note->toPlainText().toStdString());
         }
     });
+}
+
+void CAlbumInfoPane::resizeEvent(QResizeEvent* event) {
+    CPaneDialog::resizeEvent(event);
+    m_anchors.Apply(size());
 }
 
 void CAlbumInfoPane::SetOwner(CAlbumEditor* owner) {

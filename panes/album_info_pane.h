@@ -7,6 +7,7 @@
 #include "album/album_rules.h"
 #include "imaging/dib.h"
 #include "panes/pane_dialog.h"
+#include "ui/edge_anchors.h"
 
 class CAlbumEditor;
 class QFrame;
@@ -37,6 +38,7 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
     void OnInitDialog() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void OnPaint();
@@ -48,4 +50,5 @@ private:
     QFrame* m_iconFrame = nullptr;
     QLineEdit* m_title = nullptr;
     QPlainTextEdit* m_note = nullptr;
+    CEdgeAnchors m_anchors;
 };

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 
@@ -37,9 +39,15 @@ void CColorPage::OnInitDialog() {
     // The depth names are longer than the template's box; there is room to its right.
     const int roomy = std::min(m_depth->sizeHint().width(), width() - m_depth->x());
     m_depth->resize(std::max(m_depth->width(), roomy), m_depth->height());
-    for (QSlider* slider : {m_brightness, m_contrast}) {
+    for (auto [slider, id] : {std::pair{m_brightness, IDC_BRIGHTNESS_VALUE},
+                              std::pair{m_contrast, IDC_CONTRAST_VALUE}}) {
         slider->setRange(kSliderMin, kSliderMax);
         slider->setPageStep(kSliderPage);
+        // Each slider's value stands beside it.
+        auto* value = qobject_cast<QLabel*>(GetDlgItem(id));
+        connect(slider, &QSlider::valueChanged, value,
+                [value](int position) { value->setNum(position); });
+        value->setNum(slider->value());
     }
     FillControls(nullptr);
     m_showAsSaved->setChecked(ReadProgramSetting(kShowAsSavedSetting) == "1");

@@ -8,10 +8,10 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QStyle>
 
 #include "edit/album_document.h"
 #include "panes/album_editor.h"
-#include "panes/picture_path.h"
 #include "platform/registry.h"
 #include "platform/system_path.h"
 #include "res/resource.h"
@@ -82,6 +82,7 @@ void CImageListPane::OnInitDialog() {
     connect(m_list, &QListWidget::itemSelectionChanged, this, &CImageListPane::OnItemChanged);
     connect(m_list, &QListWidget::currentRowChanged, this, &CImageListPane::OnItemChanged);
 
+    m_list->setTextElideMode(Qt::ElideMiddle);
     // Rows are dragged to reorder the album; the keyboard moves and deletes too.
     m_list->setDragDropMode(QAbstractItemView::InternalMove);
     m_list->setDefaultDropAction(Qt::MoveAction);
@@ -90,8 +91,11 @@ void CImageListPane::OnInitDialog() {
                 OnRowsMoved(start, row > start ? row - 1 : row);
             });
     m_list->installEventFilter(this);
-    m_listMargin =
-        QSize(width() - m_list->geometry().right(), height() - m_list->geometry().bottom());
+    // The list takes whatever room the pane is given; its buttons keep to its right edge.
+    m_anchors.Add(m_list, CEdgeAnchors::kStretchRight | CEdgeAnchors::kStretchDown, size());
+    for (QWidget* button : {m_addButton, m_deleteButton, m_iconButton}) {
+        m_anchors.Add(button, CEdgeAnchors::kMoveRight, size());
+    }
 }
 
 bool CImageListPane::eventFilter(QObject* watched, QEvent* event) {
@@ -112,11 +116,7 @@ bool CImageListPane::eventFilter(QObject* watched, QEvent* event) {
 
 void CImageListPane::resizeEvent(QResizeEvent* event) {
     CPaneDialog::resizeEvent(event);
-    // The list takes whatever room the pane is given.
-    if (m_list != nullptr && !m_listMargin.isEmpty()) {
-        m_list->resize(width() - m_listMargin.width() - m_list->x() + 1,
-                       height() - m_listMargin.height() - m_list->y() + 1);
-    }
+    m_anchors.Apply(size());
 }
 
 void CImageListPane::SetOwner(CAlbumEditor* owner) {
@@ -176,9 +176,9 @@ void CImageListPane::InsertRows(int first, int count) {
         for (int row = first; row < first + count; ++row) {
             const std::string& source = document.Entry(row)->m_sourcePath;
             const QString path = PathFromSystem(source);
-            auto* item = new QListWidgetItem(ListDisplayText(path));
-            // A path cut short in the row is whole in its tip.
-            item->setToolTip(QDir::toNativeSeparators(path));
+            // The row shortens the path in its middle to the list's width; the tip is whole.
+            auto* item = new QListWidgetItem(QDir::toNativeSeparators(path));
+            item->setToolTip(item->text());
             item->setData(Qt::UserRole, item->toolTip());
             m_list->insertItem(row, item);
             std::error_code ec;
@@ -239,7 +239,10 @@ void CImageListPane::MarkMissing(int row, const QString& why) {
         return;
     }
     const QString path = item->data(Qt::UserRole).toString();
+    // Not by colour alone: a missing file also shows the warning sign.
     item->setForeground(why.isEmpty() ? QBrush() : QBrush(Qt::red));
+    item->setIcon(why.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    item->setData(Qt::AccessibleTextRole, why.isEmpty() ? path : path + QStringLiteral(", ") + why);
     item->setToolTip(why.isEmpty() ? path : path + QStringLiteral("\n") + why);
     item->setData(Qt::UserRole + 1, !why.isEmpty());
 }

@@ -7,6 +7,7 @@
 
 #include "album/album_rules.h"
 #include "panes/pane_dialog.h"
+#include "ui/edge_anchors.h"
 
 class CAlbumEditor;
 class CToolTipButton;
@@ -90,5 +91,5 @@ private:
     bool m_selectingRow = false;  // the pane selects a row itself
     bool m_changingRows = false;  // rows are added, removed or moved by the pane itself
     bool m_rowDragged = false;    // the list moved a row itself, ahead of the album
-    QSize m_listMargin;           // room right of and below the list, kept when the pane grows
+    CEdgeAnchors m_anchors;
 };

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -40,6 +43,10 @@ namespace {
 constexpr int kPageMargin = 4;
 // Room between the view's edge and a message shown in it.
 constexpr int kStatusMargin = 8;
+// How far the crop window moves for an arrow key with Shift.
+constexpr int kLongStep = 10;
+// The width of the frame around the view while it has the keyboard.
+constexpr int kFocusFrame = 2;
 
 template <class Page>
 Page* CreatePage(QWidget* parent) {
@@ -81,6 +88,11 @@ void CPreviewPane::OnInitDialog() {
     }
     ShowPage(0);
     m_tab->SetCurSel(0);
+    // The keyboard reaches the tab control through its tabs, each of which says what it holds.
+    QTabBar* tabs = m_tab->TabBar();
+    tabs->setTabToolTip(0, QStringLiteral("The shown picture's title and note"));
+    tabs->setTabToolTip(1, QStringLiteral("The shown picture's colour depth and adjustments"));
+    tabs->setTabToolTip(2, QStringLiteral("The shown picture's size limit and Crop"));
 
     if (!m_surface.CreateSurface(kViewSide, kViewSide)) {
         return;  // the view and its bars stay where the template put them
@@ -94,6 +106,9 @@ void CPreviewPane::OnInitDialog() {
     m_vertical->setGeometry(area.x() + area.width() + kBarGap, area.y(), kBarThickness, kViewSide);
     m_surface.Clear();
     OnSetCursor();
+    // The view takes the keyboard: the arrow keys move the crop window as a drag does.
+    m_area->setFocusPolicy(Qt::StrongFocus);
+    m_area->installEventFilter(this);
 
     // Message map.
     connect(m_tab, &CTabCtrl::selChange, this, &CPreviewPane::OnSelChangeTab);
@@ -112,6 +127,24 @@ void CPreviewPane::OnInitDialog() {
             }
         });
     }
+}
+
+QList<QWidget*> CPreviewPane::FocusOrder() const {
+    QList<QWidget*> order = {m_area, m_tab->TabBar()};
+    // Each page top to bottom, left to right; only the shown page is visited.
+    const std::vector<std::pair<const CPaneDialog*, std::vector<int>>> pages = {
+        {m_annotation, {IDC_PICTURE_TITLE, IDC_PICTURE_NOTE}},
+        {m_color,
+         {IDC_COLOR_DEPTH, IDC_CONTRAST, IDC_RESET_CONTRAST, IDC_BRIGHTNESS, IDC_RESET_BRIGHTNESS,
+          IDC_DITHER, IDC_APPLY_TO_ALL, IDC_SHOW_AS_SAVED}},
+        {m_size, {IDC_CROP, IDC_SIZE_LIMIT, IDC_UPDATE_SIZE, IDC_APPLY_TO_ALL}},
+    };
+    for (const auto& [page, ids] : pages) {
+        for (const int id : ids) {
+            order.append(page->GetDlgItem(id));
+        }
+    }
+    return order;
 }
 
 void CPreviewPane::SetOwner(CAlbumEditor* owner) {
@@ -486,6 +519,14 @@ void CPreviewPane::paintEvent(QPaintEvent* event) {
     if (!surface.isNull()) {
         painter.drawImage(AreaRect().topLeft(), surface);
     }
+    if (m_area->hasFocus()) {
+        // Around the view, in the gap before its bars.
+        painter.setPen(QPen(palette().color(QPalette::Highlight), kFocusFrame, Qt::SolidLine,
+                            Qt::SquareCap, Qt::MiterJoin));
+        painter.drawRect(QRectF(AreaRect())
+                             .adjusted(-kFocusFrame / 2.0, -kFocusFrame / 2.0, kFocusFrame / 2.0,
+                                       kFocusFrame / 2.0));
+    }
     if (!m_status.isEmpty()) {
         painter.setPen(Qt::white);
         // Between words where it can, and inside a file name too long for a line.
@@ -520,6 +561,79 @@ void CPreviewPane::OnVScroll(int position) {
         return;
     }
     StoreOffsets(entry->m_horizontalOffset, position);
+}
+
+bool CPreviewPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_area) {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+                if (MoveCropWindow(*static_cast<QKeyEvent*>(event))) {
+                    return true;
+                }
+                break;
+            case QEvent::FocusIn:
+                if (m_owner != nullptr) {
+                    m_owner->Document().BreakMerge();  // the keys pressed now are one step
+                }
+                update();
+                break;
+            case QEvent::FocusOut:
+                update();
+                break;
+            default:
+                break;
+        }
+    }
+    return CPaneDialog::eventFilter(watched, event);
+}
+
+bool CPreviewPane::MoveCropWindow(const QKeyEvent& key) {
+    const CAlbumImage* entry = CurrentEntry();
+    if (entry == nullptr || !m_sized) {
+        return false;
+    }
+    const int step = (key.modifiers() & Qt::ShiftModifier) != 0 ? kLongStep : 1;
+    const bool across = m_horizontal->isEnabled();
+    const bool down = m_vertical->isEnabled();
+    // An axis the keys do not move keeps the entry's own offset, as with the bars.
+    int x = entry->m_horizontalOffset;
+    int y = entry->m_verticalOffset;
+    const auto moveX = [&](int to) { x = std::clamp(to, 0, m_horizontal->maximum()); };
+    const auto moveY = [&](int to) { y = std::clamp(to, 0, m_vertical->maximum()); };
+    // Home and End go across, or down with Ctrl or where the picture only moves down.
+    const bool endsDown = (key.modifiers() & Qt::ControlModifier) != 0 || !across;
+    switch (key.key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            if (!across) {
+                return true;
+            }
+            moveX(m_horizontal->value() + (key.key() == Qt::Key_Left ? -step : step));
+            break;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (!down) {
+                return true;
+            }
+            moveY(m_vertical->value() + (key.key() == Qt::Key_Up ? -step : step));
+            break;
+        case Qt::Key_Home:
+        case Qt::Key_End: {
+            const bool home = key.key() == Qt::Key_Home;
+            if (endsDown && down) {
+                moveY(home ? 0 : m_vertical->maximum());
+            } else if (!endsDown) {
+                moveX(home ? 0 : m_horizontal->maximum());
+            }
+            break;
+        }
+        default:
+            return false;
+    }
+    if (x != entry->m_horizontalOffset || y != entry->m_verticalOffset) {
+        StoreOffsets(x, y);
+    }
+    return true;
 }
 
 void CPreviewPane::mousePressEvent(QMouseEvent* event) {

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QCursor>
+#include <QList>
 #include <QPoint>
 #include <QString>
 #include <QTimer>
@@ -21,6 +22,7 @@ class CPictureCache;
 class CSizePage;
 class CTabCtrl;
 class QFrame;
+class QKeyEvent;
 class QScrollBar;
 
 // The preview pane: the shown picture as the handheld will show it, in a window as large as
@@ -57,6 +59,9 @@ public:
     // Shows tab page 0 (Annotation), 1 (Color) or 2 (Size); any other hides all three.
     void ShowPage(int index);
 
+    // The view, the tabs and the pages' controls, in the order Tab visits them.
+    QList<QWidget*> FocusOrder() const;
+
     // The shown entry's index, -1 for none, and the entry itself.
     int CurrentIndex() const { return m_index; }
     const CAlbumImage* CurrentEntry() const;
@@ -85,6 +90,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void OnSelChangeTab();
@@ -120,6 +126,9 @@ private:
     // save does it, and read back as the handheld reads it. False when it cannot be made.
     bool DrawSavedWindow();
     void PresentPreview();
+    // The arrow keys (Shift: ten pixels), Home and End (Ctrl: down) on the view; false for a
+    // key that is not one of them.
+    bool MoveCropWindow(const QKeyEvent& key);
     void OnLButtonDown(const QPoint& point);
     void OnLButtonUp();
     void OnMouseMove(const QPoint& point);

@@ -28,15 +28,15 @@ constexpr std::array kMainControls = {
     CControlTemplate{K::Frame, IDC_PREVIEW_FRAME, "", 0, 5, 40, 145, 210},
     CControlTemplate{K::Frame, IDC_ALBUM_INFO_FRAME, "", 0, 155, 40, 185, 55},
     CControlTemplate{K::Frame, IDC_IMAGE_LIST_FRAME, "", 0, 155, 100, 185, 150},
-    CControlTemplate{K::PushButton, IDC_SEND_TO_HOTSYNC, "Send To HotSync", kTabStop, 280, 255, 60,
+    CControlTemplate{K::PushButton, IDC_SEND_TO_HOTSYNC, "Send To HotS&ync", kTabStop, 280, 255, 60,
                      15},
-    CControlTemplate{K::PushButton, IDC_SAVE, "Save...", kTabStop, 226, 255, 50, 15},
-    CControlTemplate{K::PushButton, IDC_RESET, "Reset", kTabStop, 170, 255, 50, 14},
+    CControlTemplate{K::PushButton, IDC_SAVE, "&Save...", kTabStop, 226, 255, 50, 15},
+    CControlTemplate{K::PushButton, IDC_RESET, "&Reset", kTabStop, 170, 255, 50, 15},
     CControlTemplate{K::Bitmap, IDC_BANNER, "", 0, 5, 1, 267, 37, IDB_BANNER_0},
-    CControlTemplate{K::PushButton, IDC_USER_GUIDE, "User Guide", kTabStop, 280, 0, 60, 12},
-    CControlTemplate{K::PushButton, IDC_FAQ, "FAQ", kTabStop, 280, 13, 60, 12},
-    CControlTemplate{K::PushButton, IDC_FREE_REGISTRATION, "Free Registration", kTabStop, 280, 26,
-                     60, 12},
+    CControlTemplate{K::PushButton, IDC_USER_GUIDE, "User &Guide", kTabStop, 280, 3, 60, 11},
+    CControlTemplate{K::PushButton, IDC_FAQ, "FA&Q", kTabStop, 280, 15, 60, 11},
+    CControlTemplate{K::PushButton, IDC_FREE_REGISTRATION, "&Free Registration", kTabStop, 280, 27,
+                     60, 11},
 };
 
 // The preview pane: picture area with its scroll bars above the settings tabs.
@@ -50,8 +50,8 @@ constexpr std::array kPreviewControls = {
 
 // The annotation page: the shown picture's title and note.
 constexpr std::array kAnnotationControls = {
-    CControlTemplate{K::Text, IDC_STATIC, "Title:", 0, 0, 5, 17, 8},
-    CControlTemplate{K::Text, IDC_NOTE_LABEL, "Note:", 0, 0, 22, 18, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "&Title:", 0, 0, 5, 17, 8},
+    CControlTemplate{K::Text, IDC_NOTE_LABEL, "N&ote:", 0, 0, 22, 18, 8},
     CControlTemplate{K::Edit, IDC_PICTURE_TITLE, "", kAutoHScroll | kBorder | kTabStop, 20, 5, 105,
                      12},
     CControlTemplate{K::Edit, IDC_PICTURE_NOTE, "", kMultiLine | kAutoHScroll | kBorder | kTabStop,
@@ -60,31 +60,33 @@ constexpr std::array kAnnotationControls = {
 
 // The colour page: depth, contrast, brightness and dither of the shown picture.
 constexpr std::array kColorControls = {
-    CControlTemplate{K::Text, IDC_STATIC, "Contrast:", 0, 5, 25, 31, 7},
-    CControlTemplate{K::Trackbar, IDC_CONTRAST, "", kTabStop, 40, 23, 55, 10},
-    CControlTemplate{K::Text, IDC_STATIC, "Brightness:", 0, 0, 35, 35, 7},
-    CControlTemplate{K::Trackbar, IDC_BRIGHTNESS, "", kTabStop, 40, 35, 55, 10},
+    CControlTemplate{K::Text, IDC_STATIC, "&Contrast:", 0, 0, 25, 35, 7},
+    CControlTemplate{K::Trackbar, IDC_CONTRAST, "", kTabStop, 40, 23, 42, 10},
+    CControlTemplate{K::Text, IDC_CONTRAST_VALUE, "255", kAlignRight, 83, 25, 15, 7},
+    CControlTemplate{K::Text, IDC_STATIC, "&Brightness:", 0, 0, 36, 35, 7},
+    CControlTemplate{K::Trackbar, IDC_BRIGHTNESS, "", kTabStop, 40, 35, 42, 10},
+    CControlTemplate{K::Text, IDC_BRIGHTNESS_VALUE, "255", kAlignRight, 83, 36, 15, 7},
     CControlTemplate{K::ComboBox, IDC_COLOR_DEPTH, "", kDropDownList | kTabStop, 45, 5, 54, 80, 0,
                      "4-bit gray scale\n8-bit color\n16-bit color"},
-    CControlTemplate{K::Text, IDC_STATIC, "Color Depth:", 0, 0, 7, 41, 7},
-    CControlTemplate{K::PushButton, IDC_RESET_CONTRAST, "Reset", kTabStop, 100, 23, 25, 10},
-    CControlTemplate{K::CheckBox, IDC_DITHER, "Dither", kTabStop, 5, 50, 35, 10},
-    CControlTemplate{K::PushButton, IDC_RESET_BRIGHTNESS, "Reset", kTabStop, 100, 35, 25, 10},
-    CControlTemplate{K::PushButton, IDC_APPLY_TO_ALL, "Apply to All", kTabStop, 80, 50, 45, 10},
-    CControlTemplate{K::CheckBox, IDC_SHOW_AS_SAVED, "Show as saved", kTabStop, 5, 59, 80, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "Color De&pth:", 0, 0, 7, 41, 7},
+    CControlTemplate{K::PushButton, IDC_RESET_CONTRAST, "R&eset", kTabStop, 100, 23, 25, 10},
+    CControlTemplate{K::CheckBox, IDC_DITHER, "Dit&her", kTabStop, 0, 50, 35, 10},
+    CControlTemplate{K::PushButton, IDC_RESET_BRIGHTNESS, "Rese&t", kTabStop, 100, 35, 25, 10},
+    CControlTemplate{K::PushButton, IDC_APPLY_TO_ALL, "Apply to A&ll", kTabStop, 80, 50, 45, 10},
+    CControlTemplate{K::CheckBox, IDC_SHOW_AS_SAVED, "Sho&w as saved", kTabStop, 0, 59, 80, 8},
 };
 
 // The size page: the size limit and Crop of the shown picture.
 constexpr std::array kSizeControls = {
-    CControlTemplate{K::Text, IDC_STATIC, "Image Dimension:", 0, 5, 42, 55, 8},
-    CControlTemplate{K::Text, IDC_STATIC, "Limit Size To:", 0, 0, 18, 42, 7},
-    CControlTemplate{K::ComboBox, IDC_SIZE_LIMIT, "", kDropDownList | kTabStop, 45, 15, 75, 120, 0,
-                     "FullScreen(160x160)\nMedium(200x200)\nQuarterVGA(320x240)\nVGA(640x480)\n"
-                     "SVGA(800x600)\nXVGA(1024x768)\nUVGA(1280x1024)"},
-    CControlTemplate{K::PushButton, IDC_APPLY_TO_ALL, "Apply to All", kTabStop, 80, 50, 45, 10},
+    CControlTemplate{K::Text, IDC_STATIC, "Image Dimension:", 0, 0, 42, 55, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "Limit Si&ze To:", 0, 0, 18, 42, 7},
+    CControlTemplate{K::ComboBox, IDC_SIZE_LIMIT, "", kDropDownList | kTabStop, 45, 15, 85, 120, 0,
+                     "160 x 160 (full screen)\n200 x 200 (medium)\n320 x 240 (QVGA)\n"
+                     "640 x 480 (VGA)\n800 x 600 (SVGA)\n1024 x 768 (XGA)\n1280 x 1024 (SXGA)"},
+    CControlTemplate{K::PushButton, IDC_APPLY_TO_ALL, "Apply to A&ll", kTabStop, 80, 50, 45, 10},
     CControlTemplate{K::Text, IDC_DIMENSION, "0000x0000", 0, 63, 42, 37, 8},
-    CControlTemplate{K::PushButton, IDC_UPDATE_SIZE, "Update", kTabStop, 90, 30, 30, 10},
-    CControlTemplate{K::CheckBox, IDC_CROP, "Crop", kTabStop, 0, 0, 105, 10},
+    CControlTemplate{K::PushButton, IDC_UPDATE_SIZE, "&Update", kTabStop, 90, 30, 30, 10},
+    CControlTemplate{K::CheckBox, IDC_CROP, "Cro&p", kTabStop, 0, 0, 105, 10},
 };
 
 // The progress of a save.
@@ -97,8 +99,8 @@ constexpr std::array kSaveProgressControls = {
 
 // The album info pane.
 constexpr std::array kAlbumInfoControls = {
-    CControlTemplate{K::Text, IDC_STATIC, "Album Title:", 0, 40, 13, 40, 8},
-    CControlTemplate{K::Text, IDC_STATIC, "Album Note:", 0, 40, 25, 40, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "Albu&m Title:", 0, 40, 13, 40, 8},
+    CControlTemplate{K::Text, IDC_STATIC, "Album &Note:", 0, 40, 25, 40, 8},
     CControlTemplate{K::Edit, IDC_ALBUM_TITLE, "", kAutoHScroll | kBorder | kTabStop, 80, 10, 100,
                      12},
     CControlTemplate{K::Edit, IDC_ALBUM_NOTE, "", kMultiLine | kAutoHScroll | kBorder | kTabStop,
@@ -114,9 +116,10 @@ constexpr std::array kImageListControls = {
                          kNoSortHeader | kNoLabelWrap | kBorder | kTabStop,
                      0, 10, 185, 125},
     CControlTemplate{K::Text, IDC_STATIC, " File Path", 0, 0, 0, 70, 10},
-    CControlTemplate{K::PushButton, IDC_ADD_FILES, "Add Files...", kTabStop, 70, 0, 40, 10},
-    CControlTemplate{K::PushButton, IDC_DELETE, "Delete", kDisabled | kTabStop, 112, 0, 35, 10},
-    CControlTemplate{K::PushButton, IDC_SET_ICON, "Set Icon", kDisabled | kTabStop, 149, 0, 35, 10},
+    CControlTemplate{K::PushButton, IDC_ADD_FILES, "&Add Files...", kTabStop, 70, 0, 40, 10},
+    CControlTemplate{K::PushButton, IDC_DELETE, "&Delete", kDisabled | kTabStop, 112, 0, 35, 10},
+    CControlTemplate{K::PushButton, IDC_SET_ICON, "Set &Icon", kDisabled | kTabStop, 149, 0, 35,
+                     10},
 };
 
 const std::array kTemplates = {

@@ -85,6 +85,8 @@ inline constexpr int IDC_SIZE_LIMIT = 1018;
 inline constexpr int IDC_DIMENSION = 1040;
 inline constexpr int IDC_UPDATE_SIZE = 1044;
 inline constexpr int IDC_CROP = 1053;
+inline constexpr int IDC_CONTRAST_VALUE = 1060;
+inline constexpr int IDC_BRIGHTNESS_VALUE = 1061;
 
 // Save progress (138).
 inline constexpr int IDC_SAVE_PROGRESS = 1045;

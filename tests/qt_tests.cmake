@@ -36,9 +36,9 @@ add_executable(tavelo_desktop_tests
   app/test_album_editing.cpp
   app/test_album_projects.cpp
   app/test_album_viewer.cpp
+  app/test_keyboard.cpp
   app/test_main.cpp
   app/test_main_dlg.cpp
-  panes/test_picture_path.cpp
   app/test_save_and_hotsync.cpp
   app/test_single_instance.cpp
   edit/test_album_document.cpp

@@ -22,6 +22,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 
+#include "res/accessible_texts.h"
 #include "ui/resources.h"
 #include "ui/scroll_bar.h"
 #include "ui/tab_ctrl.h"
@@ -64,8 +65,16 @@ QWidget* MakeEdit(const CControlTemplate& control, QWidget* parent) {
     return edit;
 }
 
+// Whether a control's text marks a letter as its mnemonic.
+bool HasMnemonic(const char* text) {
+    return VisibleText(text).size() + 1 == QString::fromUtf8(text).size();
+}
+
 QWidget* MakeText(const CControlTemplate& control, QWidget* parent) {
-    auto* label = new QLabel(VisibleText(control.text), parent);
+    // A label with a mnemonic keeps its marker; it leads to the control beside it.
+    auto* label = new QLabel(
+        HasMnemonic(control.text) ? QString::fromUtf8(control.text) : VisibleText(control.text),
+        parent);
     label->setTextFormat(Qt::PlainText);
     Qt::Alignment horizontal = Qt::AlignLeft;
     if (Has(control.style, ControlStyle::kAlignCenter)) {
@@ -165,6 +174,26 @@ QWidget* MakeStandardControl(const CControlTemplate& control, QWidget* parent) {
         }
     }
     return nullptr;
+}
+
+// The control a label leads to: the nearest one right of it whose height takes in the
+// label's middle and that the keyboard can reach.
+QWidget* ControlBeside(const QWidget* label,
+                       const std::vector<std::pair<int, QWidget*>>& controls) {
+    const QRect at = label->geometry();
+    QWidget* nearest = nullptr;
+    for (const auto& [id, widget] : controls) {
+        const QRect place = widget->geometry();
+        if (widget == label || (widget->focusPolicy() & Qt::TabFocus) == 0 ||
+            place.left() <= at.left() || place.top() > at.center().y() ||
+            place.bottom() < at.center().y()) {
+            continue;
+        }
+        if (nearest == nullptr || place.left() < nearest->x()) {
+            nearest = widget;
+        }
+    }
+    return nearest;
 }
 
 }  // namespace
@@ -328,11 +357,13 @@ bool CTemplateDialog::Create() {
         }
     }
 
+    std::vector<std::pair<const CControlTemplate*, QWidget*>> made;
     for (const CControlTemplate& control : dialog->controls) {
         QWidget* widget = CreateControl(control);
         if (widget == nullptr) {
             continue;
         }
+        made.emplace_back(&control, widget);
         QRect rect = MapDialogRect(QRect(control.x, control.y, control.cx, control.cy));
         if (control.kind == ControlKind::ComboBox) {
             // The template's height includes the open list; the box itself is one line high.
@@ -352,6 +383,19 @@ bool CTemplateDialog::Create() {
         // The first control of a template lies on top of the later ones.
         widget->lower();
         m_controls.emplace_back(control.id, widget);
+    }
+    for (const auto& [control, widget] : made) {
+        if (control->kind == ControlKind::Text && HasMnemonic(control->text)) {
+            if (QWidget* buddy = ControlBeside(widget, m_controls)) {
+                static_cast<QLabel*>(widget)->setBuddy(buddy);
+            }
+        }
+        if (const CAccessibleText* text = FindAccessibleText(m_templateId, control->id)) {
+            if (text->name != nullptr) {
+                widget->setAccessibleName(QString::fromUtf8(text->name));
+            }
+            widget->setAccessibleDescription(QString::fromUtf8(text->description));
+        }
     }
     m_created = true;
 

@@ -1,6 +1,7 @@
 #include <functional>
 
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -10,7 +11,6 @@
 
 #include "app/about_dlg.h"
 #include "app/main_window_fixture.h"
-#include "panes/picture_path.h"
 #include "platform/registry.h"
 #include "res/resource.h"
 #include "res/string_table.h"
@@ -94,7 +94,7 @@ TEST_F(MainDlgTest, BannerTakesTurnsOneStartAfterAnotherAndOpensItsOwnLink) {
     EXPECT_NE(Dialog().cursor().shape(), Qt::BitmapCursor);
 }
 
-TEST_F(MainDlgTest, AddImageTakesPicturesByExtensionAndShortensLongFoldersInTheList) {
+TEST_F(MainDlgTest, AddImageTakesPicturesByExtensionAndListsWholePathsCutInTheirMiddle) {
     const QString beach = "/home/user/Pictures/Vacation 2001/Beach.Day.jpg";
     EXPECT_TRUE(Dialog().AddImage(beach));
     for (const char* refused : {"/p/f.jpe", "/p/g.tif", "/p/noextension"}) {
@@ -103,7 +103,13 @@ TEST_F(MainDlgTest, AddImageTakesPicturesByExtensionAndShortensLongFoldersInTheL
     EXPECT_TRUE(Dialog().AddImage("/p/a.JPG"));
     EXPECT_EQ(AlbumPaths(), (std::vector<std::string>{beach.toStdString(), "/p/a.JPG"}));
     ASSERT_EQ(List().GetItemCount(), 2);
-    EXPECT_EQ(List().GetItemText(0), "/...tures/Vacation 2001/Beach.Day.jpg");
+    // The row holds the whole path, which the list shortens in its middle to its width.
+    EXPECT_EQ(List().GetItemText(0), beach);
+    EXPECT_TRUE(List().List()->item(0)->toolTip().startsWith(beach));
+    // The file is not there: a sign says so, not only a colour.
+    EXPECT_TRUE(List().IsMarkedMissing(0));
+    EXPECT_FALSE(List().List()->item(0)->icon().isNull());
+    EXPECT_EQ(List().List()->textElideMode(), Qt::ElideMiddle);
     const CAlbumImage* entry = Entry(0);
     EXPECT_EQ(entry->m_title, "Beach.Day");
     EXPECT_EQ(entry->m_sizeLimitWidth, 160);
@@ -166,7 +172,7 @@ TEST_F(MainDlgTest, DeleteSelectsTheRowThatMovedUpOrTheNewLastRowAndTheLastReset
     EXPECT_EQ(Shown(), Entry(2));
     Click(List().DeleteButton());
     EXPECT_EQ(AlbumPaths(), Samples({0, 1, 3}));
-    EXPECT_EQ(List().GetItemText(2), ListDisplayText(Sample(3)));
+    EXPECT_EQ(List().GetItemText(2), QDir::toNativeSeparators(Sample(3)));
     EXPECT_EQ(List().GetSelectedRow(), 2);
     EXPECT_EQ(Shown(), Entry(2));
     // So does deleting the first row: the one below it moves up and is selected.

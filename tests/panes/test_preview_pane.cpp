@@ -145,6 +145,49 @@ TEST_F(PreviewPaneTest, DraggingAndScrollingMoveTheCropWindowWithinThePicture) {
     EXPECT_EQ(Shown()->m_horizontalOffset, 52);
 }
 
+TEST_F(PreviewPaneTest, TheArrowKeysMoveTheCropWindowAndTheFileFollows) {
+    Drop({Sample(0)});  // 320 x 480: 160 x 240, down only
+    WaitForPicture();
+    QWidget* view = Preview().PictureArea();
+    const auto press = [view](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(view, key, modifiers);
+    };
+    press(Qt::Key_Down);
+    EXPECT_EQ(Shown()->m_verticalOffset, 1);
+    press(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(Shown()->m_verticalOffset, 11);
+    press(Qt::Key_Up);
+    EXPECT_EQ(Shown()->m_verticalOffset, 10);
+    press(Qt::Key_Right);  // no room across
+    EXPECT_EQ(Shown()->m_horizontalOffset, 0);
+    press(Qt::Key_End);  // the picture only moves down: End goes to the bottom
+    const int bottom = Preview().VerticalBar()->maximum();
+    EXPECT_GE(bottom, 80);
+    EXPECT_EQ(Shown()->m_verticalOffset, bottom);
+    ExpectShownAsStored();
+    press(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(Shown()->m_verticalOffset, bottom);
+    press(Qt::Key_Home);
+    EXPECT_EQ(Shown()->m_verticalOffset, 0);
+
+    Drop({Sample(3)});  // 213 x 160, across only
+    WaitForPicture();
+    press(Qt::Key_End);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 53);
+    press(Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 43);
+    press(Qt::Key_Down);
+    EXPECT_EQ(Shown()->m_verticalOffset, 0);
+    ExpectShownAsStored();
+    press(Qt::Key_Home);
+    EXPECT_EQ(Shown()->m_horizontalOffset, 0);
+    // The keys pressed in a row are one step back.
+    press(Qt::Key_Right);
+    press(Qt::Key_Right);
+    Document().UndoStack().undo();
+    EXPECT_EQ(Shown()->m_horizontalOffset, 0);
+}
+
 TEST_F(PreviewPaneTest, EachPictureKeepsItsOwnValuesAndOffsets) {
     Drop({Sample(3), Sample(0)});  // 640 x 480 and 320 x 480
     WaitForPicture();

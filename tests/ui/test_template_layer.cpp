@@ -30,7 +30,11 @@ TEST(TemplateLayerTest, DialogUnitsRoundHalfAwayFromZeroAndMnemonicsAreNotShown)
 // The text a control shows and the room it gives it; no text for controls without one.
 std::pair<QString, QRect> TextAndRoom(QWidget* widget) {
     if (auto* label = qobject_cast<QLabel*>(widget)) {
-        return {label->text(), label->contentsRect()};
+        // A label that leads to a control shows its mnemonic underlined, not as '&'.
+        const QString text = label->buddy() != nullptr
+                                 ? VisibleText(label->text().toUtf8().constData())
+                                 : label->text();
+        return {text, label->contentsRect()};
     }
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
         QStyleOptionButton option;
