@@ -26,17 +26,31 @@ protected:
     std::string m_error;
 };
 
-// How outputs are made. The programs install the platform's own at start
-// (platform/file_output); the built-in one writes a named temporary file beside the target
-// with the C library and renames it.
+// How outputs are made: OpenSystemFileOutput unless a test puts another in its place (nullptr
+// puts it back).
 using FileOutputFactory = std::unique_ptr<CFileOutput> (*)(const std::string& path,
                                                            std::string& error);
 void SetFileOutputFactory(FileOutputFactory factory);
 
+// The system's way of replacing a file: the bytes go to an unnamed file in the target's
+// folder (O_TMPFILE) that is given a name only once it is complete on disk, so a write that is
+// killed leaves nothing behind. Where the file system has no unnamed files, a temporary file
+// whose name carries the writer's process id stands in, and every later write into that
+// folder removes such files of processes that have ended. A replaced file keeps its rights.
+std::unique_ptr<CFileOutput> OpenSystemFileOutput(const std::string& path, std::string& error);
+// The same, always through a named temporary file, as where unnamed files are missing.
+std::unique_ptr<CFileOutput> OpenNamedSystemFileOutput(const std::string& path, std::string& error);
+
+// The names of our temporary files: ".tvl-PID-N.tmp".
+std::string TemporaryFileName(long processId, unsigned serial);
+// Removes the temporary files in `folder` left by processes that no longer run.
+void RemoveStaleTemporaryFiles(const std::string& folder);
+
 // Starts replacing the file at `path`. A symbolic link, dangling or not, is followed where the
 // kernel lets this user open it for writing (not another user's link in a shared sticky
 // folder): the file it names is written. None, with `error` saying why, for a path whose folder is
-// missing or refuses new files, or whose target is a folder, a device, a pipe or a read-only file.
+// missing or refuses new files, or whose target is a folder, a device, a pipe or a read-only file;
+// the system's reason is given where there is one ("Read-only file system").
 std::unique_ptr<CFileOutput> OpenFileOutput(const std::string& path, std::string& error);
 
 // Checks that `path` can take a replacement as OpenFileOutput would, and gives the path of

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "app/album_app.h"
-#include "platform/file_output.h"
 #include "tavelo_version.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +17,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication application(argc, argv);
-    InstallFileOutput();
     CAlbumApp app(files);
     app.InitInstance();
     return 0;

@@ -343,8 +343,7 @@ void CMainDlg::OnSetCursor() {
 
 void CMainDlg::OnLButtonDown(const QPoint& position) {
     if (m_banner->geometry().contains(position)) {
-        (void)OpenHyperlink(LoadResString(BannerLinkId(m_bannerIndex)).toStdString(), kShowNormal,
-                            m_shell);
+        OpenLink(QUrl(LoadResString(BannerLinkId(m_bannerIndex))), m_shell, this);
     }
 }
 
@@ -353,15 +352,15 @@ void CMainDlg::OnReset() {
 }
 
 void CMainDlg::OnUserGuide() {
-    OpenHelpPage(IDS_HELP_USER_GUIDE, m_shell);
+    OpenHelpPage(IDS_HELP_USER_GUIDE, m_shell, this);
 }
 
 void CMainDlg::OnFaq() {
-    OpenHelpPage(IDS_HELP_FAQ, m_shell);
+    OpenHelpPage(IDS_HELP_FAQ, m_shell, this);
 }
 
 void CMainDlg::OnFreeRegistration() {
-    OpenHelpPage(IDS_HELP_REGISTER, m_shell);
+    OpenHelpPage(IDS_HELP_REGISTER, m_shell, this);
 }
 
 void CMainDlg::AddFolder(const QString& folder, bool recursive) {

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "cli/cli.h"
-#include "platform/file_output.h"
 #include "platform/system_path.h"
 
 int main(int argc, char* argv[]) {
@@ -14,7 +13,6 @@ int main(int argc, char* argv[]) {
     // A file-size limit then makes a write fail with a message instead of ending the program
     // with a half-written file.
     std::signal(SIGXFSZ, SIG_IGN);
-    InstallFileOutput();
     QCoreApplication::setApplicationName(QStringLiteral("tavelo-cli"));
     // File names pass through as the system's bytes, valid UTF-8 or not.
     QStringList arguments;

@@ -22,7 +22,6 @@ set(TAVELO_MEDIA_SOURCES
   imaging/png_decoder.cpp imaging/png_decoder.h
   imaging/webp_decoder.cpp imaging/webp_decoder.h
   platform/album_file_input.cpp platform/album_file_input.h
-  platform/file_output.cpp platform/file_output.h
   platform/install_library.cpp platform/install_library.h
   platform/install_target.cpp platform/install_target.h
   platform/registry.cpp platform/registry.h

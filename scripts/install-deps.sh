@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  nlohmann-json3-dev
   libjpeg-dev libgif-dev libpng-dev libwebp-dev libheif-dev libde265-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpalm-perl

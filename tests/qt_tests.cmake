@@ -3,7 +3,6 @@ add_executable(tavelo_media_tests
   imaging/test_picture_loader.cpp
   platform/environment_scope.h
   platform/recording_shell.h
-  platform/test_file_output.cpp
   platform/test_install_library.cpp
   platform/test_install_target.cpp
   platform/test_registry.cpp

@@ -24,9 +24,10 @@ std::vector<std::string> Fields(const CAlbum& album) {
 TEST(AlbumProject, WritesEverySettingAndReadsItBackWithPathsRelativeToTheProject) {
     CAlbum album;
     album.SetTitle("Caf\xC3\xA9 \"Trip\"");
-    album.SetNote("Day 1\n\tback\\slash");
+    // Bytes that are not UTF-8 (a Latin-1 file name) come back as they were.
+    album.SetNote("Day 1\n\tback\\slash \xFF\xF4\x8F\xBE\x81");
     const char* const paths[] = {"/home/ann/trip/beach.jpg", "/home/ann/trip/day 2/hill.gif",
-                                 "/home/ann/other/x.bmp"};
+                                 "/home/ann/other/caf\xE9.bmp"};
     for (int i = 0; i < 3; ++i) {
         auto entry = std::make_unique<CAlbumImage>();
         entry->m_sourcePath = paths[i];
@@ -50,7 +51,7 @@ TEST(AlbumProject, WritesEverySettingAndReadsItBackWithPathsRelativeToTheProject
         album.SetIconSource(icon);
         const std::string text = WriteAlbumProject(album, "/home/ann/trip");
         EXPECT_NE(text.find("\"path\": \"day 2/hill.gif\""), std::string::npos) << text;
-        EXPECT_NE(text.find("\"path\": \"../other/x.bmp\""), std::string::npos) << text;
+        EXPECT_NE(text.find("\"path\": \"../other/caf\xE9.bmp\""), std::string::npos) << text;
         CAlbum read;
         std::string error;
         ASSERT_TRUE(ReadAlbumProject(text, "/home/ann/trip", read, error)) << error << text;
@@ -101,6 +102,9 @@ TEST(AlbumProject, DefaultsAndEscapesAndEveryRefusalWithWhereItIs) {
         {R"({"pictures": [{"path": "a.jpg", "dither": 1}]})", "\"dither\" must be true or false"},
         {R"({"icon": 1, "pictures": [{"path": "a.jpg"}]})", "\"icon\" 1 names no picture (0 to 0)"},
         {R"({"note": 1e999})", "number out of range"},
+        {R"({"title": "x"} {})", "malformed JSON at line 1, column 16: garbage after the album"},
+        {R"({"pictures": [{"path": "a.jpg", "crop": true, "crop": false}]})",
+         "picture 1: duplicate key \"crop\" at line 1, column 47"},
         {"{\"title\": \"Trip\",\n \"Pictures\": []}",
          "unknown key \"Pictures\" at line 2, column 2"},
         {R"({"pictures": [{"path": "a.jpg", "dpeth": 4}]})",

@@ -242,6 +242,26 @@ TEST_F(MainDlgTest, PageButtonsOpenTheHelpPagesBesideTheBuiltProgram) {
         EXPECT_GT(QFileInfo(program + "/help/" + page).size(), 1000) << page;
     }
     EXPECT_EQ(shell_.opened.size(), 3u);
+
+    // Without a browser, a message gives the address to copy by hand; the banner's link too.
+    shell_.openWorks = false;
+    for (QWidget* link : {static_cast<QWidget*>(Button(Dialog(), IDC_FAQ)),
+                          static_cast<QWidget*>(Dialog().Banner())}) {
+        QString caption;
+        QString text;
+        Qt::TextInteractionFlags flags;
+        WhenShown<QMessageBox>([&](QMessageBox* box) {
+            caption = box->windowTitle();
+            text = box->text();
+            flags = box->textInteractionFlags();
+            box->button(QMessageBox::Ok)->click();
+        });
+        QTest::mouseClick(link, Qt::LeftButton);
+        EXPECT_EQ(caption, "Tavelo Desktop");
+        EXPECT_TRUE(text.endsWith("\n" + shell_.opened.back().toString())) << text.toStdString();
+        EXPECT_TRUE(flags.testFlag(Qt::TextSelectableByKeyboard));
+    }
+    EXPECT_TRUE(shell_.opened.back().toString().startsWith("http"));
 }
 
 TEST_F(MainDlgTest, ContextMenuOverTheWindowAndItsPanesOffersTheAboutBox) {

@@ -4,13 +4,17 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/file_output.h"
+#include "album/file_output.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -44,6 +48,39 @@ pid_t EndedProcess() {
     }
     waitpid(child, nullptr, 0);
     return child;
+}
+
+// Runs `write` in a child that sees `folder` as a read-only file system (a mount of its own, in
+// namespaces of its own) and gives back what it said; none where the system lets it mount none.
+std::optional<std::string> OnReadOnlyFileSystem(const std::filesystem::path& folder,
+                                                const std::function<std::string()>& write) {
+    int ends[2];
+    if (pipe(ends) != 0) {
+        return std::nullopt;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ends[0]);
+        const int spaces = geteuid() == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS;
+        if (unshare(spaces) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+            mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr)) {
+            _exit(1);
+        }
+        const std::string said = write();
+        _exit(::write(ends[1], said.data(), said.size()) == static_cast<ssize_t>(said.size()) ? 0
+                                                                                              : 1);
+    }
+    close(ends[1]);
+    std::string said;
+    char buffer[256];
+    for (ssize_t got = 0; (got = read(ends[0], buffer, sizeof buffer)) > 0;) {
+        said.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(ends[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? std::optional(said) : std::nullopt;
 }
 
 int FailingSync(int) {
@@ -144,6 +181,27 @@ TEST_P(FileOutputTest, AReplacedFileKeepsItsRightsAndOneTheDiskDidNotTakeKeepsTh
     EXPECT_EQ(error, "Input/output error");
     EXPECT_EQ(Text(album), "new");
     EXPECT_EQ(EntryCount(dir_.path()), 1u);
+}
+
+TEST_P(FileOutputTest, AReadOnlyFileSystemIsNamedAndKeepsTheOldFile) {
+    const std::string album = dir_.File("album.pdb");
+    WriteAll(album, "old");
+    // The check the batch tool makes before it builds says the same.
+    const std::optional<std::string> said = OnReadOnlyFileSystem(dir_.path(), [&] {
+        std::string written;
+        std::string checked;
+        std::string resolved;
+        (void)Replace(GetParam(), album, "new", written);
+        (void)ResolveOutputPath(album, resolved, checked);
+        return written + " | " + checked;
+    });
+    if (!said) {
+        GTEST_SKIP() << "no mount namespace here for a read-only file system";
+    }
+    EXPECT_EQ(*said,
+              "the folder does not take new files (Read-only file system) | "
+              "the folder does not take new files (Read-only file system)");
+    EXPECT_EQ(Text(album), "old");
 }
 
 TEST_P(FileOutputTest, AWriteKilledHalfWayLeavesNothingOnceTheNextOneIsDone) {
