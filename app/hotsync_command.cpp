@@ -77,7 +77,18 @@ void CHotSyncCommand::Send(QWidget* anchor) {
     // its files: then nothing is written.
     const CInstallTarget target = FindInstallTarget(m_installLibrary, index, title);
     if (target.path.empty()) {
-        ShowMessage(m_window, QMessageBox::Warning, QString::fromStdString(target.message));
+        const QString what =
+            target.problem == EInstallTargetProblem::UnusableUser
+                ? QStringLiteral(
+                      "Give the handheld a shorter user name without \"/\" in J-Pilot "
+                      "and sync once, then send the album again.")
+            : target.problem == EInstallTargetProblem::NoTitle
+                ? QStringLiteral("Type a title under Album Info and send the album again.")
+                : QStringLiteral(
+                      "Check that your ~/.local/share/tavelo folder can be written "
+                      "to, then send the album again.");
+        ShowMessage(m_window, QMessageBox::Warning,
+                    QString::fromStdString(target.message) + u'\n' + what);
         return;
     }
     const std::string& user = target.user;
