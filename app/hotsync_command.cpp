@@ -85,8 +85,9 @@ void CHotSyncCommand::Send(QWidget* anchor) {
             : target.problem == EInstallTargetProblem::NoTitle
                 ? QStringLiteral("Type a title under Album Info and send the album again.")
                 : QStringLiteral(
-                      "Check that your ~/.local/share/tavelo folder can be written "
-                      "to, then send the album again.");
+                      "Check that the install folders in ~/.local/share/tavelo (or "
+                      "$XDG_DATA_HOME/tavelo) can be written to, then send the "
+                      "album again.");
         ShowMessage(m_window, QMessageBox::Warning,
                     QString::fromStdString(target.message) + u'\n' + what);
         return;
