@@ -11,7 +11,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
 
@@ -25,9 +24,8 @@
 #include "panes/image_list_pane.h"
 #include "platform/registry.h"
 #include "platform/system_path.h"
-#include "res/resource.h"
-#include "res/string_table.h"
 #include "ui/file_dialogs.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -81,13 +79,21 @@ void CPictureAdder::AskForFolder() {
 }
 
 void CPictureAdder::AddFolder(const QString& folder, bool recursive) {
+    const auto first = static_cast<std::int16_t>(m_editor.Document().Count());
+    m_editor.BeginEditGroup(QStringLiteral("Add Folder"));
+    const bool added = AddFolderPictures(folder, recursive);
+    m_editor.EndEditGroup();
+    if (added) {
+        ShowFirstAdded(first);
+    }
+}
+
+bool CPictureAdder::AddFolderPictures(const QString& folder, bool recursive) {
     const CAlbumDocument& document = m_editor.Document();
     const CFolderPictures found = ListFolderPictures(PathToSystem(folder), recursive);
-    const auto first = static_cast<std::int16_t>(m_editor.Document().Count());
     std::size_t added = 0;
     std::size_t overLimit = 0;
     std::vector<std::string> addedFiles;
-    m_editor.BeginEditGroup(QStringLiteral("Add Folder"));
     for (const std::string& picture : found.pictures) {
         if (document.Album().IsFull()) {
             ++overLimit;
@@ -96,7 +102,6 @@ void CPictureAdder::AddFolder(const QString& folder, bool recursive) {
             addedFiles.push_back(picture);
         }
     }
-    m_editor.EndEditGroup();
     KeepFolder(folder, kPictureFolderSetting);
     QString text = QStringLiteral("Added %1 %2 from %3.")
                        .arg(added)
@@ -119,31 +124,39 @@ void CPictureAdder::AddFolder(const QString& folder, bool recursive) {
     if (!leftOut.isEmpty()) {
         text += QStringLiteral("\nLeft out: ") + leftOut.join(QStringLiteral("; ")) + u'.';
     }
-    if (added > 0) {
-        if (m_list.GetSelectionMark() < 0) {
-            m_editor.SetAlbumIcon(first);
-        }
-        m_editor.SelectImage(first);
-    }
     // The message waits for the pictures to be read, off the window's thread, to say how many
-    // cannot be; the list marks them meanwhile.
+    // cannot be; the list marks them meanwhile. It stands over the window, so during start-up
+    // it waits for the window to show.
     m_check.AfterReading(std::move(addedFiles), [window = m_window, text](int unreadable) {
         QString said = text;
         if (unreadable > 0) {
             said +=
-                QStringLiteral("\n%1 of them cannot be read; %2 marked in the list.")
+                QStringLiteral(
+                    "\n%1 of them cannot be read; %2 marked in the list, with "
+                    "why in the row's tip. Save can leave them out.")
                     .arg(unreadable)
                     .arg(unreadable == 1 ? QStringLiteral("it is") : QStringLiteral("they are"));
         }
-        QMessageBox::information(window, LoadResString(IDS_CAPTION), said);
+        WhenOnScreen(window,
+                     [window, said] { ShowMessage(window, QMessageBox::Information, said); });
     });
+    return added > 0;
+}
+
+void CPictureAdder::ShowFirstAdded(std::int16_t first) {
+    if (m_list.GetSelectionMark() < 0) {
+        m_editor.SetAlbumIcon(first);
+    }
+    m_editor.SelectImage(first);
 }
 
 void CPictureAdder::TakeFiles(const QStringList& paths, bool recursive) {
+    // Album files and projects first: a project replaces the album, which the pictures then
+    // join. Pictures and folders follow in the order given, each folder's pictures in its place.
     QStringList pictures;
     for (const QString& path : paths) {
         if (QFileInfo(path).isDir()) {
-            AddFolder(path, recursive);
+            pictures << path;
         } else if (IsAlbumFileName(path)) {
             (void)m_files.Show(path);
         } else if (path.endsWith(QLatin1String(kProjectExtension), Qt::CaseInsensitive)) {
@@ -155,19 +168,17 @@ void CPictureAdder::TakeFiles(const QStringList& paths, bool recursive) {
         }
     }
     const auto first = static_cast<std::int16_t>(m_editor.Document().Count());
-    int added = 0;
+    bool added = false;
     m_editor.BeginEditGroup(QStringLiteral("Add Pictures"));
     for (const QString& path : pictures) {
-        if (m_editor.AddImage(path)) {
-            ++added;
+        if (QFileInfo(path).isDir()) {
+            added = AddFolderPictures(path, recursive) || added;
+        } else if (m_editor.AddImage(path)) {
+            added = true;
         }
     }
     m_editor.EndEditGroup();
-    if (added == 0) {
-        return;
+    if (added) {
+        ShowFirstAdded(first);
     }
-    if (m_list.GetSelectionMark() < 0) {
-        m_editor.SetAlbumIcon(first);
-    }
-    m_editor.SelectImage(first);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QString>
 #include <QStringList>
 
@@ -26,16 +28,23 @@ public:
     // Asks for a folder, and whether to take its subfolders, and adds its pictures.
     void AskForFolder();
     // Pictures, folders and album projects dropped or named on the command line: each is
-    // added in turn, a refused one not stopping the others; the first added is then shown,
-    // and it becomes the album icon when the list had no selection to keep. A folder adds its
-    // pictures (with its subfolders when `recursive`); a project is opened instead; an album
-    // file is shown in the handheld view.
+    // added in turn, in the order given, a refused one not stopping the others; the first
+    // added is then shown, and it becomes the album icon when the list had no selection to
+    // keep. A folder adds its pictures in its place (with its subfolders when `recursive`); a
+    // project is opened first, and the pictures join it; an album file is shown in the
+    // handheld view. The whole drop is one undo step.
     void TakeFiles(const QStringList& paths, bool recursive);
 
     // The local files a drag brings.
     static QStringList DroppedFiles(const QMimeData* data);
 
 private:
+    // Adds a folder's pictures within the caller's undo step and says how it went once they
+    // are read; true when any was added.
+    bool AddFolderPictures(const QString& folder, bool recursive);
+    // Shows entry `first`, and makes it the icon when the list had no selection to keep.
+    void ShowFirstAdded(std::int16_t first);
+
     CAlbumEditor& m_editor;
     CProjectCommands& m_projects;
     CAlbumFileCommands& m_files;

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
@@ -15,6 +14,7 @@
 #include "platform/system_path.h"
 #include "res/resource.h"
 #include "res/string_table.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -132,10 +132,9 @@ bool CAlbumApp::InitInstance() {
         }
         // Another copy holds the place but did not answer: a second window would split the
         // album's files between two windows.
-        QMessageBox::warning(
-            nullptr, LoadResString(IDS_CAPTION),
-            QStringLiteral("Tavelo Desktop is already running but does not answer.\n"
-                           "Try again in a moment."));
+        ShowMessage(nullptr, QMessageBox::Warning,
+                    QStringLiteral("Tavelo Desktop is already running but does not answer.\n"
+                                   "Try again in a moment."));
         return false;
     }
     CMainDlg dialog;

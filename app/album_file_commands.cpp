@@ -3,9 +3,9 @@
 #include <memory>
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include "app/album_icons.h"
 #include "app/album_viewer_dlg.h"
@@ -17,6 +17,7 @@
 #include "res/resource.h"
 #include "res/string_table.h"
 #include "ui/file_dialogs.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -24,6 +25,34 @@ namespace {
 constexpr char kSaveFilter[] = "PalmPilot Files (*.pdb)|*.pdb|All Files|*.*||";
 // Album files the viewer opens: what Save writes, under either extension.
 constexpr char kAlbumFileFilter[] = "PalmPilot Files (*.pdb; *.prc)|*.pdb;*.prc|All Files|*.*||";
+
+// Where a Palm database names its type and creator, and what an album's are.
+constexpr qint64 kTypeAndCreatorAt = 60;
+constexpr char kAlbumTypeAndCreator[] = "TVLITVL2";
+
+// Why an album file cannot be shown, in plain words: a file that is not there or cannot be
+// read, a file of another kind, or an album file that is damaged; the reader's own words follow.
+QString ShowProblem(const QString& path, const QString& detail) {
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return QStringLiteral(
+                   "%1 cannot be read (%2).\nCheck its name and folder and open it "
+                   "again.\n\n%3")
+            .arg(name, detail, QDir::toNativeSeparators(path));
+    }
+    file.seek(kTypeAndCreatorAt);
+    if (file.read(sizeof kAlbumTypeAndCreator - 1) != kAlbumTypeAndCreator) {
+        return QStringLiteral(
+                   "%1 is not a Palm album file (%2).\nOpen an album file that "
+                   "Save... or Send To HotSync wrote.\n\n%3")
+            .arg(name, detail, QDir::toNativeSeparators(path));
+    }
+    return QStringLiteral(
+               "%1 is a damaged album file (%2).\nSave the album again from its "
+               "pictures or its album project.\n\n%3")
+        .arg(name, detail, QDir::toNativeSeparators(path));
+}
 
 }  // namespace
 
@@ -82,10 +111,10 @@ bool CAlbumFileCommands::Write(const QString& path) {
         case BuildOutcome::WriteFailed:
             break;
     }
-    QMessageBox::warning(
-        m_window, LoadResString(IDS_CAPTION),
-        QStringLiteral("The album cannot be saved as\n%1\n\n%2")
-            .arg(QDir::toNativeSeparators(path), QString::fromStdString(result.reason)));
+    ShowMessage(m_window, QMessageBox::Warning,
+                QStringLiteral("The album cannot be saved as\n%1\n%2.\n\nChoose another folder "
+                               "or name and save it again.")
+                    .arg(QDir::toNativeSeparators(path), QString::fromStdString(result.reason)));
     return false;
 }
 
@@ -93,9 +122,7 @@ bool CAlbumFileCommands::Show(const QString& path) {
     auto* viewer = new CAlbumViewerDlg(m_window);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     if (!viewer->Open(path)) {
-        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
-                             QStringLiteral("The album file\n%1\ncannot be shown: %2")
-                                 .arg(QDir::toNativeSeparators(path), viewer->Error()));
+        ShowMessage(m_window, QMessageBox::Warning, ShowProblem(path, viewer->Error()));
         delete viewer;
         return false;
     }

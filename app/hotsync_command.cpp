@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QDir>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "app/album_file_commands.h"
@@ -15,6 +14,7 @@
 #include "platform/system_path.h"
 #include "res/resource.h"
 #include "res/string_table.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ void CHotSyncCommand::Send(QWidget* anchor) {
         QString::fromStdString(m_document.Album().Title()).trimmed().toStdString();
     const std::string fileName = AlbumFileName(title, kAlbumFileExtension);
     if (fileName.empty()) {
-        QMessageBox::critical(nullptr, QStringLiteral("error"), LoadResString(IDS_NO_ALBUM_TITLE));
+        ShowMessage(m_window, QMessageBox::Warning, LoadResString(IDS_NO_ALBUM_TITLE));
         return;
     }
     // A title that had to be cut to make a file name is refused rather than written under
@@ -63,36 +63,67 @@ void CHotSyncCommand::Send(QWidget* anchor) {
     const std::string roomier = AlbumFileName(title, ".p");
     if (roomier.substr(0, roomier.size() - 2) !=
         fileName.substr(0, fileName.size() - (sizeof kAlbumFileExtension - 1))) {
-        QMessageBox::critical(
-            nullptr, QStringLiteral("error"),
-            QStringLiteral("The album title is too long for a file name (at most %1 bytes).")
-                .arg(kLongestFileName - (sizeof kAlbumFileExtension - 1)));
+        const std::size_t kept = fileName.size() - (sizeof kAlbumFileExtension - 1);
+        ShowMessage(m_window, QMessageBox::Warning,
+                    QStringLiteral("The album title is too long to name the album's file: a "
+                                   "file name holds at most %1 bytes, the first %2 characters "
+                                   "of this title.\nShorten the title under Album Info and "
+                                   "send the album again.")
+                        .arg(kLongestFileName - (sizeof kAlbumFileExtension - 1))
+                        .arg(QString::fromStdString(fileName.substr(0, kept)).size()));
         return;
     }
     // The user's name and folder may give no folder, or one outside where the library keeps
     // its files: then nothing is written.
     const CInstallTarget target = FindInstallTarget(m_installLibrary, index, title);
     if (target.path.empty()) {
-        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
-                             QString::fromStdString(target.message));
+        const QString what =
+            target.problem == EInstallTargetProblem::UnusableUser
+                ? QStringLiteral(
+                      "Give the handheld a shorter user name without \"/\" in J-Pilot "
+                      "and sync once, then send the album again.")
+            : target.problem == EInstallTargetProblem::NoTitle
+                ? QStringLiteral("Type a title under Album Info and send the album again.")
+                : QStringLiteral(
+                      "Check that the install folders in ~/.local/share/tavelo (or "
+                      "$XDG_DATA_HOME/tavelo) can be written to, then send the "
+                      "album again.");
+        ShowMessage(m_window, QMessageBox::Warning,
+                    QString::fromStdString(target.message) + u'\n' + what);
         return;
     }
     const std::string& user = target.user;
-    const std::string& path = target.path;
+    const QString file = QDir::toNativeSeparators(PathFromSystem(target.path));
     m_installLibrary.PrepareInstall(user, fileName);
-    if (!m_files.Write(PathFromSystem(path))) {
+    if (!m_files.Write(PathFromSystem(target.path))) {
         return;
     }
-    if (m_installLibrary.InstallFile(user, path) != kInstallQueued) {
-        // The file is there, but the next HotSync would not take it: say so, not "Success".
-        QMessageBox::warning(
-            m_window, LoadResString(IDS_CAPTION),
-            QStringLiteral("The album was written to\n%1\nbut could not be queued for %2's "
-                           "next HotSync.")
-                .arg(QDir::toNativeSeparators(PathFromSystem(path)), QString::fromStdString(user)));
+    const std::int32_t queued = m_installLibrary.InstallFile(user, target.path);
+    if (queued != kInstallQueued) {
+        // The file is there, but the next HotSync would not take it: say so, not success.
+        const QString why =
+            queued == kInstallPathNotQueueable
+                ? QStringLiteral("Its path is too long for J-Pilot's list of files to install.")
+                : QStringLiteral(
+                      "J-Pilot's list of files to install, in %1's .jpilot folder, "
+                      "cannot be written: check that the folder can be written to, "
+                      "then send the album again.")
+                      .arg(QString::fromStdString(user));
+        ShowMessage(m_window, QMessageBox::Warning,
+                    QStringLiteral("The album was written to\n%1\nbut could not be queued for "
+                                   "%2's next HotSync. %3")
+                        .arg(file, QString::fromStdString(user), why));
         return;
     }
-    QMessageBox done(QMessageBox::NoIcon, LoadResString(IDS_SUCCESS),
-                     LoadResString(IDS_PERFORM_HOTSYNC), QMessageBox::Ok, m_window);
-    done.exec();
+    ShowMessage(m_window, QMessageBox::Information,
+                QStringLiteral("The album is queued for %1's next HotSync:\n%2\n\nSync the "
+                               "handheld with J-Pilot to copy it there.")
+                    .arg(QString::fromStdString(user), file));
+}
+
+QString CHotSyncCommand::WhyUnavailable(bool hasPictures) {
+    if (!hasPictures) {
+        return QStringLiteral("Add pictures to the album first.");
+    }
+    return QString::fromStdString(m_installLibrary.NoUserReason());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class CAlbumDocument;
 class CAlbumFileCommands;
 class CInstallLibrary;
@@ -14,6 +16,8 @@ public:
 
     // Sends the album; with several users, a menu just below `anchor` chooses who gets it.
     void Send(QWidget* anchor);
+    // Why Send To HotSync cannot be used now, for the button's tip; empty when it can.
+    QString WhyUnavailable(bool hasPictures);
 
 private:
     CAlbumDocument& m_document;

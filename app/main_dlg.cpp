@@ -86,7 +86,6 @@ void CMainDlg::OnInitDialog() {
     m_banner->installEventFilter(this);
 
     setAcceptDrops(true);
-    m_document.SetNewPictureDefaults(LoadNewPictureDefaults());
 
     // The frames only reserve the panes' places; their outlines would show as stray lines
     // where a pane is shorter than its frame.
@@ -238,9 +237,13 @@ void CMainDlg::EndEditGroup() {
 }
 
 bool CMainDlg::EnableEditing(bool enable) {
-    const std::int16_t users = m_installLibrary.GetUserCount();
     m_saveButton->setEnabled(enable);
-    m_sendButton->setEnabled(enable && users > 0);
+    // A grey Send To HotSync says why in its tip.
+    const QString unavailable = m_hotSync.WhyUnavailable(enable);
+    m_sendButton->setEnabled(unavailable.isEmpty());
+    m_sendButton->setToolTip(unavailable.isEmpty()
+                                 ? QStringLiteral("Queue the album for the handheld's next HotSync")
+                                 : unavailable);
     m_imageList->EnableItems(enable);
     return enable;
 }

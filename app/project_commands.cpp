@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include "album/album_project.h"
 #include "album/file_input.h"
@@ -23,6 +22,7 @@
 #include "res/resource.h"
 #include "res/string_table.h"
 #include "ui/file_dialogs.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -73,11 +73,18 @@ bool CProjectCommands::Open(const QString& path) {
     std::string problem;
     CAlbum opened;
     const std::string folder = std::filesystem::absolute(file).parent_path().string();
-    if (!ReadProjectText(file, text, problem) || !ReadAlbumProject(text, folder, opened, problem)) {
-        QMessageBox::warning(
-            m_window, LoadResString(IDS_CAPTION),
-            QStringLiteral("The album project\n%1\ncannot be opened: %2")
-                .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
+    const bool read = ReadProjectText(file, text, problem);
+    if (!read || !ReadAlbumProject(text, folder, opened, problem)) {
+        const QString said =
+            read ? QStringLiteral(
+                       "%1 cannot be opened as an album project: %2.\nOpen a project "
+                       "that Save Album Project... wrote, or mend the place named.")
+                 : QStringLiteral(
+                       "%1 cannot be opened: %2.\nCheck its name and folder and "
+                       "open it again.");
+        ShowMessage(m_window, QMessageBox::Warning,
+                    said.arg(QFileInfo(path).fileName(), QString::fromStdString(problem)) +
+                        QStringLiteral("\n\n") + QDir::toNativeSeparators(path));
         return false;
     }
     KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);
@@ -97,11 +104,11 @@ bool CProjectCommands::Open(const QString& path) {
             m_editor.SelectImage(0);
         }
         if (!missing.isEmpty()) {
-            QMessageBox::warning(
-                m_window, LoadResString(IDS_CAPTION),
-                QStringLiteral("These pictures of the album were not found; they are marked "
-                               "in the list:\n\n%1")
-                    .arg(missing.join(u'\n')));
+            ShowMessage(m_window, QMessageBox::Warning,
+                        QStringLiteral("These pictures of the album were not found; they are "
+                                       "marked in the list. Put them back where they were, or "
+                                       "delete their rows, before saving the album.\n\n%1")
+                            .arg(missing.join(u'\n')));
         }
     };
     if (opened.IconSource().empty()) {
@@ -126,10 +133,10 @@ bool CProjectCommands::SaveAs(const QString& path) {
         output.reset();
     }
     if (!problem.empty() || !output) {
-        QMessageBox::warning(
-            m_window, LoadResString(IDS_CAPTION),
-            QStringLiteral("The album project cannot be saved as\n%1\n\n%2")
-                .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
+        ShowMessage(m_window, QMessageBox::Warning,
+                    QStringLiteral("The album project cannot be saved as\n%1\n%2.\n\nChoose "
+                                   "another folder or name and save it again.")
+                        .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
         return false;
     }
     KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);
@@ -185,9 +192,9 @@ bool CProjectCommands::KeepChangesFirst() {
             : QStringLiteral(
                   "The album has changes that are not saved.\nSave them as an album project "
                   "first?");
-    const auto answer = QMessageBox::question(
-        m_window, LoadResString(IDS_CAPTION), question,
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    const auto answer = ShowMessage(m_window, QMessageBox::Question, question,
+                                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                    QMessageBox::Save);
     if (answer == QMessageBox::Cancel) {
         return false;
     }

@@ -9,6 +9,7 @@
 #include "album/album.h"
 #include "platform/system_path.h"
 #include "res/resource.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ bool CSaveProgressDlg::AskRetry(const CPictureFailure& failure) {
             // Only a picture of the album can be left out; the icon's own file cannot.
             const bool skippable = m_album && failure.index < m_album->Count();
             QMessageBox box(
-                QMessageBox::Warning, windowTitle(),
+                QMessageBox::Warning, QString::fromLatin1(kMessageTitle),
                 QStringLiteral("%1\ncannot be read: %2\n\nPut the picture back and Retry, %3"
                                "or Cancel the save.")
                     .arg(file, QString::fromStdString(failure.reason),

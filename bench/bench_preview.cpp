@@ -85,7 +85,7 @@ void SliderStep(benchmark::State& state) {
 void ScrollStep(benchmark::State& state) {
     const bool asSaved = state.range(0) != 0;
     CShownPreview shown(8, asSaved, !asSaved);
-    if (asSaved) {
+    if (shown.pane.ColorPage().ShowAsSavedBox()->isChecked() != asSaved) {
         shown.pane.ColorPage().ShowAsSavedBox()->click();
     }
     QScrollBar* bar = shown.pane.HorizontalBar();

@@ -63,9 +63,11 @@ add_library(tavelo_desktop STATIC
   ui/template_layer.cpp ui/template_layer.h
   ui/tool_tip_button.cpp ui/tool_tip_button.h
   ui/text_boxes.cpp ui/text_boxes.h
+  ui/messages.cpp ui/messages.h
+  ui/unshown_characters_note.cpp ui/unshown_characters_note.h
   edit/album_commands.cpp edit/album_commands.h
   edit/album_document.cpp edit/album_document.h
-  edit/new_picture_defaults.cpp edit/new_picture_defaults.h
+  edit/new_picture_defaults.h
   panes/album_editor.cpp panes/album_editor.h
   panes/annotation_page.cpp panes/annotation_page.h
   panes/color_page.cpp panes/color_page.h

@@ -4,16 +4,11 @@
 
 #include "album/album_rules.h"
 
-// What a picture added to the album starts with: the size limit and Crop last chosen on the
-// Size page with Update or Apply to All, and the depth last chosen on the Color page.
+// The size limit a picture added to the album starts with: the one last chosen on the Size page
+// with Update or Apply to All in this run, the full screen before any. Everything else a new
+// picture starts with is the entry's own default (8-bit colour, Crop on), whatever was chosen
+// for the pictures before it.
 struct CNewPictureDefaults {
     std::int16_t limitWidth = kScreenSide;
     std::int16_t limitHeight = kScreenSide;
-    std::uint8_t crop = 1;
-    std::uint8_t depth = 8;
 };
-
-// Kept between runs in the settings store; a value that is missing or not one the pages offer
-// gives the default.
-CNewPictureDefaults LoadNewPictureDefaults();
-void SaveNewPictureDefaults(const CNewPictureDefaults& defaults);

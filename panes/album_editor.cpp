@@ -23,8 +23,6 @@ bool CAlbumEditor::AddPictureFile(const std::string& file) {
     entry.m_title = PictureTitle(PathFromSystem(file).toStdString());
     entry.m_sizeLimitWidth = defaults.limitWidth;
     entry.m_sizeLimitHeight = defaults.limitHeight;
-    entry.m_crop = defaults.crop;
-    entry.m_colorDepth = defaults.depth;
     return m_document.AddPictures({entry}) == 1;
 }
 

@@ -17,6 +17,7 @@
 #include "res/resource.h"
 #include "res/string_table.h"
 #include "ui/text_boxes.h"
+#include "ui/unshown_characters_note.h"
 
 CAlbumInfoPane::CAlbumInfoPane(QWidget* parent) : CPaneDialog(IDD_ALBUM_INFO_PANE, parent) {}
 
@@ -41,6 +42,9 @@ void CAlbumInfoPane::OnInitDialog() {
          std::initializer_list<QWidget*>{findChild<QGroupBox*>(), m_title, m_note}) {
         m_anchors.Add(grows, CEdgeAnchors::kStretchRight, size());
     }
+    // Characters the handheld cannot show are named under the box that holds them.
+    new CUnshownCharactersNote(m_title);
+    new CUnshownCharactersNote(m_note);
     // The boxes edit the album's own title and note, which the save reads.
     connect(m_title, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (m_owner != nullptr && !m_showing) {

@@ -9,6 +9,7 @@
 #include "edit/album_document.h"
 #include "res/resource.h"
 #include "ui/text_boxes.h"
+#include "ui/unshown_characters_note.h"
 
 CAnnotationPage::CAnnotationPage(QWidget* parent) : CPicturePage(IDD_ANNOTATION_PAGE, parent) {}
 
@@ -25,6 +26,9 @@ void CAnnotationPage::OnInitDialog() {
     m_title->setMaxLength(static_cast<int>(kLongestTitleText));
     LimitPlainText(m_note, static_cast<int>(kLongestNoteText));
     m_title->installEventFilter(this);
+    // Characters the handheld cannot show are named under the box that holds them.
+    new CUnshownCharactersNote(m_title);
+    new CUnshownCharactersNote(m_note);
     m_note->installEventFilter(this);
     connect(m_title, &QLineEdit::textChanged, this, [this](const QString& text) {
         CAlbumImage value;

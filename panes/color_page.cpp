@@ -13,7 +13,6 @@
 #include "album/album_image.h"
 #include "album/album_rules.h"
 #include "edit/album_document.h"
-#include "edit/new_picture_defaults.h"
 #include "panes/album_editor.h"
 #include "platform/registry.h"
 #include "res/resource.h"
@@ -50,7 +49,8 @@ void CColorPage::OnInitDialog() {
         value->setNum(slider->value());
     }
     FillControls(nullptr);
-    m_showAsSaved->setChecked(ReadProgramSetting(kShowAsSavedSetting) == "1");
+    // On unless the user turned it off: the view then shows what the file will hold.
+    m_showAsSaved->setChecked(ReadProgramSetting(kShowAsSavedSetting) != "0");
 
     // Message map.
     for (QSlider* slider : {m_brightness, m_contrast}) {
@@ -113,13 +113,6 @@ void CColorPage::OnSelChangeDepth() {
     value.m_colorDepth = SelectedDepth();
     StoreControls(kFieldDepth, value);
     EnableDitherFor(SelectedDepth());
-    // New pictures start at the depth last chosen, in this run and the next ones.
-    if (Document() != nullptr) {
-        CNewPictureDefaults defaults = Document()->NewPictureDefaults();
-        defaults.depth = SelectedDepth();
-        Document()->SetNewPictureDefaults(defaults);
-        SaveNewPictureDefaults(defaults);
-    }
 }
 
 void CColorPage::OnDither() {

@@ -35,17 +35,6 @@ void CSizePage::FillControls(const CAlbumImage* entry) {
     if (entry == nullptr) {
         SetDimension(0, 0);
     }
-    // The list starts at the limit new pictures get; from then on it shows the user's choice.
-    if (!m_listStarted && Document() != nullptr) {
-        m_listStarted = true;
-        const CNewPictureDefaults& defaults = Document()->NewPictureDefaults();
-        for (std::size_t i = 0; i < kSizeChoices.size(); ++i) {
-            if (kSizeChoices[i].width == defaults.limitWidth &&
-                kSizeChoices[i].height == defaults.limitHeight) {
-                m_sizeList->setCurrentIndex(static_cast<int>(i));
-            }
-        }
-    }
 }
 
 void CSizePage::SetDimension(std::int16_t width, std::int16_t height) {
@@ -67,9 +56,7 @@ void CSizePage::RememberChoice(const CSizeChoice& limit) {
     CNewPictureDefaults defaults = Document()->NewPictureDefaults();
     defaults.limitWidth = limit.width;
     defaults.limitHeight = limit.height;
-    defaults.crop = m_crop->isChecked() ? 1 : 0;
     Document()->SetNewPictureDefaults(defaults);
-    SaveNewPictureDefaults(defaults);
 }
 
 void CSizePage::ApplySize() {

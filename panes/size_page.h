@@ -46,8 +46,7 @@ private slots:
     void OnApplyToAll();
 
 private:
-    // The limit and Crop last chosen become what new pictures start with, in this run and the
-    // next ones.
+    // The limit last chosen becomes the one new pictures start with, for the rest of the run.
     void RememberChoice(const CSizeChoice& limit);
     // The shown picture gets the Crop tick and the limit last chosen.
     void ApplySize();
@@ -55,5 +54,4 @@ private:
     QCheckBox* m_crop = nullptr;
     QLabel* m_dimension = nullptr;
     QComboBox* m_sizeList = nullptr;
-    bool m_listStarted = false;
 };

@@ -85,6 +85,12 @@ QString InstallFolder(const std::string& user) {
     return DataHome() + '/' + kInstallFolder + '/' + FolderName(user);
 }
 
+// The first J-Pilot home: $JPILOT_HOME, else the home folder.
+QString FirstHome() {
+    const QString jpilotHome = qEnvironmentVariable("JPILOT_HOME");
+    return jpilotHome.isEmpty() ? QDir::homePath() : jpilotHome;
+}
+
 }  // namespace
 
 std::string FitToBuffer(const std::string& text, std::size_t bufferSize) {
@@ -103,8 +109,7 @@ std::string FitToBuffer(const std::string& text, std::size_t bufferSize) {
 
 std::vector<CJPilotInstallLibrary::CUser> CJPilotInstallLibrary::ReadUsers() {
     QStringList homes;
-    const QString jpilotHome = qEnvironmentVariable("JPILOT_HOME");
-    homes << (jpilotHome.isEmpty() ? QDir::homePath() : jpilotHome);
+    homes << FirstHome();
     homes << FurtherHomes();
 
     std::vector<CUser> users;
@@ -212,6 +217,27 @@ std::int32_t CJPilotInstallLibrary::InstallFile(const std::string& user, const s
         }
     }
     return kInstallQueued;
+}
+
+std::string CJPilotInstallLibrary::NoUserReason() {
+    if (!ReadUsers().empty()) {
+        return {};
+    }
+    const QString settings = FirstHome() + '/' + kJPilotFolder + '/' + kJPilotSettings;
+    QString shown = QDir::cleanPath(settings);
+    const QString home = QDir::cleanPath(QDir::homePath());
+    if (shown.startsWith(home + '/')) {
+        shown = QStringLiteral("~") + shown.mid(home.size());
+    }
+    const QString reason =
+        QFileInfo(settings).isFile()
+            ? QStringLiteral(
+                  "No handheld user: J-Pilot has no user in %1. Sync the handheld "
+                  "once with J-Pilot, or set the user in its preferences.")
+            : QStringLiteral(
+                  "No handheld user: J-Pilot is not set up (there is no %1). Set up "
+                  "J-Pilot and sync the handheld once.");
+    return reason.arg(shown).toStdString();
 }
 
 CInstallLibrary& DefaultInstallLibrary() {

@@ -23,6 +23,8 @@ public:
     virtual void PrepareInstall(const std::string& user, const std::string& fileName) = 0;
     // Queues a written file for the user's next sync; 0 when it is queued.
     virtual std::int32_t InstallFile(const std::string& user, const std::string& path) = 0;
+    // Why there is no handheld user, in words the user can act on; empty when there is one.
+    virtual std::string NoUserReason() { return GetUserCount() > 0 ? "" : "No handheld user."; }
 };
 
 // Statuses of InstallFile besides 0.
@@ -54,6 +56,9 @@ public:
     std::string GetUserInstallDir(const std::string& user, std::size_t bufferSize) override;
     void PrepareInstall(const std::string& user, const std::string& fileName) override;
     std::int32_t InstallFile(const std::string& user, const std::string& path) override;
+    // Names the first home's jpilot.rc (as ~/... under the home folder), and whether it is
+    // missing or holds no user.
+    std::string NoUserReason() override;
 
 private:
     struct CUser {

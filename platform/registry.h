@@ -26,13 +26,10 @@ inline constexpr int kRootLocalMachine = 2;
 inline constexpr char kProgramKeyPath[] = "Software\\Lumivale\\Tavelo2.0";
 
 // The text settings kept there: the folders last used for pictures, album files and album
-// projects, and what new pictures start with.
+// projects, and the preview's "Show as saved".
 inline constexpr char kPictureFolderSetting[] = "picture folder";
 inline constexpr char kAlbumFolderSetting[] = "album folder";
 inline constexpr char kProjectFolderSetting[] = "project folder";
-inline constexpr char kNewPictureLimitSetting[] = "new picture limit";
-inline constexpr char kNewPictureCropSetting[] = "new picture crop";
-inline constexpr char kNewPictureDepthSetting[] = "new picture depth";
 inline constexpr char kShowAsSavedSetting[] = "show as saved";
 
 // An open key: its root and its path below the root.

@@ -16,13 +16,12 @@ struct CStringEntry {
 constexpr std::array kStrings = {
     CStringEntry{IDS_ABOUTBOX, "&About Tavelo Desktop..."},
     CStringEntry{IDS_CAPTION, "Lumivale, Inc. - Tavelo Desktop 2.0"},
-    CStringEntry{IDS_NO_ALBUM_TITLE, "There is no title for the album."},
+    CStringEntry{IDS_NO_ALBUM_TITLE,
+                 "The album has no title, and the album's file is named after it.\nType a title "
+                 "under Album Info and send the album again."},
     CStringEntry{IDS_TAB_ANNOTATION, "Annotation"},
     CStringEntry{IDS_TAB_COLOR, "Color"},
     CStringEntry{IDS_TAB_SIZE, "Size"},
-    CStringEntry{IDS_SUCCESS, "Success"},
-    CStringEntry{IDS_PERFORM_HOTSYNC,
-                 "Please perform a HotSync to upload the installed file to the Palm."},
     CStringEntry{IDS_HELP_USER_GUIDE, "user_guide.html"},
     CStringEntry{IDS_HELP_FAQ, "faq.html"},
     CStringEntry{IDS_HELP_REGISTER, "register_for_free.html"},

@@ -75,7 +75,7 @@ TEST_F(AlbumProjectTest, RowsDraggedOrMovedWithTheKeyboardReorderTheAlbumAndItsF
                                                   "fig_on_plate_640x433"}));
 }
 
-TEST_F(AlbumProjectTest, AFolderAddsItsPicturesInNaturalOrderAndSaysWhatItLeftOut) {
+TEST_F(AlbumProjectTest, ADroppedFolderAddsItsPicturesInPlaceInNaturalOrderAndSaysWhatItLeftOut) {
     const std::filesystem::path folder = dir_.path() / "trip";
     std::filesystem::create_directories(folder / "more");
     for (int i = 1; i <= 12; ++i) {
@@ -87,20 +87,35 @@ TEST_F(AlbumProjectTest, AFolderAddsItsPicturesInNaturalOrderAndSaysWhatItLeftOu
         WriteAll((folder / other).string(), "x");
     }
     std::filesystem::copy_file(Sample(2).toStdString(), folder / "more" / "deep.jpg");
+    // Dropped before the window shows, as the command line's files are: the message waits to
+    // stand over the window.
     QString text;
-    Answer(QMessageBox::Ok, nullptr, &text);
-    Drop({QString::fromStdString(folder.string())});
-    ASSERT_EQ(Dialog().Album().Count(), 12u);
+    bool overTheWindow = false;
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        overTheWindow = box->parentWidget() == &Dialog() && Dialog().isVisible();
+        box->button(QMessageBox::Ok)->click();
+    });
+    Drop({Sample(1), QString::fromStdString(folder.string()), Sample(0)});
+    ASSERT_EQ(Dialog().Album().Count(), 14u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialog().IsCheckingPictures(); }, 30000));
+    QTest::qWait(100);
+    EXPECT_TRUE(text.isEmpty()) << text.toStdString();
+    Dialog().show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !text.isEmpty(); }, 30000));
-    for (std::size_t i = 0; i < 12; ++i) {
-        EXPECT_EQ(Entry(i)->m_title, "img" + std::to_string(i + 1));
+    EXPECT_TRUE(overTheWindow);
+    std::vector<std::string> titles = {"fig_on_plate_640x433"};
+    for (int i = 1; i <= 12; ++i) {
+        titles.push_back("img" + std::to_string(i));
     }
+    titles.push_back("dogs_at_door_320x480");
+    EXPECT_EQ(Titles(), titles);
     EXPECT_EQ(text,
               QStringLiteral("Added 12 pictures from %1.\nLeft out: 3 files are not a picture this "
                              "program reads.")
                   .arg(QString::fromStdString(folder.string())));
     EXPECT_EQ(Shown(), Entry(0));
-    EXPECT_EQ(Icon(), IconOf(QString::fromStdString((folder / "img1.bmp").string())));
+    EXPECT_EQ(Icon(), IconOf(Sample(1)));
 
     // With subfolders, from the menu's folder dialog, up to the album's limit.
     Dialog().ResetAll();
@@ -200,23 +215,33 @@ TEST_F(AlbumProjectTest, APipeNamedAsAProjectIsRefusedWithoutWaitingForAWriter) 
     QString text;
     Answer(QMessageBox::Ok, nullptr, &text);
     Dialog().OnDropFiles({QString::fromStdString(pipe)});
-    EXPECT_TRUE(text.endsWith("not a regular file")) << text.toStdString();
+    EXPECT_TRUE(text.startsWith("pipe.json cannot be opened: not a regular file.\n"))
+        << text.toStdString();
     EXPECT_TRUE(Dialog().ProjectPath().isEmpty());
 }
 
-TEST_F(AlbumProjectTest, NewPicturesKeepTheirSettingsBetweenRunsAndTheWindowGrowsAroundTheList) {
+TEST_F(AlbumProjectTest, ADepthOrCropChosenForOnePictureNeverCarriesOverAndTheWindowGrows) {
+    const auto settings = [this](std::size_t i) {
+        return std::vector<int>({Entry(i)->m_sizeLimitWidth, Entry(i)->m_sizeLimitHeight,
+                                 Entry(i)->m_crop, Entry(i)->m_colorDepth});
+    };
     Drop({Sample(3)});
     Preview().SizePage().SizeList()->setCurrentIndex(3);  // VGA(640x480)
     Preview().SizePage().CropBox()->click();              // off
     qobject_cast<QPushButton*>(Preview().SizePage().GetDlgItem(IDC_UPDATE_SIZE))->click();
     Preview().ColorPage().DepthList()->setCurrentIndex(0);
-    emit Preview().ColorPage().DepthList()->activated(0);
+    ASSERT_EQ(settings(0), std::vector<int>({640, 480, 0, 4}));
+    // The next picture of this run takes the limit chosen with Update, and nothing else.
+    Drop({Sample(1)});
+    EXPECT_EQ(settings(1), std::vector<int>({640, 480, 1, 8}));
+    Dialog().ResetAll();
+    Drop({Sample(2)});
+    EXPECT_EQ(settings(0), std::vector<int>({640, 480, 1, 8}));
+    // The next run starts afresh.
     dialog_.reset();
     Drop({Sample(1)});
-    EXPECT_EQ(std::vector<int>({Entry(0)->m_sizeLimitWidth, Entry(0)->m_sizeLimitHeight,
-                                Entry(0)->m_crop, Entry(0)->m_colorDepth}),
-              std::vector<int>({640, 480, 0, 4}));
-    EXPECT_EQ(Preview().SizePage().SizeList()->currentIndex(), 3);
+    EXPECT_EQ(settings(0), std::vector<int>({160, 160, 1, 8}));
+    EXPECT_EQ(Preview().SizePage().SizeList()->currentIndex(), 0);
     EXPECT_EQ(List().List()->item(0)->toolTip(), Sample(1));
 
     Dialog().show();

@@ -64,17 +64,32 @@ TEST_F(AlbumViewerTest, ShowsTheAlbumOfAFileAsTheHandheldWould) {
     viewer->close();
 }
 
-TEST_F(AlbumViewerTest, ADamagedOrForeignFileGetsTheReadersMessage) {
+TEST_F(AlbumViewerTest, ADamagedOrForeignFileIsCalledSoInPlainWordsWithTheReadersDetail) {
     const std::string path = Build({Sample(3)});
     const std::vector<std::uint8_t> bytes = ReadAll(path);
     ASSERT_GT(bytes.size(), 1000u);
     WriteAll(dir_.File("cut.pdb"), std::string(bytes.begin(), bytes.begin() + 1000));
-    WriteAll(dir_.File("notes.pdb"), "just some text, not a database at all, really");
-    for (const char* name : {"cut.pdb", "notes.pdb", "missing.pdb"}) {
+    WriteAll(dir_.File("trip.json"),
+             R"({"title": "Trip to the coast", "note": "Summer", "pictures": [)"
+             R"({"path": "beach.jpg"}, {"path": "harbour.jpg"}]})");
+    std::string project(bytes.begin(), bytes.end());
+    project.replace(60, 8, "DATAPROJ");  // a Palm database, but not an album
+    WriteAll(dir_.File("other.pdb"), project);
+    const std::pair<const char*, const char*> cases[] = {
+        {"cut.pdb", "cut.pdb is a damaged album file (record "},
+        {"trip.json", "trip.json is not a Palm album file (the database name is not terminated"},
+        {"other.pdb", "other.pdb is not a Palm album file (not an album file"},
+        {"missing.pdb", "missing.pdb cannot be read (file not found)"},
+    };
+    for (const auto& [name, said] : cases) {
+        QString caption;
         QString text;
-        Answer(QMessageBox::Ok, nullptr, &text);
+        Answer(QMessageBox::Ok, &caption, &text);
         EXPECT_FALSE(Dialog().OpenAlbumFile(QString::fromStdString(dir_.File(name))));
-        EXPECT_TRUE(text.contains(QString::fromStdString(dir_.File(name)) + "\ncannot be shown: "))
+        EXPECT_EQ(caption, "Tavelo Desktop");
+        // What happened, what to do, and the whole path last.
+        EXPECT_TRUE(text.startsWith(said) && text.count('\n') >= 2 &&
+                    text.endsWith("\n\n" + QString::fromStdString(dir_.File(name))))
             << text.toStdString();
         EXPECT_EQ(Viewer(), nullptr);
     }

@@ -149,6 +149,7 @@ TEST_F(SaveTest, DamagedPicturesAreMarkedWhenAddedAndSaveCanSkipThem) {
     WriteAll((folder / "not_a_picture.png").string(), "words, not pixels");
     QString text;
     Answer(QMessageBox::Ok, nullptr, &text);
+    Dialog().show();  // the message stands over the window
     Dialog().AddFolder(QString::fromStdString(folder.string()), false);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !Dialog().IsCheckingPictures() && !text.isEmpty(); }, 20000));
@@ -330,9 +331,36 @@ TEST_F(HotSyncTest, OneUserGetsTheAlbumUnderItsTrimmedTitleWithoutAMenu) {
     const std::string album = InstallFolder("Ann") + "/Trip.pdb";
     EXPECT_TRUE(std::filesystem::exists(album));
     EXPECT_EQ(Queue(0), album + "\n");
-    EXPECT_EQ(caption, "Success");
-    EXPECT_EQ(text, "Please perform a HotSync to upload the installed file to the Palm.");
-    EXPECT_EQ(icon, QMessageBox::NoIcon);
+    EXPECT_EQ(caption, "Tavelo Desktop");
+    // Who gets it and where it was written.
+    EXPECT_TRUE(text.startsWith("The album is queued for Ann's next HotSync:\n" +
+                                QString::fromStdString(album) + "\n"))
+        << text.toStdString();
+    EXPECT_EQ(icon, QMessageBox::Information);
+}
+
+TEST_F(HotSyncTest, AGreySendToHotSyncSaysWhyInItsTip) {
+    QPushButton* send = Dialog().SendButton();
+    EXPECT_EQ(send->toolTip(), "Add pictures to the album first.");
+    Drop({Sample(3)});
+    const std::string settings = dir_.File("jpilot/.jpilot/jpilot.rc");
+    EXPECT_FALSE(send->isEnabled());
+    EXPECT_TRUE(send->toolTip().startsWith(QString::fromStdString(
+        "No handheld user: J-Pilot is not set up (there is no " + settings + ").")))
+        << send->toolTip().toStdString();
+    std::filesystem::create_directories(dir_.path() / "jpilot" / ".jpilot");
+    WriteAll(settings, "user_id 1\nuser \n");
+    // In the home folder, the place is written as the user would type it.
+    env_.Set("HOME", dir_.File("jpilot"));
+    env_.Set("JPILOT_HOME", "");
+    Dialog().EnableEditing(true);
+    EXPECT_FALSE(send->isEnabled());
+    EXPECT_TRUE(send->toolTip().startsWith(
+        "No handheld user: J-Pilot has no user in ~/.jpilot/jpilot.rc. "))
+        << send->toolTip().toStdString();
+    AddUsers({"Ann"});
+    Dialog().EnableEditing(true);
+    EXPECT_TRUE(send->isEnabled());
 }
 
 TEST_F(HotSyncTest, TheAlbumSentHoldsTheLatestEditAndAQueueThatCannotBeWrittenIsNoSuccess) {
@@ -344,12 +372,11 @@ TEST_F(HotSyncTest, TheAlbumSentHoldsTheLatestEditAndAQueueThatCannotBeWrittenIs
     Preview().ColorPage().BrightnessSlider()->setValue(200);
     // The queue's place is taken by a folder: the album is written but cannot be queued.
     std::filesystem::create_directories(QueuePath(0));
-    QString caption;
     QString text;
-    Answer(QMessageBox::Ok, &caption, &text);
+    Answer(QMessageBox::Ok, nullptr, &text);
     Click(Dialog().SendButton());
     const std::string album = InstallFolder("Ann") + "/Trip.pdb";
-    EXPECT_NE(caption, "Success");
+    EXPECT_FALSE(text.contains("is queued"));
     EXPECT_TRUE(text.contains("could not be queued") &&
                 text.contains(QString::fromStdString(album)))
         << text.toStdString();
@@ -409,9 +436,15 @@ TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
 TEST_F(HotSyncTest, NoTitleATooLongTitleOrACancelSendNothing) {
     AddUsers({"Ann"});
     Drop({Sample(3)});
+    // Plain words with what to do, the limit given (two bytes a letter here).
     const std::pair<QString, QString> refused[] = {
-        {"   ", "There is no title for the album."},
-        {QString(300, u'a'), "The album title is too long for a file name (at most 251 bytes)."},
+        {"   ",
+         "The album has no title, and the album's file is named after it.\nType a title "
+         "under Album Info and send the album again."},
+        {QString(200, u'\u00e9'),
+         "The album title is too long to name the album's file: a file name holds at most 251 "
+         "bytes, the first 125 characters of this title.\nShorten the title under Album Info "
+         "and send the album again."},
     };
     for (const auto& [title, message] : refused) {
         Info().TitleBox()->setText(title);
@@ -420,9 +453,9 @@ TEST_F(HotSyncTest, NoTitleATooLongTitleOrACancelSendNothing) {
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         Answer(QMessageBox::Ok, &caption, &text, &icon);
         Click(Dialog().SendButton());
-        EXPECT_EQ(caption, "error");
+        EXPECT_EQ(caption, "Tavelo Desktop");
         EXPECT_EQ(text, message);
-        EXPECT_EQ(icon, QMessageBox::Critical);
+        EXPECT_EQ(icon, QMessageBox::Warning);
     }
     EXPECT_FALSE(std::filesystem::exists(InstallFolder("Ann")));
     Info().TitleBox()->setText("Trip");

@@ -1,6 +1,9 @@
 #include <QImage>
+#include <QLabel>
 
 #include "app/main_window_fixture.h"
+#include "panes/annotation_page.h"
+#include "ui/unshown_characters_note.h"
 
 namespace {
 
@@ -93,6 +96,33 @@ TEST_F(AlbumInfoPaneTest, IconIsDrawnCentredInItsFrameAndBlackAfterAReset) {
         EXPECT_EQ(shown.pixel(corner), qRgb(0, 0, 0));
     }
     EXPECT_NE(shown.pixel(icon.topLeft() - QPoint(1, 1)), qRgb(0, 0, 0));
+}
+
+// The album's and the picture's title and note boxes each name, just under themselves, the
+// characters of their text the handheld cannot show, and only while there are such.
+TEST_F(AlbumInfoPaneTest, ANoteUnderEachTextBoxNamesTheCharactersTheHandheldCannotShow) {
+    Drop({Sample(3)});
+    Dialog().show();
+    CAnnotationPage& page = Preview().AnnotationPage();
+    QWidget* const boxes[] = {Info().TitleBox(), Info().NoteBox(), page.TitleBox(), page.NoteBox()};
+    for (QWidget* box : boxes) {
+        const auto* note = box->findChild<CUnshownCharactersNote*>();
+        ASSERT_NE(note, nullptr);
+        const auto type = [box](const QString& text) {
+            if (auto* line = qobject_cast<QLineEdit*>(box)) {
+                line->setText(text);
+            } else {
+                qobject_cast<QPlainTextEdit*>(box)->setPlainText(text);
+            }
+        };
+        type(QStringLiteral("Caf\u00e9 \u20ac ? \u65e5\u672c in \u65e5 Ky\u014dto"));
+        EXPECT_TRUE(note->Label()->isVisible());
+        EXPECT_EQ(note->Label()->text(),
+                  QStringLiteral("The handheld shows \u65e5 \u672c \u014d as \"?\""));
+        EXPECT_EQ(note->Label()->geometry().topLeft(), box->geometry().bottomLeft() + QPoint(0, 1));
+        type(QStringLiteral("Caf\u00e9 \u20ac na\u00efve?"));
+        EXPECT_FALSE(note->Label()->isVisible());
+    }
 }
 
 }  // namespace

@@ -351,10 +351,11 @@ TEST_F(PreviewPaneTest, ShowAsSavedShowsTheCropWindowAsTheBatchToolExtractsItFro
     ChooseDepth(1);
     Preview().ColorPage().DitherBox()->click();
     Drag(InsideView(), -30, 0);
-    const std::vector<std::uint8_t> whole = ShownView(Preview());
-    Preview().ColorPage().ShowAsSavedBox()->click();
+    const std::vector<std::uint8_t> asSaved = ShownView(Preview());
+    Preview().ColorPage().ShowAsSavedBox()->click();  // off: the whole picture converted
     // The crop window's own palette gives other colours than the whole picture's.
-    EXPECT_NE(ShownView(Preview()), whole);
+    EXPECT_NE(ShownView(Preview()), asSaved);
+    Preview().ColorPage().ShowAsSavedBox()->click();
 
     const QString album = QString::fromStdString(dir_.File("album.pdb"));
     const QString folder = QString::fromStdString(dir_.File("extracted"));
