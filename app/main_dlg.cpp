@@ -96,6 +96,7 @@ void CMainDlg::OnInitDialog() {
     m_albumInfo = CreatePane<CAlbumInfoPane>(m_albumInfoFrame, &m_editor);
     m_imageList = CreatePane<CImageListPane>(m_imageListFrame, &m_editor);
     m_check = std::make_unique<CPictureCheck>(m_document, m_preview->Cache(), *m_imageList);
+    connect(m_preview, &CPreviewPane::pictureRead, m_check.get(), &CPictureCheck::Found);
     m_adder = std::make_unique<CPictureAdder>(m_editor, m_projects, m_files, *m_check, *m_imageList,
                                               this);
     EnableEditing(false);

@@ -69,6 +69,21 @@ void CPictureCheck::Next() {
     m_starting = false;
 }
 
+void CPictureCheck::Found(const std::string& path, const std::string& reason) {
+    if (!reason.empty()) {
+        m_problems[path] = reason;
+        Mark();
+        return;
+    }
+    // The list marks a file it cannot find on its own, so every row of the file is unmarked.
+    m_problems.erase(path);
+    for (int row = 0; row < m_document.Count(); ++row) {
+        if (m_document.Entry(row)->m_sourcePath == path && m_list.IsMarkedMissing(row)) {
+            m_list.MarkMissing(row, QString());
+        }
+    }
+}
+
 void CPictureCheck::Mark() {
     if (m_problems.empty()) {
         return;

@@ -26,6 +26,9 @@ public:
     bool IsBusy() const { return m_running || !m_waiting.empty(); }
     // Why the picture file could not be read; empty when it could, or is not read yet.
     std::string Problem(const std::string& path) const;
+    // What a later reading of the file found: `reason` why it cannot be read, or empty when it
+    // could (a file put back loses its mark).
+    void Found(const std::string& path, const std::string& reason);
     // Calls `done` with how many of `paths` cannot be read, once all of them have been read.
     void AfterReading(std::vector<std::string> paths, std::function<void(int unreadable)> done);
 

@@ -178,6 +178,14 @@ void CPreviewPane::OnEntriesInserted(int first, int count) {
         m_index += count;
         SetPagesEntry(m_index);
     }
+    PresentPreview();  // an album that was empty no longer asks for pictures
+}
+
+QString CPreviewPane::StatusText() const {
+    if (m_status.isEmpty() && m_owner != nullptr && m_owner->Document().Count() == 0) {
+        return QStringLiteral("Add Files... or drop pictures here");
+    }
+    return m_status;
 }
 
 void CPreviewPane::OnEntriesRemoved(int first, int count) {
@@ -297,6 +305,12 @@ void CPreviewPane::OnPictureReady(std::uint64_t ticket, std::shared_ptr<const CD
     m_loading = false;
     m_loadingTimer.stop();
     m_source = std::move(picture);
+    emit pictureRead(entry->m_sourcePath,
+                     m_source ? std::string() : (reason.empty() ? "cannot be read" : reason));
+    entry = CurrentEntry();  // whoever heard it may have changed the album
+    if (entry == nullptr) {
+        return;
+    }
     if (!m_source) {
         const QString file =
             PathFromSystem(std::filesystem::path(entry->m_sourcePath).filename().string());
@@ -527,14 +541,14 @@ void CPreviewPane::paintEvent(QPaintEvent* event) {
                              .adjusted(-kFocusFrame / 2.0, -kFocusFrame / 2.0, kFocusFrame / 2.0,
                                        kFocusFrame / 2.0));
     }
-    if (!m_status.isEmpty()) {
+    if (const QString status = StatusText(); !status.isEmpty()) {
         painter.setPen(Qt::white);
         // Between words where it can, and inside a file name too long for a line.
         QTextOption layout(Qt::AlignCenter);
         layout.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         painter.drawText(QRectF(AreaRect().adjusted(kStatusMargin, kStatusMargin, -kStatusMargin,
                                                     -kStatusMargin)),
-                         m_status, layout);
+                         status, layout);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include <QCursor>
 #include <QList>
@@ -67,9 +68,9 @@ public:
     const CAlbumImage* CurrentEntry() const;
     // True while the shown entry's picture is being decoded.
     bool IsLoading() const { return m_loading; }
-    // What the view says instead of a picture ("Loading", why a file cannot be read); empty
-    // while it shows one.
-    const QString& StatusText() const { return m_status; }
+    // What the view says instead of a picture ("Loading", why a file cannot be read, how to
+    // add pictures to an empty album); empty while it shows one.
+    QString StatusText() const;
 
     const CDib& Surface() const { return m_surface.Bitmap(); }
     const CDib* SizedBitmap() const { return m_sized.get(); }
@@ -91,6 +92,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    // The shown picture's file was read: `reason` says why it could not be, empty when it was.
+    void pictureRead(const std::string& path, const std::string& reason);
 
 private slots:
     void OnSelChangeTab();

@@ -190,6 +190,11 @@ TEST_F(AlbumProjectTest, MovedPicturesAreMarkedAndNamedAndUnsavedChangesAskOnceO
     EXPECT_TRUE(List().IsMarkedMissing(1));
     EXPECT_TRUE(text.contains(QString::fromStdString(copy))) << text.toStdString();
     EXPECT_TRUE(List().List()->item(1)->toolTip().startsWith(QString::fromStdString(copy)));
+    // Put back and shown, it loses its mark.
+    ASSERT_TRUE(std::filesystem::copy_file(Sample(2).toStdString(), copy));
+    Dialog().SelectImage(1);
+    WaitForPicture();
+    EXPECT_FALSE(List().IsMarkedMissing(1));
 
     // A change, then closing: one question; Cancel keeps the window, Discard closes it.
     Info().NoteBox()->setPlainText("changed");

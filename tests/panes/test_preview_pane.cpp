@@ -343,6 +343,10 @@ TEST_F(PreviewPaneTest, ANewerSelectionWinsAndTheLastPictureLeavesABlackViewWith
     EXPECT_FALSE(Preview().HorizontalBar()->isEnabled());
     EXPECT_EQ(Preview().HorizontalBar()->value(), 0);
     EXPECT_EQ(ShownView(Preview()), std::vector<std::uint8_t>(kView * kView * 3, 0));
+    // The empty album's view says how to fill it, until a picture comes.
+    EXPECT_EQ(Preview().StatusText(), "Add Files... or drop pictures here");
+    ASSERT_TRUE(Dialog().AddImage(Sample(4)));
+    EXPECT_TRUE(Preview().StatusText().isEmpty());
 }
 
 TEST_F(PreviewPaneTest, ShowAsSavedShowsTheCropWindowAsTheBatchToolExtractsItFromTheFile) {
