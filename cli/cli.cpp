@@ -18,7 +18,7 @@
 #include "album/picture_preparation.h"
 #include "cli/album_json.h"
 #include "cli/album_report.h"
-#include "imaging/picture_loader.h"
+#include "decode/picture_loader.h"
 #include "platform/system_path.h"
 #include "tavelo_version.h"
 

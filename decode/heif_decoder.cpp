@@ -1,4 +1,4 @@
-#include "imaging/heif_decoder.h"
+#include "decode/heif_decoder.h"
 
 #include <algorithm>
 #include <map>
@@ -8,9 +8,9 @@
 
 #include <libheif/heif.h>
 
+#include "decode/hevc_plugin.h"
+#include "decode/over_white.h"
 #include "imaging/byte_order.h"
-#include "imaging/hevc_plugin.h"
-#include "imaging/over_white.h"
 #include "imaging/picture_formats.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "imaging/hevc_plugin.h"
+#include "decode/hevc_plugin.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "imaging/picture_loader.h"
+#include "decode/picture_loader.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,13 +6,13 @@
 #include <string_view>
 
 #include "album/file_input.h"
-#include "imaging/bmp_reader.h"
-#include "imaging/gif_decoder.h"
-#include "imaging/heif_decoder.h"
-#include "imaging/jpeg_decoder.h"
+#include "decode/bmp_reader.h"
+#include "decode/gif_decoder.h"
+#include "decode/heif_decoder.h"
+#include "decode/jpeg_decoder.h"
+#include "decode/png_decoder.h"
+#include "decode/webp_decoder.h"
 #include "imaging/picture_formats.h"
-#include "imaging/png_decoder.h"
-#include "imaging/webp_decoder.h"
 
 namespace {
 

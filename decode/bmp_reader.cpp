@@ -1,4 +1,4 @@
-#include "imaging/bmp_reader.h"
+#include "decode/bmp_reader.h"
 
 #include <algorithm>
 #include <array>

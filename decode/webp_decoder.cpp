@@ -1,4 +1,4 @@
-#include "imaging/webp_decoder.h"
+#include "decode/webp_decoder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,9 +9,9 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include "decode/exif_orientation.h"
+#include "decode/over_white.h"
 #include "imaging/byte_order.h"
-#include "imaging/exif_orientation.h"
-#include "imaging/over_white.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "album/picture_preparation.h"
-#include "imaging/picture_loader.h"
+#include "decode/picture_loader.h"
 #include "support/temp_dir.h"
 
 namespace {
