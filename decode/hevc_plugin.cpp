@@ -1,5 +1,6 @@
 #include "decode/hevc_plugin.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,8 +12,30 @@
 #include <libde265/de265.h>
 #include <libheif/heif.h>
 #include <libheif/heif_plugin.h>
+#include <libheif/heif_version.h>
+
+// The decoder below fills libheif's plugin interface as the 1.15 series defines it (interface
+// version 3, its fields in that order). Another series may order or read them otherwise, so
+// there the decoder is left out and HEIC pictures are refused rather than decoded by a
+// plugin libheif would misread.
+#define TAVELO_HEVC_PLUGIN_FITS \
+    (LIBHEIF_NUMERIC_VERSION >= 0x010F0000 && LIBHEIF_NUMERIC_VERSION < 0x01100000)
 
 namespace {
+
+// The series the decoder was written for, as libheif numbers it (major << 24 | minor << 16).
+constexpr std::uint32_t kPluginSeries = 0x010F0000;
+constexpr std::uint32_t kSeriesMask = 0xFFFF0000;
+
+std::string Unfit(std::uint32_t version) {
+    const auto series = [](std::uint32_t v) {
+        return std::to_string(v >> 24) + "." + std::to_string((v >> 16) & 0xFF);
+    };
+    return "HEIC pictures cannot be read: the program's HEVC decoder is made for libheif " +
+           series(kPluginSeries) + ", and libheif " + series(version) + " is in use";
+}
+
+#if TAVELO_HEVC_PLUGIN_FITS
 
 // Above the built-in HEVC decoder's priority (100), so libheif picks this one.
 constexpr int kPriority = 200;
@@ -139,6 +162,119 @@ struct CContextFreer {
     void operator()(de265_decoder_context* context) const { de265_free_decoder(context); }
 };
 
+// Reads the bits of a coded unit's payload, skipping the bytes the coder inserted so that
+// no start code appears (0 0 3 stands for 0 0). Past the end it gives zeros and says so.
+class CBitReader {
+public:
+    CBitReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+
+    bool Failed() const { return m_failed; }
+
+    std::uint32_t Bits(int count) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < count; ++i) {
+            value = value << 1 | Bit();
+        }
+        return value;
+    }
+
+    // An unsigned exponential-Golomb number; 32 or more leading zeros are damage.
+    std::uint32_t Number() {
+        int zeros = 0;
+        while (Bit() == 0 && !m_failed) {
+            if (++zeros == 32) {
+                m_failed = true;
+                return 0;
+            }
+        }
+        return (std::uint32_t{1} << zeros) - 1 + Bits(zeros);
+    }
+
+private:
+    std::uint32_t Bit() {
+        if (m_bit == 0) {
+            if (m_zeros >= 2 && m_at < m_size && m_data[m_at] == 3) {
+                ++m_at;
+                m_zeros = 0;
+            }
+            if (m_at >= m_size) {
+                m_failed = true;
+                return 0;
+            }
+            m_byte = m_data[m_at++];
+            m_zeros = m_byte == 0 ? m_zeros + 1 : 0;
+            m_bit = 8;
+        }
+        --m_bit;
+        return (m_byte >> m_bit) & 1u;
+    }
+
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+    std::uint8_t m_byte = 0;
+    int m_bit = 0;
+    int m_zeros = 0;
+    bool m_failed = false;
+};
+
+constexpr int kSequenceParameters = 33;  // the coded unit type of a sequence parameter set
+
+// Whether a sequence parameter set (after its two-byte unit header) breaks one of the rules
+// that libde265 checks by printing to stderr. Such a set is refused here, before libde265 sees
+// it; what cannot be read here is left to libde265, which refuses that without a word.
+bool BreaksSizeRules(const std::uint8_t* data, std::size_t size) {
+    CBitReader bits(data, size);
+    bits.Bits(4);  // video parameter set
+    const std::uint32_t subLayers = bits.Bits(3);
+    bits.Bits(1);
+    bits.Bits(96);  // profile, tier and level of the whole stream
+    std::uint32_t present[8] = {};
+    for (std::uint32_t i = 0; i < subLayers; ++i) {
+        present[i] = bits.Bits(2);  // profile present, level present
+    }
+    for (std::uint32_t i = subLayers; subLayers > 0 && i < 8; ++i) {
+        bits.Bits(2);
+    }
+    for (std::uint32_t i = 0; i < subLayers; ++i) {
+        bits.Bits((present[i] & 2u) != 0 ? 88 : 0);
+        bits.Bits((present[i] & 1u) != 0 ? 8 : 0);
+    }
+    bits.Number();  // its own number
+    if (bits.Number() == 3) {
+        bits.Bits(1);  // colour planes coded apart
+    }
+    const std::uint32_t width = bits.Number();
+    const std::uint32_t height = bits.Number();
+    if (bits.Bits(1) != 0) {  // conformance window
+        for (int i = 0; i < 4; ++i) {
+            bits.Number();
+        }
+    }
+    const std::uint32_t lumaBits = bits.Number() + 8;
+    const std::uint32_t chromaBits = bits.Number() + 8;
+    bits.Number();
+    for (std::uint32_t i = bits.Bits(1) != 0 ? 0 : subLayers; i <= subLayers; ++i) {
+        bits.Number();  // picture buffering of each sub-layer
+        bits.Number();
+        bits.Number();
+    }
+    const std::uint32_t log2MinBlock = bits.Number() + 3;
+    const std::uint32_t log2Ctb = log2MinBlock + bits.Number();
+    const std::uint32_t log2MinTransform = bits.Number() + 2;
+    const std::uint32_t log2MaxTransform = log2MinTransform + bits.Number();
+    const std::uint32_t depthInter = bits.Number();
+    const std::uint32_t depthIntra = bits.Number();
+    if (bits.Failed() || log2MinBlock > 16 || log2Ctb > 16 || log2MinTransform > log2Ctb) {
+        return false;
+    }
+    const std::uint32_t minBlock = std::uint32_t{1} << log2MinBlock;
+    return width % minBlock != 0 || height % minBlock != 0 || log2MinTransform > log2MinBlock ||
+           log2MaxTransform > std::min<std::uint32_t>(log2Ctb, 5) || lumaBits > 16 ||
+           chromaBits > 16 || depthInter > log2Ctb - log2MinTransform ||
+           depthIntra > log2Ctb - log2MinTransform;
+}
+
 // The decoded frame as a libheif picture, plane by plane.
 heif_error ToHeifImage(const de265_image* frame, heif_image** out) {
     const de265_chroma chroma = de265_get_chroma_format(frame);
@@ -222,6 +358,11 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
         if (length > bytes.size() - at) {
             return Failed(heif_error_Invalid_input, "a coded unit is cut short");
         }
+        const std::uint8_t* unit = bytes.data() + at;
+        if (length > 2 && (unit[0] >> 1 & 0x3F) == kSequenceParameters &&
+            BreaksSizeRules(unit + 2, length - 2)) {
+            return Damaged(DE265_ERROR_CODED_PARAMETER_OUT_OF_RANGE);
+        }
         if (!de265_isOK(de265_push_NAL(context.get(), bytes.data() + at, static_cast<int>(length),
                                        0, nullptr))) {
             return Failed(heif_error_Memory_allocation_error, "out of memory");
@@ -277,9 +418,25 @@ const heif_decoder_plugin kPlugin = {
     SetStrictDecoding,  // a damaged stream decodes as far as it goes either way
     "tavelo-de265",     //
 };
+#endif
 
 }  // namespace
 
-bool RegisterClearedHevcDecoder() {
-    return heif_register_decoder_plugin(&kPlugin).code == heif_error_Ok;
+bool RegisterClearedHevcDecoder(std::string& error) {
+#if TAVELO_HEVC_PLUGIN_FITS
+    // The library the program runs with may be of another series than the one it was built with.
+    const std::uint32_t running = heif_get_version_number();
+    if ((running & kSeriesMask) != kPluginSeries) {
+        error = Unfit(running);
+        return false;
+    }
+    if (heif_register_decoder_plugin(&kPlugin).code != heif_error_Ok) {
+        error = "HEIC pictures cannot be read: libheif refuses the program's HEVC decoder";
+        return false;
+    }
+    return true;
+#else
+    error = Unfit(LIBHEIF_NUMERIC_VERSION);
+    return false;
+#endif
 }

@@ -10,6 +10,7 @@
 #include <QListWidget>
 
 #include "edit/album_document.h"
+#include "imaging/picture_formats.h"
 #include "panes/album_editor.h"
 #include "panes/picture_path.h"
 #include "platform/registry.h"
@@ -288,7 +289,7 @@ void CImageListPane::OnAddFiles() {
     QFileDialog dialog(this);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    PrepareFileDialog(dialog, kAddFilesFilter, kPictureFolderSetting);
+    PrepareFileDialog(dialog, PictureDialogFilter().c_str(), kPictureFolderSetting);
     if (dialog.exec() != QDialog::Accepted || m_owner == nullptr) {
         return;
     }
