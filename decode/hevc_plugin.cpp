@@ -25,7 +25,6 @@ namespace {
 
 // The series the decoder was written for, as libheif numbers it (major << 24 | minor << 16).
 constexpr std::uint32_t kPluginSeries = 0x010F0000;
-constexpr std::uint32_t kSeriesMask = 0xFFFF0000;
 
 std::string Unfit(std::uint32_t version) {
     const auto series = [](std::uint32_t v) {
@@ -36,6 +35,8 @@ std::string Unfit(std::uint32_t version) {
 }
 
 #if TAVELO_HEVC_PLUGIN_FITS
+
+constexpr std::uint32_t kSeriesMask = 0xFFFF0000;
 
 // Above the built-in HEVC decoder's priority (100), so libheif picks this one.
 constexpr int kPriority = 200;
