@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QBuffer>
 #include <QImage>
@@ -569,6 +570,59 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         EXPECT_FALSE(dib.IsCreated()) << c.path;
     }
     EXPECT_EQ(capture.Stop(), "");
+}
+
+// Run by the test below in a process of its own: writes the pixels of the picture named in
+// TAVELO_DECODE_IN, or why it is refused, to the file named in TAVELO_DECODE_OUT.
+TEST(PictureLoaderChild, DecodeToFile) {
+    const char* in = std::getenv("TAVELO_DECODE_IN");
+    const char* out = std::getenv("TAVELO_DECODE_OUT");
+    if (in == nullptr || out == nullptr) {
+        GTEST_SKIP() << "run by ADamagedHeicGivesTheSameBytesWhateverTheHeapHeld";
+    }
+    CDib dib;
+    std::string error;
+    std::string pixels = Render(in, dib, error) ? "" : "refused: " + error;
+    for (std::int32_t y = 0; y < dib.Height(); ++y) {
+        pixels.append(reinterpret_cast<const char*>(dib.Row(y)), 3 * std::size_t(dib.Width()));
+    }
+    WriteAll(out, pixels);
+}
+
+TEST(PictureLoader, ADamagedHeicGivesTheSameBytesWhateverTheHeapHeld) {
+    // libde265 decodes this file without a warning, though parts of the picture are never
+    // written: what comes of it must be the same in every run, not what the memory held.
+    const std::string damaged =
+        kData + "/../../fuzz/known/heic_libde265_reads_unset_memory_without_warning.heic";
+    const TempDir dir;
+    std::string decoded[2];
+    for (int run = 0; run < 2; ++run) {
+        // Fresh memory filled with another byte each run, by glibc or by AddressSanitizer.
+        const std::string fill = std::to_string(run == 0 ? 0x5A : 0xA5);
+        std::vector<std::string> settings = {
+            "TAVELO_DECODE_IN=" + damaged, "TAVELO_DECODE_OUT=" + dir.File("decoded"),
+            "MALLOC_PERTURB_=" + fill,
+            "ASAN_OPTIONS=malloc_fill_byte=" + fill + ":max_malloc_fill_size=1000000000"};
+        std::vector<char*> environment;
+        for (std::string& setting : settings) {
+            environment.push_back(setting.data());
+        }
+        environment.push_back(nullptr);
+        char filter[] = "--gtest_filter=PictureLoaderChild.DecodeToFile";
+        char* arguments[] = {filter, filter, nullptr};
+        const pid_t child = fork();
+        if (child == 0) {
+            execve("/proc/self/exe", arguments, environment.data());
+            _exit(127);
+        }
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        decoded[run] = Bytes(dir.File("decoded"));
+    }
+    EXPECT_EQ(decoded[0].substr(0, 100),
+              "refused: the picture is damaged: parts of it are never decoded");
+    EXPECT_TRUE(decoded[0] == decoded[1]);
 }
 
 TEST(PictureLoader, AProblemIsFoundOnlyByDecodingTheWholePicture) {
