@@ -1,5 +1,7 @@
 #include "album/album_rules.h"
 
+#include "imaging/picture_formats.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -34,12 +36,15 @@ std::string_view PathExtension(std::string_view path) {
 
 bool HasPictureExtension(std::string_view path) {
     const std::string_view extension = PathExtension(path);
-    return std::any_of(kPictureExtensions.begin(), kPictureExtensions.end(),
-                       [extension](std::string_view accepted) {
-                           return extension.size() == accepted.size() &&
-                                  std::equal(extension.begin(), extension.end(), accepted.begin(),
-                                             [](char a, char b) { return AsciiLower(a) == b; });
-                       });
+    const auto matches = [extension](std::string_view accepted) {
+        return !accepted.empty() && extension.size() == accepted.size() &&
+               std::equal(extension.begin(), extension.end(), accepted.begin(),
+                          [](char a, char b) { return AsciiLower(a) == b; });
+    };
+    return std::any_of(
+        kPictureFormats.begin(), kPictureFormats.end(), [&matches](const CPictureFormat& format) {
+            return std::any_of(format.extensions.begin(), format.extensions.end(), matches);
+        });
 }
 
 std::string PictureTitle(std::string_view path) {

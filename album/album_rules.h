@@ -45,13 +45,9 @@ constexpr bool IsValidSizeLimit(int width, int height) {
            height <= kMaxLimitHeight;
 }
 
-// The picture files an album takes, by the extension of their name, in any case.
-inline constexpr std::array<std::string_view, 8> kPictureExtensions = {
-    ".jpg", ".jpeg", ".bmp", ".gif", ".png", ".webp", ".heic", ".heif"};
-
 // The extension of a path's file name: from its last dot on; empty when it has none.
 std::string_view PathExtension(std::string_view path);
-// True for a path whose extension is one of kPictureExtensions, in any case.
+// True for a path whose extension is one of a picture format the programs read, in any case.
 bool HasPictureExtension(std::string_view path);
 // A new picture's title: its file name without folder and extension, in its own case.
 std::string PictureTitle(std::string_view path);

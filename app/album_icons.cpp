@@ -4,8 +4,8 @@
 #include <QEvent>
 
 #include "album/picture_preparation.h"
+#include "decode/picture_loader.h"
 #include "imaging/dib.h"
-#include "imaging/picture_loader.h"
 
 CAlbumIcons::CAlbumIcons(QObject* parent) : QObject(parent) {
     m_workers.setMaxThreadCount(1);

@@ -14,7 +14,7 @@
 
 #include "album/album_rules.h"
 #include "album/ansi_text.h"
-#include "imaging/drawing.h"
+#include "decode/drawing.h"
 #include "platform/album_file_input.h"
 #include "platform/system_path.h"
 #include "res/resource.h"

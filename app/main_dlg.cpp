@@ -29,7 +29,7 @@
 #include "app/help_pages.h"
 #include "app/picture_check.h"
 #include "app/run_counter.h"
-#include "imaging/picture_loader.h"
+#include "decode/picture_loader.h"
 #include "panes/album_info_pane.h"
 #include "panes/image_list_pane.h"
 #include "panes/preview_pane.h"

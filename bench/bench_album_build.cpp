@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "album/album_build.h"
-#include "imaging/picture_loader.h"
+#include "decode/picture_loader.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "album/file_input.h"
 #include "album/file_output.h"
 #include "album/picture_preparation.h"
+#include "imaging/picture_formats.h"
 #include "platform/system_path.h"
 
 namespace fs = std::filesystem;
@@ -96,9 +97,8 @@ bool CheckPictureFiles(const CAlbum& album, CInputError& error) {
         const std::string& path = album.At(i)->m_sourcePath;
         const QString name = PathFromSystem(path);
         if (!HasPictureExtension(path)) {
-            return Refuse(
-                error, name,
-                QStringLiteral("not a .jpg, .jpeg, .bmp, .gif, .png, .webp, .heic or .heif file"));
+            return Refuse(error, name,
+                          QString::fromStdString("not a " + PictureExtensionList("or") + " file"));
         }
         OpenProblem problem = OpenProblem::None;
         std::uint64_t size = 0;

@@ -18,7 +18,7 @@
 #include "album/ansi_text.h"
 #include "album/file_output.h"
 #include "album/palm_database.h"
-#include "imaging/drawing.h"
+#include "decode/drawing.h"
 #include "platform/album_file_input.h"
 #include "platform/system_path.h"
 

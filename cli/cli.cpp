@@ -18,7 +18,8 @@
 #include "album/picture_preparation.h"
 #include "cli/album_json.h"
 #include "cli/album_report.h"
-#include "imaging/picture_loader.h"
+#include "decode/picture_loader.h"
+#include "imaging/picture_formats.h"
 #include "platform/system_path.h"
 #include "tavelo_version.h"
 
@@ -281,7 +282,7 @@ int Build(const QStringList& arguments, QTextStream& out, QTextStream& err, bool
                        options.noCrop, options.limit, options.offset, options.center});
     parser.addPositionalArgument(
         QStringLiteral("PICTURE"),
-        QStringLiteral("Picture files: JPEG, PNG, GIF, BMP, WebP or HEIC."),
+        QString::fromStdString("Picture files: " + PictureFormatNames("or") + "."),
         QStringLiteral("PICTURE..."));
     if (const auto finished = Parse(parser, arguments, out, err)) {
         return *finished;

@@ -7,20 +7,18 @@ set(CMAKE_AUTORCC ON)
 include(GNUInstallDirs)
 
 set(TAVELO_MEDIA_SOURCES
-  imaging/bmp_reader.cpp imaging/bmp_reader.h
-  imaging/drawing.cpp imaging/drawing.h
-  imaging/exif_orientation.cpp imaging/exif_orientation.h
-  imaging/gif_decoder.cpp imaging/gif_decoder.h
-  imaging/heif_decoder.cpp imaging/heif_decoder.h
-  imaging/hevc_plugin.cpp imaging/hevc_plugin.h
-  imaging/jpeg_decoder.cpp imaging/jpeg_decoder.h
-  imaging/memory_bitmap.cpp imaging/memory_bitmap.h
-  imaging/over_white.h
-  imaging/picture_formats.h
-  imaging/picture_loader.cpp imaging/picture_loader.h
-  imaging/picture_rows.cpp imaging/picture_rows.h
-  imaging/png_decoder.cpp imaging/png_decoder.h
-  imaging/webp_decoder.cpp imaging/webp_decoder.h
+  decode/bmp_reader.cpp decode/bmp_reader.h
+  decode/drawing.cpp decode/drawing.h
+  decode/exif_orientation.cpp decode/exif_orientation.h
+  decode/gif_decoder.cpp decode/gif_decoder.h
+  decode/heif_decoder.cpp decode/heif_decoder.h
+  decode/hevc_plugin.cpp decode/hevc_plugin.h
+  decode/jpeg_decoder.cpp decode/jpeg_decoder.h
+  decode/over_white.h
+  decode/picture_loader.cpp decode/picture_loader.h
+  decode/picture_rows.cpp decode/picture_rows.h
+  decode/png_decoder.cpp decode/png_decoder.h
+  decode/webp_decoder.cpp decode/webp_decoder.h
   platform/album_file_input.cpp platform/album_file_input.h
   platform/install_library.cpp platform/install_library.h
   platform/install_target.cpp platform/install_target.h

@@ -8,8 +8,8 @@
 #include "album/palm_database.h"
 #include "album/picture_preparation.h"
 #include "convert/conversion.h"
+#include "decode/picture_loader.h"
 #include "fuzz/fuzz_input.h"
-#include "imaging/picture_loader.h"
 
 namespace {
 

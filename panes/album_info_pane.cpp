@@ -11,8 +11,8 @@
 
 #include "album/album.h"
 #include "album/album_rules.h"
+#include "decode/drawing.h"
 #include "edit/album_document.h"
-#include "imaging/drawing.h"
 #include "panes/album_editor.h"
 #include "res/resource.h"
 #include "res/string_table.h"

@@ -11,6 +11,7 @@
 #include <QStyle>
 
 #include "edit/album_document.h"
+#include "imaging/picture_formats.h"
 #include "panes/album_editor.h"
 #include "platform/registry.h"
 #include "platform/system_path.h"
@@ -291,7 +292,7 @@ void CImageListPane::OnAddFiles() {
     QFileDialog dialog(this);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    PrepareFileDialog(dialog, kAddFilesFilter, kPictureFolderSetting);
+    PrepareFileDialog(dialog, PictureDialogFilter().c_str(), kPictureFolderSetting);
     if (dialog.exec() != QDialog::Accepted || m_owner == nullptr) {
         return;
     }

@@ -20,12 +20,6 @@ class CImageListPane : public CPaneDialog {
     Q_OBJECT
 public:
     static constexpr int kMaxRows = static_cast<int>(kMaxPictures);
-    // The Add Files dialog's filter, written as description|patterns pairs.
-    static constexpr char kAddFilesFilter[] =
-        "All Readable Image Files|*.jpg;*.jpeg;*.bmp;*.gif;*.png;*.webp;*.heic;*.heif|"
-        "Jpeg File (*.jpg; *.jpeg)|*.jpg;*.jpeg|Gif file (*.gif)|*.gif|Bitmap Files (*.bmp)|*.bmp|"
-        "Png File (*.png)|*.png|WebP File (*.webp)|*.webp|"
-        "Heif File (*.heic; *.heif)|*.heic;*.heif||";
 
     explicit CImageListPane(QWidget* parent = nullptr);
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "imaging/picture_loader.h"
+#include "decode/picture_loader.h"
 
 CPictureCache::CPictureCache(QObject* parent) : QObject(parent), m_thread([this] { Work(); }) {}
 

@@ -1,6 +1,6 @@
 # Tests of the Qt layers: media (loader, platform stand-ins), batch tool, desktop program.
 add_executable(tavelo_media_tests
-  imaging/test_picture_loader.cpp
+  decode/test_picture_loader.cpp
   platform/environment_scope.h
   platform/recording_shell.h
   platform/test_install_library.cpp

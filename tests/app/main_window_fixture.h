@@ -26,8 +26,8 @@
 
 #include "album/picture_preparation.h"
 #include "app/main_dlg.h"
+#include "decode/picture_loader.h"
 #include "edit/album_document.h"
-#include "imaging/picture_loader.h"
 #include "panes/album_info_pane.h"
 #include "panes/image_list_pane.h"
 #include "panes/preview_pane.h"

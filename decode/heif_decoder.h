@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "imaging/picture_rows.h"
+#include "decode/picture_rows.h"
 
 // HEIF files (the HEIC pictures phones take) through libheif: the primary picture, with the
 // turns, mirroring and cropping the file asks for, transparency on white, more than 8 bits a

@@ -1,4 +1,4 @@
-#include "imaging/gif_decoder.h"
+#include "decode/gif_decoder.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,6 +1,7 @@
-#include "imaging/heif_decoder.h"
+#include "decode/heif_decoder.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -8,9 +9,9 @@
 
 #include <libheif/heif.h>
 
+#include "decode/hevc_plugin.h"
+#include "decode/over_white.h"
 #include "imaging/byte_order.h"
-#include "imaging/hevc_plugin.h"
-#include "imaging/over_white.h"
 #include "imaging/picture_formats.h"
 
 namespace {
@@ -26,6 +27,9 @@ const char* const kCutShort = "the file is cut short";
 // The item list and references sit near the start of the metadata box; coded data it may also
 // carry is not needed to tell how the picture is coded.
 constexpr std::size_t kMetaBytesRead = 4 << 20;
+// The most pixels the tiles of a grid picture may hold together: twice those of the largest
+// picture the loader takes (400 MB at 4 bytes a pixel).
+constexpr std::uint64_t kMaxGridPixels = 200'000'000;
 
 // libheif reads the file through these, from the caller's open file.
 struct CHeifInput {
@@ -94,9 +98,16 @@ struct CHeifFile {
 
 // Once per process: libheif registers its decoders and ours for HEVC (and never unregisters
 // them here, since pictures may be decoding on other threads until the program ends).
-bool LibraryReady() {
-    static const bool ready =
-        heif_init(nullptr).code == heif_error_Ok && RegisterClearedHevcDecoder();
+bool LibraryReady(std::string& error) {
+    static std::string failure;
+    static const bool ready = [] {
+        if (heif_init(nullptr).code != heif_error_Ok) {
+            failure = "the HEIF library cannot be started";
+            return false;
+        }
+        return RegisterClearedHevcDecoder(failure);
+    }();
+    error = failure;
     return ready;
 }
 
@@ -194,9 +205,16 @@ std::string ReadMeta(std::FILE* file, std::uint64_t fileSize) {
 
 enum class Coding { Hevc, Av1, Other };
 
+// The primary item: its number, its type, and the items it is put together from.
+struct CPrimaryItem {
+    std::uint32_t id = 0;
+    std::string_view type;
+    std::vector<std::uint32_t> parts;
+};
+
 // How the primary picture is coded, from the item list in `meta`: by its own item type, or by
 // those of the pictures it is put together from, which must be coded themselves.
-Coding PrimaryCoding(std::string_view meta) {
+Coding PrimaryCoding(std::string_view meta, CPrimaryItem& found) {
     TakeVersion(meta);
     std::string_view pitm = Child(meta, "pitm");
     std::string_view iinf = Child(meta, "iinf");
@@ -223,7 +241,9 @@ Coding PrimaryCoding(std::string_view meta) {
         const auto item = types.find(id);
         return item == types.end() ? std::string_view() : item->second;
     };
-    std::vector<std::string_view> coded{typeOf(primary)};
+    found.id = primary;
+    found.type = typeOf(primary);
+    std::vector<std::string_view> coded{found.type};
     if (coded[0] == "grid" || coded[0] == "iden" || coded[0] == "iovl") {
         coded.clear();
         const bool wide = TakeVersion(iref);
@@ -232,7 +252,8 @@ Coding PrimaryCoding(std::string_view meta) {
             if (box == "dimg" && TakeNumber(reference, wide) == primary) {
                 for (std::uint32_t n = TakeNumber(reference, false); n > 0 && !reference.empty();
                      --n) {
-                    coded.push_back(typeOf(TakeNumber(reference, wide)));
+                    found.parts.push_back(TakeNumber(reference, wide));
+                    coded.push_back(typeOf(found.parts.back()));
                 }
             }
         }
@@ -243,6 +264,145 @@ Coding PrimaryCoding(std::string_view meta) {
     }
     return std::find(coded.begin(), coded.end(), "av01") != coded.end() ? Coding::Av1
                                                                         : Coding::Other;
+}
+
+// Takes a big-endian number of `length` bytes (at most 8; 0 gives 0) off the front of `bytes`.
+std::uint64_t TakeSized(std::string_view& bytes, std::size_t length) {
+    if (bytes.size() < length) {
+        bytes = {};
+        return 0;
+    }
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        value = value << 8 | static_cast<std::uint8_t>(bytes[i]);
+    }
+    bytes.remove_prefix(length);
+    return value;
+}
+
+// The first few bytes of item `id`'s data (its first extent), from the location box in `meta`
+// and from the file or the metadata's own data box; empty when they cannot be found.
+std::string ItemStart(std::string_view meta, std::uint32_t id, std::FILE* file,
+                      std::uint64_t fileSize, std::size_t wanted) {
+    std::string_view iloc = Child(meta, "iloc");
+    const auto version = iloc.empty() ? 0 : static_cast<std::uint8_t>(iloc[0]);
+    TakeVersion(iloc);
+    const auto sizes = static_cast<std::uint32_t>(TakeSized(iloc, 2));
+    const std::size_t offsetSize = sizes >> 12;
+    const std::size_t lengthSize = sizes >> 8 & 15;
+    const std::size_t baseSize = sizes >> 4 & 15;
+    const std::size_t indexSize = version >= 1 ? sizes & 15 : 0;
+    if (offsetSize > 8 || lengthSize > 8 || baseSize > 8 || indexSize > 8 || version > 2) {
+        return {};
+    }
+    for (std::uint32_t n = TakeNumber(iloc, version == 2); n > 0 && !iloc.empty(); --n) {
+        const std::uint32_t item = TakeNumber(iloc, version == 2);
+        const std::uint32_t method = version >= 1 ? TakeNumber(iloc, false) & 15 : 0;
+        TakeNumber(iloc, false);  // data reference
+        const std::uint64_t base = TakeSized(iloc, baseSize);
+        const std::uint32_t extents = TakeNumber(iloc, false);
+        for (std::uint32_t e = 0; e < extents && !iloc.empty(); ++e) {
+            TakeSized(iloc, indexSize);
+            const std::uint64_t offset = base + TakeSized(iloc, offsetSize);
+            TakeSized(iloc, lengthSize);
+            if (item != id || e > 0) {
+                continue;
+            }
+            if (method == 1) {  // in the metadata's data box
+                const std::string_view idat = Child(meta, "idat");
+                return offset < idat.size() ? std::string(idat.substr(offset, wanted))
+                                            : std::string();
+            }
+            std::string bytes(wanted, '\0');
+            if (method != 0 || offset >= fileSize || offset > INT64_MAX ||
+                !SeekTo(file, static_cast<std::int64_t>(offset))) {
+                return {};
+            }
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+            return bytes;
+        }
+    }
+    return {};
+}
+
+// The largest stored size (width, height) among `items`, from their properties in `meta`;
+// 0 x 0 when one of them has none.
+std::pair<std::uint64_t, std::uint64_t> LargestSize(std::string_view meta,
+                                                    const std::vector<std::uint32_t>& items) {
+    const std::string_view iprp = Child(meta, "iprp");
+    std::string_view ipco = Child(iprp, "ipco");
+    std::string_view ipma = Child(iprp, "ipma");
+    std::vector<std::string_view> properties;  // the content of each size box; others empty
+    std::string_view type;
+    std::string_view content;
+    while (NextBox(ipco, type, content)) {
+        properties.push_back(type == "ispe" ? content : std::string_view());
+    }
+    const auto version = ipma.empty() ? 0 : static_cast<std::uint8_t>(ipma[0]);
+    const bool wideIndex = ipma.size() >= 4 && (ipma[3] & 1) != 0;
+    TakeVersion(ipma);
+    std::map<std::uint32_t, std::pair<std::uint64_t, std::uint64_t>> sizes;
+    for (std::uint64_t n = TakeSized(ipma, 4); n > 0 && !ipma.empty(); --n) {
+        const std::uint32_t item = TakeNumber(ipma, version >= 1);
+        for (std::uint64_t k = TakeSized(ipma, 1); k > 0 && !ipma.empty(); --k) {
+            const std::uint64_t index =
+                TakeSized(ipma, wideIndex ? 2 : 1) & (wideIndex ? 0x7FFF : 0x7F);
+            if (index >= 1 && index <= properties.size() && properties[index - 1].size() >= 12) {
+                std::string_view ispe = properties[index - 1];
+                TakeVersion(ispe);
+                const std::uint64_t width = TakeSized(ispe, 4);
+                sizes[item] = {width, TakeSized(ispe, 4)};
+            }
+        }
+    }
+    std::pair<std::uint64_t, std::uint64_t> largest{0, 0};
+    for (const std::uint32_t item : items) {
+        const auto size = sizes.find(item);
+        if (size == sizes.end()) {
+            return {0, 0};
+        }
+        largest = {std::max(largest.first, size->second.first),
+                   std::max(largest.second, size->second.second)};
+    }
+    return largest;
+}
+
+// Why a grid picture is refused before any tile is decoded, or nothing. libheif decodes every
+// tile a grid refers to, the same one as often as it is named: a grid may name no more tiles
+// than it has cells, and its tiles may hold no more pixels than whole tiles covering the
+// picture need, nor more than kMaxGridPixels.
+std::string GridProblem(std::string_view meta, const CPrimaryItem& grid, std::FILE* file,
+                        std::uint64_t fileSize) {
+    TakeVersion(meta);
+    const std::string start = ItemStart(meta, grid.id, file, fileSize, 12);
+    std::string_view layout = start;
+    if (layout.size() < 8) {
+        return "the picture is damaged: its grid cannot be read";
+    }
+    const bool wide = (layout[1] & 1) != 0;
+    const std::uint64_t cells =
+        (static_cast<std::uint64_t>(static_cast<std::uint8_t>(layout[2])) + 1) *
+        (static_cast<std::uint8_t>(layout[3]) + 1);
+    layout.remove_prefix(4);
+    // Sides beyond any picture's are cut down so that the products below stay in range;
+    // libheif refuses such sides itself.
+    const auto side = [](std::uint64_t value) { return std::min<std::uint64_t>(value, 1 << 20); };
+    const std::uint64_t width = side(TakeSized(layout, wide ? 4 : 2));
+    const std::uint64_t height = side(TakeSized(layout, wide ? 4 : 2));
+    if (grid.parts.size() > cells) {
+        return "the picture is damaged: its grid names " + std::to_string(grid.parts.size()) +
+               " tiles for " + std::to_string(cells) + " cells";
+    }
+    const auto [storedWidth, storedHeight] = LargestSize(meta, grid.parts);
+    const std::uint64_t tileWidth = side(storedWidth);
+    const std::uint64_t tileHeight = side(storedHeight);
+    const std::uint64_t pixels = grid.parts.size() * tileWidth * tileHeight;
+    if (tileWidth == 0 || tileHeight == 0 || pixels > kMaxGridPixels ||
+        pixels > (width + tileWidth) * (height + tileHeight)) {
+        return "the picture is damaged: its grid's tiles hold " + std::to_string(pixels) +
+               " pixels for a picture of " + std::to_string(width) + " x " + std::to_string(height);
+    }
+    return {};
 }
 
 std::string Failure(const CHeifInput& input, const heif_error& failure) {
@@ -261,8 +421,7 @@ std::string Failure(const CHeifInput& input, const heif_error& failure) {
 }
 
 bool OpenPrimary(std::FILE* file, std::uint64_t fileSize, CHeifFile& heif, std::string& error) {
-    if (!LibraryReady()) {
-        error = "the HEIF library cannot be started";
+    if (!LibraryReady(error)) {
         return false;
     }
     heif.input.file = file;
@@ -287,11 +446,20 @@ bool OpenPrimary(std::FILE* file, std::uint64_t fileSize, CHeifFile& heif, std::
     // libheif decodes other codings too, whatever brand the file starts with; only HEVC is
     // read here. libheif goes on reading the file afterwards, so it gets it back where it was.
     const std::int64_t resume = Position(&heif.input);
-    const Coding coding = PrimaryCoding(ReadMeta(file, fileSize));
+    const std::string meta = ReadMeta(file, fileSize);
+    CPrimaryItem item;
+    const Coding coding = PrimaryCoding(meta, item);
     if (coding != Coding::Hevc) {
         error = std::string("the picture is ") +
-                (coding == Coding::Av1 ? "AVIF" : "HEIF not coded with HEVC") + "; " + kFormatsRead;
+                (coding == Coding::Av1 ? "AVIF" : "HEIF not coded with HEVC") + "; " +
+                FormatsRead();
         return false;
+    }
+    if (item.type == "grid") {
+        error = GridProblem(meta, item, file, fileSize);
+        if (!error.empty()) {
+            return false;
+        }
     }
     if (resume < 0 || !SeekTo(file, resume)) {
         error = "the file cannot be read";

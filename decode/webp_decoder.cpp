@@ -1,4 +1,4 @@
-#include "imaging/webp_decoder.h"
+#include "decode/webp_decoder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,9 +9,9 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include "decode/exif_orientation.h"
+#include "decode/over_white.h"
 #include "imaging/byte_order.h"
-#include "imaging/exif_orientation.h"
-#include "imaging/over_white.h"
 
 namespace {
 
@@ -22,6 +22,9 @@ constexpr std::size_t kStartBytes = 64;
 // The orientation is among the first tags; a camera's thumbnail further on is not needed.
 constexpr std::uint32_t kMaxExifBytes = 64 * 1024;
 constexpr std::uint8_t kExifStart[] = {'E', 'x', 'i', 'f', 0, 0};
+// The EXIF chunk follows the picture's few chunks (or an animation's frames); a file of empty
+// chunks would otherwise cost a read every 8 bytes.
+constexpr int kMaxChunksWalked = 1 << 16;
 
 const char* const kCutShort = "the file is cut short";
 
@@ -63,7 +66,9 @@ bool FormLength(const std::uint8_t* start, std::uint64_t fileSize, std::uint64_t
 int FindOrientation(std::FILE* file, std::uint64_t formLength) {
     std::uint64_t at = kFileHeaderBytes;
     std::uint8_t chunk[kChunkHeaderBytes];
-    while (at + kChunkHeaderBytes <= formLength && ReadAt(file, at, chunk, sizeof chunk)) {
+    for (int walked = 0; walked < kMaxChunksWalked && at + kChunkHeaderBytes <= formLength &&
+                         ReadAt(file, at, chunk, sizeof chunk);
+         ++walked) {
         const std::uint32_t size = LoadLittleEndian32(chunk + 4);
         if (std::memcmp(chunk, "EXIF", 4) == 0) {
             const std::uint32_t kept =

@@ -1,4 +1,4 @@
-#include "imaging/picture_loader.h"
+#include "decode/picture_loader.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,13 +6,13 @@
 #include <string_view>
 
 #include "album/file_input.h"
-#include "imaging/bmp_reader.h"
-#include "imaging/gif_decoder.h"
-#include "imaging/heif_decoder.h"
-#include "imaging/jpeg_decoder.h"
+#include "decode/bmp_reader.h"
+#include "decode/gif_decoder.h"
+#include "decode/heif_decoder.h"
+#include "decode/jpeg_decoder.h"
+#include "decode/png_decoder.h"
+#include "decode/webp_decoder.h"
 #include "imaging/picture_formats.h"
-#include "imaging/png_decoder.h"
-#include "imaging/webp_decoder.h"
 
 namespace {
 
@@ -24,8 +24,6 @@ std::string_view Part(std::string_view bytes, std::size_t at, std::size_t count)
 constexpr std::int64_t kBytesPerDecodedPixel = 4;
 constexpr std::size_t kSignatureBytes = 12;
 
-const char* const kNotAPicture =
-    "not a picture this program can read (JPEG, PNG, GIF, BMP, WebP or HEIC)";
 // The brands a HEIF file names first when it holds HEVC pictures, or pictures of any coding.
 constexpr std::string_view kHeifBrands[] = {"heic", "heix", "heim", "heis", "hevc",
                                             "hevx", "hevm", "hevs", "mif1", "msf1"};
@@ -126,8 +124,16 @@ bool CPictureLoader::Open(const std::string& path) {
         format = Format::Heif;
     } else {
         const char* kind = ForeignKind(signature);
-        m_error = kind == nullptr ? kNotAPicture
-                                  : std::string("the picture is ") + kind + "; " + kFormatsRead;
+        m_error = kind == nullptr
+                      ? "not a picture this program can read (" + PictureFormatNames("or") + ")"
+                      : std::string("the picture is ") + kind + "; " + FormatsRead();
+        return false;
+    }
+    // libwebp decodes from the whole file in memory.
+    if (format == Format::Webp && fileSize > std::uint64_t{kAllocationLimitMb} * 1024 * 1024) {
+        m_error = "the file is " + std::to_string(fileSize >> 20) +
+                  " MB, more than the decoder's memory limit of " +
+                  std::to_string(kAllocationLimitMb) + " MB allows";
         return false;
     }
     std::rewind(file.get());

@@ -1,4 +1,4 @@
-#include "imaging/exif_orientation.h"
+#include "decode/exif_orientation.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "imaging/picture_rows.h"
+#include "decode/picture_rows.h"
 
 // PNG files through libpng: every colour type and depth, interlaced or not; transparency (an
 // alpha channel or a transparent colour) on white, 16-bit samples rounded to 8 bits. Nothing

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "album/album_build.h"
+#include "decode/picture_rows.h"
 #include "imaging/dib.h"
-#include "imaging/picture_rows.h"
 
 // Opens a JPEG, PNG, GIF (first frame), BMP, WebP (first frame) or HEIF (HEIC) file, told
 // apart by its content, and renders it into a 24-bit CDib of its natural (decoded) size,

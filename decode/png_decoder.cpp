@@ -1,4 +1,4 @@
-#include "imaging/png_decoder.h"
+#include "decode/png_decoder.h"
 
 #include <csetjmp>
 #include <cstdint>
@@ -9,8 +9,8 @@
 
 #include <png.h>
 
-#include "imaging/exif_orientation.h"
-#include "imaging/over_white.h"
+#include "decode/exif_orientation.h"
+#include "decode/over_white.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "imaging/jpeg_decoder.h"
+#include "decode/jpeg_decoder.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -12,7 +12,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "imaging/exif_orientation.h"
+#include "decode/exif_orientation.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "imaging/bmp_reader.h"
+#include "decode/bmp_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -386,7 +386,8 @@ private:
 };
 
 // RLE8 and RLE4. Pixels the data moves past (with a delta or an early end of line) are left
-// undrawn, that is white; data that ends before the last row is reached is a file cut short.
+// undrawn, that is white. Data that runs out before the last row is reached is a file cut
+// short; an end-of-bitmap code before it is a bitmap that ends early, and said so.
 bool DecodeRle(std::FILE* file, const CBmpLayout& layout, const CBmpColours& colours,
                CPictureRows& rows, std::string& error) {
     constexpr int kUndrawn = -1;
@@ -485,7 +486,8 @@ bool DecodeRle(std::FILE* file, const CBmpLayout& layout, const CBmpColours& col
         return false;
     }
     if (!complete) {
-        error = kCutShort;
+        error = ended ? "the compressed pixels end before the last row (end-of-bitmap code)"
+                      : kCutShort;
         return false;
     }
     return true;

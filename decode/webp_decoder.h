@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "imaging/picture_rows.h"
+#include "decode/picture_rows.h"
 
 // WebP files through libwebp: lossy and lossless, transparency on white, and of an animation
 // the first frame on its canvas. Nothing is printed; libwebp's status codes become `error`.

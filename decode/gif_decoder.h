@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "imaging/picture_rows.h"
+#include "decode/picture_rows.h"
 
 // GIF files through giflib: the first frame on its logical screen, transparent pixels and the
 // parts of the screen the frame leaves uncovered white. Nothing is printed; giflib's error

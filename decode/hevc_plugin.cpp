@@ -1,5 +1,6 @@
-#include "imaging/hevc_plugin.h"
+#include "decode/hevc_plugin.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,8 +12,31 @@
 #include <libde265/de265.h>
 #include <libheif/heif.h>
 #include <libheif/heif_plugin.h>
+#include <libheif/heif_version.h>
+
+// The decoder below fills libheif's plugin interface as the 1.15 series defines it (interface
+// version 3, its fields in that order). Another series may order or read them otherwise, so
+// there the decoder is left out and HEIC pictures are refused rather than decoded by a
+// plugin libheif would misread.
+#define TAVELO_HEVC_PLUGIN_FITS \
+    (LIBHEIF_NUMERIC_VERSION >= 0x010F0000 && LIBHEIF_NUMERIC_VERSION < 0x01100000)
 
 namespace {
+
+// The series the decoder was written for, as libheif numbers it (major << 24 | minor << 16).
+constexpr std::uint32_t kPluginSeries = 0x010F0000;
+
+std::string Unfit(std::uint32_t version) {
+    const auto series = [](std::uint32_t v) {
+        return std::to_string(v >> 24) + "." + std::to_string((v >> 16) & 0xFF);
+    };
+    return "HEIC pictures cannot be read: the program's HEVC decoder is made for libheif " +
+           series(kPluginSeries) + ", and libheif " + series(version) + " is in use";
+}
+
+#if TAVELO_HEVC_PLUGIN_FITS
+
+constexpr std::uint32_t kSeriesMask = 0xFFFF0000;
 
 // Above the built-in HEVC decoder's priority (100), so libheif picks this one.
 constexpr int kPriority = 200;
@@ -49,7 +73,7 @@ struct CFramePlanes {
 // frame's planes travel as the user data of its first plane, to be released with the frame.
 // (A template so that the frame layout's type is named by the decoder's own declaration.)
 template <typename Layout>
-int GetClearedBuffer(de265_decoder_context*, Layout* layout, de265_image* image, void*) {
+int GetClearedBuffer(de265_decoder_context*, Layout* layout, de265_image* image, void* fill) {
     const de265_chroma chroma = de265_get_chroma_format(image);
     if (layout->width <= 0 || layout->height <= 0 || layout->alignment <= 0 ||
         layout->alignment > 4096 || chroma < de265_chroma_mono || chroma > de265_chroma_444) {
@@ -77,7 +101,7 @@ int GetClearedBuffer(de265_decoder_context*, Layout* layout, de265_image* image,
         if (frame->planes[c] == nullptr) {
             return 0;
         }
-        std::memset(frame->planes[c], 0, bytes);
+        std::memset(frame->planes[c], *static_cast<const std::uint8_t*>(fill), bytes);
         strides[c] = static_cast<int>(stride);
     }
     for (int c = 0; c < planes; ++c) {
@@ -139,6 +163,119 @@ struct CContextFreer {
     void operator()(de265_decoder_context* context) const { de265_free_decoder(context); }
 };
 
+// Reads the bits of a coded unit's payload, skipping the bytes the coder inserted so that
+// no start code appears (0 0 3 stands for 0 0). Past the end it gives zeros and says so.
+class CBitReader {
+public:
+    CBitReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+
+    bool Failed() const { return m_failed; }
+
+    std::uint32_t Bits(int count) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < count; ++i) {
+            value = value << 1 | Bit();
+        }
+        return value;
+    }
+
+    // An unsigned exponential-Golomb number; 32 or more leading zeros are damage.
+    std::uint32_t Number() {
+        int zeros = 0;
+        while (Bit() == 0 && !m_failed) {
+            if (++zeros == 32) {
+                m_failed = true;
+                return 0;
+            }
+        }
+        return (std::uint32_t{1} << zeros) - 1 + Bits(zeros);
+    }
+
+private:
+    std::uint32_t Bit() {
+        if (m_bit == 0) {
+            if (m_zeros >= 2 && m_at < m_size && m_data[m_at] == 3) {
+                ++m_at;
+                m_zeros = 0;
+            }
+            if (m_at >= m_size) {
+                m_failed = true;
+                return 0;
+            }
+            m_byte = m_data[m_at++];
+            m_zeros = m_byte == 0 ? m_zeros + 1 : 0;
+            m_bit = 8;
+        }
+        --m_bit;
+        return (m_byte >> m_bit) & 1u;
+    }
+
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+    std::uint8_t m_byte = 0;
+    int m_bit = 0;
+    int m_zeros = 0;
+    bool m_failed = false;
+};
+
+constexpr int kSequenceParameters = 33;  // the coded unit type of a sequence parameter set
+
+// Whether a sequence parameter set (after its two-byte unit header) breaks one of the rules
+// that libde265 checks by printing to stderr. Such a set is refused here, before libde265 sees
+// it; what cannot be read here is left to libde265, which refuses that without a word.
+bool BreaksSizeRules(const std::uint8_t* data, std::size_t size) {
+    CBitReader bits(data, size);
+    bits.Bits(4);  // video parameter set
+    const std::uint32_t subLayers = bits.Bits(3);
+    bits.Bits(1);
+    bits.Bits(96);  // profile, tier and level of the whole stream
+    std::uint32_t present[8] = {};
+    for (std::uint32_t i = 0; i < subLayers; ++i) {
+        present[i] = bits.Bits(2);  // profile present, level present
+    }
+    for (std::uint32_t i = subLayers; subLayers > 0 && i < 8; ++i) {
+        bits.Bits(2);
+    }
+    for (std::uint32_t i = 0; i < subLayers; ++i) {
+        bits.Bits((present[i] & 2u) != 0 ? 88 : 0);
+        bits.Bits((present[i] & 1u) != 0 ? 8 : 0);
+    }
+    bits.Number();  // its own number
+    if (bits.Number() == 3) {
+        bits.Bits(1);  // colour planes coded apart
+    }
+    const std::uint32_t width = bits.Number();
+    const std::uint32_t height = bits.Number();
+    if (bits.Bits(1) != 0) {  // conformance window
+        for (int i = 0; i < 4; ++i) {
+            bits.Number();
+        }
+    }
+    const std::uint32_t lumaBits = bits.Number() + 8;
+    const std::uint32_t chromaBits = bits.Number() + 8;
+    bits.Number();
+    for (std::uint32_t i = bits.Bits(1) != 0 ? 0 : subLayers; i <= subLayers; ++i) {
+        bits.Number();  // picture buffering of each sub-layer
+        bits.Number();
+        bits.Number();
+    }
+    const std::uint32_t log2MinBlock = bits.Number() + 3;
+    const std::uint32_t log2Ctb = log2MinBlock + bits.Number();
+    const std::uint32_t log2MinTransform = bits.Number() + 2;
+    const std::uint32_t log2MaxTransform = log2MinTransform + bits.Number();
+    const std::uint32_t depthInter = bits.Number();
+    const std::uint32_t depthIntra = bits.Number();
+    if (bits.Failed() || log2MinBlock > 16 || log2Ctb > 16 || log2MinTransform > log2Ctb) {
+        return false;
+    }
+    const std::uint32_t minBlock = std::uint32_t{1} << log2MinBlock;
+    return width % minBlock != 0 || height % minBlock != 0 || log2MinTransform > log2MinBlock ||
+           log2MaxTransform > std::min<std::uint32_t>(log2Ctb, 5) || lumaBits > 16 ||
+           chromaBits > 16 || depthInter > log2Ctb - log2MinTransform ||
+           depthIntra > log2Ctb - log2MinTransform;
+}
+
 // The decoded frame as a libheif picture, plane by plane.
 heif_error ToHeifImage(const de265_image* frame, heif_image** out) {
     const de265_chroma chroma = de265_get_chroma_format(frame);
@@ -197,20 +334,24 @@ heif_error ToHeifImage(const de265_image* frame, heif_image** out) {
     return Ok();
 }
 
-heif_error DecodeImage(void* decoder, heif_image** out) {
+// Decodes the stream once, into frames whose every byte starts as `fill`; `filtered`: with the
+// in-loop filters, as the picture is meant to be seen.
+heif_error DecodeOnce(const std::vector<std::uint8_t>& bytes, std::uint8_t fill, bool filtered,
+                      heif_image** out) {
     *out = nullptr;
     const std::unique_ptr<de265_decoder_context, CContextFreer> context(de265_new_decoder());
     if (!context) {
         return Failed(heif_error_Memory_allocation_error, "out of memory");
     }
     de265_image_allocation cleared{GetClearedBuffer, ReleaseBuffer};
-    de265_set_image_allocation_functions(context.get(), &cleared, nullptr);
+    de265_set_image_allocation_functions(context.get(), &cleared, &fill);
+    de265_set_parameter_bool(context.get(), DE265_DECODER_PARAM_DISABLE_DEBLOCKING, !filtered);
+    de265_set_parameter_bool(context.get(), DE265_DECODER_PARAM_DISABLE_SAO, !filtered);
     // A picture libde265 knows to be faulty is not given out, and one whose stream carries a
-    // checksum of its pixels is held to it.
+    // checksum of its pixels is held to it (which only the filtered picture can meet).
     de265_set_parameter_bool(context.get(), DE265_DECODER_PARAM_SUPPRESS_FAULTY_PICTURES, 1);
-    de265_set_parameter_bool(context.get(), DE265_DECODER_PARAM_BOOL_SEI_CHECK_HASH, 1);
+    de265_set_parameter_bool(context.get(), DE265_DECODER_PARAM_BOOL_SEI_CHECK_HASH, filtered);
 
-    const std::vector<std::uint8_t>& bytes = static_cast<CHevcDecoder*>(decoder)->data;
     for (std::size_t at = 0; at < bytes.size();) {
         if (bytes.size() - at < 4) {
             return Failed(heif_error_Invalid_input, "a coded unit is cut short");
@@ -221,6 +362,11 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
         at += 4;
         if (length > bytes.size() - at) {
             return Failed(heif_error_Invalid_input, "a coded unit is cut short");
+        }
+        const std::uint8_t* unit = bytes.data() + at;
+        if (length > 2 && (unit[0] >> 1 & 0x3F) == kSequenceParameters &&
+            BreaksSizeRules(unit + 2, length - 2)) {
+            return Damaged(DE265_ERROR_CODED_PARAMETER_OUT_OF_RANGE);
         }
         if (!de265_isOK(de265_push_NAL(context.get(), bytes.data() + at, static_cast<int>(length),
                                        0, nullptr))) {
@@ -262,6 +408,65 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
     return Ok();
 }
 
+bool SamePlanes(const heif_image* a, const heif_image* b) {
+    for (const heif_channel channel : {heif_channel_Y, heif_channel_Cb, heif_channel_Cr}) {
+        if (heif_image_has_channel(a, channel) == 0 || heif_image_has_channel(b, channel) == 0) {
+            if (heif_image_has_channel(a, channel) != heif_image_has_channel(b, channel)) {
+                return false;
+            }
+            continue;
+        }
+        const int width = heif_image_get_width(a, channel);
+        const int height = heif_image_get_height(a, channel);
+        const int bits = heif_image_get_bits_per_pixel(a, channel);
+        if (width != heif_image_get_width(b, channel) ||
+            height != heif_image_get_height(b, channel) ||
+            bits != heif_image_get_bits_per_pixel(b, channel) || width < 0 || bits < 0) {
+            return false;
+        }
+        int strideA = 0;
+        int strideB = 0;
+        const std::uint8_t* rowA = heif_image_get_plane_readonly(a, channel, &strideA);
+        const std::uint8_t* rowB = heif_image_get_plane_readonly(b, channel, &strideB);
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * ((bits + 7) / 8);
+        for (int y = 0; y < height; ++y, rowA += strideA, rowB += strideB) {
+            if (std::memcmp(rowA, rowB, rowBytes) != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+struct CImageReleaser {
+    void operator()(heif_image* image) const { heif_image_release(image); }
+};
+
+// Damaged data can end a slice early without a word from libde265, leaving blocks of the
+// frame undecoded; its edge filter then works those blocks from memory it never set, so the
+// pixels differ from run to run. Such a stream is found by decoding it unfiltered into frames
+// that start as 0x00 and as 0xFF: where any sample differs, something was never decoded.
+heif_error DecodeImage(void* decoder, heif_image** out) {
+    *out = nullptr;
+    const std::vector<std::uint8_t>& bytes = static_cast<CHevcDecoder*>(decoder)->data;
+    heif_image* decoded = nullptr;
+    heif_error error = DecodeOnce(bytes, 0x00, false, &decoded);
+    const std::unique_ptr<heif_image, CImageReleaser> dark(decoded);
+    if (error.code != heif_error_Ok) {
+        return error;
+    }
+    error = DecodeOnce(bytes, 0xFF, false, &decoded);
+    const std::unique_ptr<heif_image, CImageReleaser> light(decoded);
+    if (error.code != heif_error_Ok) {
+        return error;
+    }
+    if (!SamePlanes(dark.get(), light.get())) {
+        return Failed(heif_error_Decoder_plugin_error,
+                      "the picture is damaged: parts of it are never decoded");
+    }
+    return DecodeOnce(bytes, 0x00, true, out);
+}
+
 void SetStrictDecoding(void*, int) {}
 
 const heif_decoder_plugin kPlugin = {
@@ -277,9 +482,25 @@ const heif_decoder_plugin kPlugin = {
     SetStrictDecoding,  // a damaged stream decodes as far as it goes either way
     "tavelo-de265",     //
 };
+#endif
 
 }  // namespace
 
-bool RegisterClearedHevcDecoder() {
-    return heif_register_decoder_plugin(&kPlugin).code == heif_error_Ok;
+bool RegisterClearedHevcDecoder(std::string& error) {
+#if TAVELO_HEVC_PLUGIN_FITS
+    // The library the program runs with may be of another series than the one it was built with.
+    const std::uint32_t running = heif_get_version_number();
+    if ((running & kSeriesMask) != kPluginSeries) {
+        error = Unfit(running);
+        return false;
+    }
+    if (heif_register_decoder_plugin(&kPlugin).code != heif_error_Ok) {
+        error = "HEIC pictures cannot be read: libheif refuses the program's HEVC decoder";
+        return false;
+    }
+    return true;
+#else
+    error = Unfit(LIBHEIF_NUMERIC_VERSION);
+    return false;
+#endif
 }

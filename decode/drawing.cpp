@@ -1,4 +1,4 @@
-#include "imaging/drawing.h"
+#include "decode/drawing.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "imaging/picture_rows.h"
+#include "decode/picture_rows.h"
 
 // JPEG files through libjpeg-turbo: baseline, progressive and arithmetic-coded; grey, colour
 // and CMYK. Nothing is printed; every complaint of the library becomes `error`.

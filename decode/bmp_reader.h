@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "imaging/picture_rows.h"
+#include "decode/picture_rows.h"
 
 // BMP files, read here rather than by a library: the format is small, and the readers at hand
 // accept pixel data shorter than the header promises and leave the missing pixels as whatever

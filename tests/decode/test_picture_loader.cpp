@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QBuffer>
 #include <QImage>
@@ -9,9 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "album/picture_preparation.h"
-#include "imaging/picture_loader.h"
+#include "decode/picture_loader.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -341,6 +343,23 @@ TEST(PictureLoader, CompleteFilesLoadUprightInTheirColours) {
     ExpectWantedRowsEqual(whole, cut, std::vector<bool>(480, true), "progressive without end");
 }
 
+TEST(PictureLoader, AGridPictureIsPutTogetherFromItsTiles) {
+    // A 1 x 2 grid whose cells both show the one tile of the 64 x 48 picture beside it.
+    CDib single;
+    CDib grid;
+    std::string error;
+    ASSERT_TRUE(Render(kData + "/heic_with_pixel_checksum.heic", single, error)) << error;
+    ASSERT_TRUE(Render(kData + "/heic_grid_one_tile_in_both_cells.heic", grid, error)) << error;
+    ASSERT_EQ(grid.Width(), 128);
+    ASSERT_EQ(grid.Height(), 48);
+    for (std::int32_t y = 0; y < 48; ++y) {
+        for (std::int32_t x = 0; x < 64; ++x) {
+            ASSERT_EQ(PixelAt(grid, x, y), PixelAt(single, x, y)) << x << ", " << y;
+            ASSERT_EQ(PixelAt(grid, 64 + x, y), PixelAt(single, x, y)) << x << ", " << y;
+        }
+    }
+}
+
 TEST(PictureLoader, TransparencyLiesOnWhiteInEveryFormatThatHasIt) {
     // 16 x 12: the left half dark red, more opaque row by row (23 a row), the right half blue;
     // as colours, and as a palette with opacities.
@@ -526,7 +545,7 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {kData + "/bmp_cut_short.bmp", "cut short"},
         {kData + "/bmp_pixels_past_end.bmp", "cut short"},
         {kData + "/bmp_rle8_cut_short.bmp", "cut short"},
-        {kData + "/bmp_rle8_only_end_of_bitmap.bmp", "cut short"},
+        {kData + "/bmp_rle8_only_end_of_bitmap.bmp", "end before the last row"},
         {kData + "/bmp_16bit_masks_all_zero.bmp", "masks"},
         {dir.File("png_cut.png"), "cut short"},
         {dir.File("png_checksum_wrong.png"), "CRC"},
@@ -537,6 +556,9 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         {dir.File("heic_cut.heic"), "cut short"},
         {kData + "/avif_with_heif_brand.heic", "AVIF"},
         {kData + "/heic_damaged_slice_reads_unset_memory.heic", "damaged"},
+        {kData + "/heic_sps_width_not_whole_coding_blocks.heic", "damaged"},
+        {kData + "/heic_grid_961_tiles_for_2_cells.heic", "names 961 tiles for 2 cells"},
+        {kData + "/heic_grid_961_tiles_for_a_64x48_picture.heic", "tiles hold 3936256 pixels"},
         {dir.File("heic_checksum_wrong.heic"), "damaged: image checksum mismatch"},
     };
     CStderrCapture capture;
@@ -548,6 +570,59 @@ TEST(PictureLoader, RefusesDamagedAndForeignFilesWithAReasonAndPrintsNothing) {
         EXPECT_FALSE(dib.IsCreated()) << c.path;
     }
     EXPECT_EQ(capture.Stop(), "");
+}
+
+// Run by the test below in a process of its own: writes the pixels of the picture named in
+// TAVELO_DECODE_IN, or why it is refused, to the file named in TAVELO_DECODE_OUT.
+TEST(PictureLoaderChild, DecodeToFile) {
+    const char* in = std::getenv("TAVELO_DECODE_IN");
+    const char* out = std::getenv("TAVELO_DECODE_OUT");
+    if (in == nullptr || out == nullptr) {
+        GTEST_SKIP() << "run by ADamagedHeicGivesTheSameBytesWhateverTheHeapHeld";
+    }
+    CDib dib;
+    std::string error;
+    std::string pixels = Render(in, dib, error) ? "" : "refused: " + error;
+    for (std::int32_t y = 0; y < dib.Height(); ++y) {
+        pixels.append(reinterpret_cast<const char*>(dib.Row(y)), 3 * std::size_t(dib.Width()));
+    }
+    WriteAll(out, pixels);
+}
+
+TEST(PictureLoader, ADamagedHeicGivesTheSameBytesWhateverTheHeapHeld) {
+    // libde265 decodes this file without a warning, though parts of the picture are never
+    // written: what comes of it must be the same in every run, not what the memory held.
+    const std::string damaged =
+        kData + "/../../fuzz/known/heic_libde265_reads_unset_memory_without_warning.heic";
+    const TempDir dir;
+    std::string decoded[2];
+    for (int run = 0; run < 2; ++run) {
+        // Fresh memory filled with another byte each run, by glibc or by AddressSanitizer.
+        const std::string fill = std::to_string(run == 0 ? 0x5A : 0xA5);
+        std::vector<std::string> settings = {
+            "TAVELO_DECODE_IN=" + damaged, "TAVELO_DECODE_OUT=" + dir.File("decoded"),
+            "MALLOC_PERTURB_=" + fill,
+            "ASAN_OPTIONS=malloc_fill_byte=" + fill + ":max_malloc_fill_size=1000000000"};
+        std::vector<char*> environment;
+        for (std::string& setting : settings) {
+            environment.push_back(setting.data());
+        }
+        environment.push_back(nullptr);
+        char filter[] = "--gtest_filter=PictureLoaderChild.DecodeToFile";
+        char* arguments[] = {filter, filter, nullptr};
+        const pid_t child = fork();
+        if (child == 0) {
+            execve("/proc/self/exe", arguments, environment.data());
+            _exit(127);
+        }
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        decoded[run] = Bytes(dir.File("decoded"));
+    }
+    EXPECT_EQ(decoded[0].substr(0, 100),
+              "refused: the picture is damaged: parts of it are never decoded");
+    EXPECT_TRUE(decoded[0] == decoded[1]);
 }
 
 TEST(PictureLoader, AProblemIsFoundOnlyByDecodingTheWholePicture) {
@@ -580,6 +655,10 @@ TEST(PictureLoader, RefusesOversizedPicturesFromTheHeaderAlone) {
     // An extended WebP's canvas chunk alone: the sides less one, 24 bits each.
     WriteAll(dir.File("wide.webp"),
              std::string("RIFF\x16\0\0\0WEBPVP8X\x0A\0\0\0\0\0\0\0\x3F\x9C\0\x01\0\0", 30));
+    // A 2 x 2 WebP whose form fills 401 MB (with nothing in it, so the file costs no disk).
+    WriteAll(dir.File("big.webp"),
+             std::string("RIFF\xF8\xFF\x0F\x19WEBPVP8X\x0A\0\0\0\0\0\0\0\x01\0\0\x01\0\0", 30));
+    std::filesystem::resize_file(dir.File("big.webp"), std::uintmax_t{401} << 20);
     // A real HEIC's stored size, on its side as before: 40000 wide once upright.
     std::string heic = Bytes(kData + "/heic_turned_by_irot_exif_orientation_6_too.heic");
     WriteAll(dir.File("wide.heic"),
@@ -592,6 +671,7 @@ TEST(PictureLoader, RefusesOversizedPicturesFromTheHeaderAlone) {
                  {"huge.bmp", "memory limit"},
                  {"huge.png", "memory limit"},
                  {"wide.webp", "40000 x 2 pixels; at most 32767"},
+                 {"big.webp", "401 MB, more than the decoder's memory limit"},
                  {"wide.heic", "40000 x 2 pixels; at most 32767"}};
     for (const auto& c : cases) {
         CPictureLoader loader;

@@ -1,4 +1,4 @@
-#include "imaging/picture_rows.h"
+#include "decode/picture_rows.h"
 
 #include <sys/mman.h>
 
