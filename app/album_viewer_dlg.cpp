@@ -76,8 +76,10 @@ CAlbumViewerDlg::CAlbumViewerDlg(QWidget* parent) : QDialog(parent) {
     m_list = new QListWidget(this);
     m_list->setIconSize(QSize(kThumbnailSide, kThumbnailSide));
     m_list->setMinimumWidth(240);
+    // A title longer than the list is wide ends in "...", rather than widening the rows.
     m_list->setTextElideMode(Qt::ElideRight);
     m_list->setWordWrap(false);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_picture = new QLabel;
     m_picture->setAlignment(Qt::AlignCenter);
     m_view = new QScrollArea(this);

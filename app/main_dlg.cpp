@@ -159,6 +159,8 @@ void CMainDlg::OnInitDialog() {
     for (qsizetype i = 1; i < order.size(); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
     }
+    // An empty window starts at Add Files..., never in a text box.
+    m_imageList->AddButton()->setFocus(Qt::OtherFocusReason);
 
     // The window may grow: the picture list takes the room, what lies right of it and below it
     // moves along.
