@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include <QDir>
+#include <QDrag>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -35,6 +36,25 @@ private:
     bool m_was;
 };
 
+// The picture list. A row dragged to a new place stays where it is until it is dropped, with
+// the line where it will go; no copy of it follows the mouse over the rows it passes.
+class CPictureList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    void startDrag(Qt::DropActions actions) override {
+        const QModelIndexList rows = selectedIndexes();
+        if (rows.isEmpty()) {
+            return;
+        }
+        auto* drag = new QDrag(this);
+        drag->setMimeData(model()->mimeData(rows));
+        // The drop moves the row itself; nothing is taken away here afterwards.
+        drag->exec(actions, Qt::MoveAction);
+    }
+};
+
 // Where a row stands once the row at `from` has moved to `to`.
 int RowAfterMove(int row, int from, int to) {
     if (row == from) {
@@ -59,6 +79,11 @@ QWidget* CImageListPane::CreateControl(const CControlTemplate& control) {
         case IDC_DELETE:
         case IDC_SET_ICON:
             return new CToolTipButton(QString::fromUtf8(control.text), this);
+        case IDC_IMAGE_LIST: {
+            auto* list = new CPictureList(this);
+            SetUpList(*list, control);
+            return list;
+        }
         default:
             return CPaneDialog::CreateControl(control);
     }

@@ -98,18 +98,26 @@ QWidget* MakeFrame(QWidget* parent) {
 
 QWidget* MakeList(const CControlTemplate& control, QWidget* parent) {
     auto* list = new QListWidget(parent);
-    list->setSelectionMode(Has(control.style, ControlStyle::kSingleSelection)
-                               ? QAbstractItemView::SingleSelection
-                               : QAbstractItemView::ExtendedSelection);
-    list->setWordWrap(!Has(control.style, ControlStyle::kNoLabelWrap));
-    list->setUniformItemSizes(true);
-    list->setTextElideMode(Qt::ElideRight);
-    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    if (!Has(control.style, ControlStyle::kBorder)) {
-        list->setFrameShape(QFrame::NoFrame);
-    }
+    SetUpList(*list, control);
     return list;
 }
+
+}  // namespace
+
+void SetUpList(QListWidget& list, const CControlTemplate& control) {
+    list.setSelectionMode(Has(control.style, ControlStyle::kSingleSelection)
+                              ? QAbstractItemView::SingleSelection
+                              : QAbstractItemView::ExtendedSelection);
+    list.setWordWrap(!Has(control.style, ControlStyle::kNoLabelWrap));
+    list.setUniformItemSizes(true);
+    list.setTextElideMode(Qt::ElideRight);
+    list.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    if (!Has(control.style, ControlStyle::kBorder)) {
+        list.setFrameShape(QFrame::NoFrame);
+    }
+}
+
+namespace {
 
 QWidget* MakeStandardControl(const CControlTemplate& control, QWidget* parent) {
     const Qt::Orientation orientation =

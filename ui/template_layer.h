@@ -11,6 +11,7 @@
 
 #include "res/dialog_template.h"
 
+class QListWidget;
 class QStyle;
 
 // Horizontal and vertical dialog base units: a dialog unit is a quarter of cx across and an
@@ -41,6 +42,10 @@ QString VisibleText(const char* text);
 // The pixels a control needs to show all of its text with the control's own margins; an
 // empty size for controls without text.
 QSize TextNeed(const CControlTemplate& control, const QFont& font, const QStyle& style);
+
+// Gives a list the look and selection its template asks for; a dialog that makes a list of
+// its own class calls it.
+void SetUpList(QListWidget& list, const CControlTemplate& control);
 
 // The base units every dialog uses: the dialog font's, raised where the text of some control
 // of some template would not fit its rectangle with them. One set for all templates keeps the
