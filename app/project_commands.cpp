@@ -13,6 +13,7 @@
 #include "album/album_project.h"
 #include "album/file_input.h"
 #include "album/file_output.h"
+#include "album/project_pictures.h"
 #include "app/album_file_commands.h"
 #include "app/album_icons.h"
 #include "edit/album_document.h"
@@ -73,11 +74,20 @@ bool CProjectCommands::Open(const QString& path) {
     std::string problem;
     CAlbum opened;
     const std::string folder = std::filesystem::absolute(file).parent_path().string();
+    std::string refused;
+    QString why;
     if (!ReadProjectText(file, text, problem) || !ReadAlbumProject(text, folder, opened, problem)) {
-        QMessageBox::warning(
-            m_window, LoadResString(IDS_CAPTION),
-            QStringLiteral("The album project\n%1\ncannot be opened: %2")
-                .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
+        why = QString::fromStdString(problem);
+    } else if (!CheckPictureNames(opened, refused, problem)) {
+        // The batch tool's words; a zero byte is shown rather than ending the text.
+        why = QDir::toNativeSeparators(PathFromSystem(refused))
+                  .replace(QChar(u'\0'), QStringLiteral("\\x00")) +
+              QStringLiteral(": ") + QString::fromStdString(problem);
+    }
+    if (!why.isEmpty()) {
+        QMessageBox::warning(m_window, LoadResString(IDS_CAPTION),
+                             QStringLiteral("The album project\n%1\ncannot be opened: %2")
+                                 .arg(QDir::toNativeSeparators(path), why));
         return false;
     }
     KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);
