@@ -5,7 +5,7 @@ TEST_RELEASE_DIR ?= build-test-release
 FUZZ_DIR    ?= build-fuzz
 # Seconds each fuzz target runs for; the corpus replay of `make test` takes none of this.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := picture album_json album_file
+FUZZ_TARGETS := picture album_json album_file extract
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN   := -G Ninja
 

@@ -59,8 +59,11 @@ bool ReadStoredImageHeader(const std::uint8_t* p, std::size_t size, CStoredImage
     header.height = LeS32(p + 22);
     header.depth = Le16(p + 28);
     header.colors = Le32(p + 46);
+    // The pixels follow the colour table: an image never needs more than its rows and 256
+    // colours, however many bytes its records hold.
     if (header.width <= 0 || header.height <= 0 || header.width > kMaxLimitWidth ||
-        header.height > kMaxLimitHeight || !IsStoredDepth(header.depth) || header.colors > 256) {
+        header.height > kMaxLimitHeight || !IsStoredDepth(header.depth) || header.colors > 256 ||
+        header.pixelOffset > kBitmapFileHeader + 4 * 256) {
         return Fail(error, "the picture data has an unusable bitmap header");
     }
     header.stride = static_cast<std::uint64_t>((header.depth * header.width + 31) / 32) * 4;
@@ -71,16 +74,45 @@ bool ReadStoredImageHeader(const std::uint8_t* p, std::size_t size, CStoredImage
     return true;
 }
 
-bool ReadPdbFileUnguarded(const std::vector<std::uint8_t>& bytes, CPdbFile& out,
-                          std::string& error) {
-    if (bytes.size() < CPalmDatabase::kHeaderSize + 2) {
-        return Fail(error,
-                    "too short for a Palm database (" + std::to_string(bytes.size()) + " bytes)");
+// The whole file in memory.
+class CMemoryBytes : public CAlbumBytes {
+public:
+    explicit CMemoryBytes(const std::vector<std::uint8_t>& bytes) : m_bytes(bytes) {}
+    std::uint64_t Size() const override { return m_bytes.size(); }
+    bool Read(std::uint64_t offset, std::size_t size, std::uint8_t* out) override {
+        if (offset > m_bytes.size() || size > m_bytes.size() - offset) {
+            return false;
+        }
+        std::copy_n(m_bytes.begin() + static_cast<std::ptrdiff_t>(offset), size, out);
+        return true;
     }
-    if (bytes.size() > kMaxAlbumFileSize) {
+
+private:
+    const std::vector<std::uint8_t>& m_bytes;
+};
+
+constexpr char kUnreadable[] = "the file cannot be read (it changed while being read?)";
+
+bool ReadPart(CAlbumBytes& bytes, std::uint64_t offset, std::size_t size,
+              std::vector<std::uint8_t>& out, std::string& error) {
+    out.resize(size);
+    return bytes.Read(offset, size, out.data()) || Fail(error, kUnreadable);
+}
+
+bool ReadPdbFileUnguarded(CAlbumBytes& bytes, CPdbFile& out, std::string& error) {
+    const std::uint64_t fileSize = bytes.Size();
+    if (fileSize < CPalmDatabase::kHeaderSize + 2) {
+        return Fail(error,
+                    "too short for a Palm database (" + std::to_string(fileSize) + " bytes)");
+    }
+    if (fileSize > kMaxAlbumFileSize) {
         return Fail(error, "larger than any album file");
     }
-    const std::uint8_t* p = bytes.data();
+    std::vector<std::uint8_t> header;
+    if (!ReadPart(bytes, 0, CPalmDatabase::kHeaderSize, header, error)) {
+        return false;
+    }
+    const std::uint8_t* p = header.data();
     const auto nameEnd = std::find(p, p + CPalmDatabase::kNameSize, std::uint8_t{0});
     if (nameEnd == p + CPalmDatabase::kNameSize) {
         return Fail(error, "the database name is not terminated: not a Palm database");
@@ -96,25 +128,29 @@ bool ReadPdbFileUnguarded(const std::vector<std::uint8_t>& bytes, CPdbFile& out,
     out.uniqueIdSeed = LoadBigEndian32(p + 68);
     const std::uint16_t count = LoadBigEndian16(p + 76);
     const std::size_t listEnd = CPalmDatabase::kHeaderSize + 8u * count;
-    if (bytes.size() < listEnd) {
+    std::vector<std::uint8_t> list;
+    if (fileSize < listEnd) {
         return Fail(error, "the record list runs past the end of the file");
+    }
+    if (!ReadPart(bytes, CPalmDatabase::kHeaderSize, 8u * count, list, error)) {
+        return false;
     }
     out.records.clear();
     out.records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* e = p + CPalmDatabase::kHeaderSize + 8 * i;
+        const std::uint8_t* e = list.data() + 8 * i;
         CPdbRecord record;
         record.offset = LoadBigEndian32(e);
         record.attributes = e[4];
         record.uniqueId = (e[5] << 16) | (e[6] << 8) | e[7];
-        if (record.offset < listEnd || record.offset > bytes.size()) {
+        if (record.offset < listEnd || record.offset > fileSize) {
             return Fail(error, "record " + std::to_string(i) + " starts outside the file");
         }
         out.records.push_back(record);
     }
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t end =
-            i + 1 < count ? out.records[i + 1].offset : static_cast<std::uint32_t>(bytes.size());
+            i + 1 < count ? out.records[i + 1].offset : static_cast<std::uint32_t>(fileSize);
         if (end < out.records[i].offset) {
             return Fail(error, "records " + std::to_string(i) + " and " + std::to_string(i + 1) +
                                    " are out of order");
@@ -248,8 +284,24 @@ bool DecodeStoredImageUnguarded(const std::vector<std::uint8_t>& image, CRgbImag
     return true;
 }
 
-bool ReadAlbumFileUnguarded(const std::vector<std::uint8_t>& bytes, CAlbumFile& out,
-                            std::string& error) {
+// The first `size` bytes of a picture's data records joined (all of them when they hold fewer).
+bool ReadJoined(CAlbumBytes& bytes, const CPdbFile& db, const CAlbumPicture& picture,
+                std::size_t size, std::vector<std::uint8_t>& out, std::string& error) {
+    out.clear();
+    out.reserve(size);
+    for (std::uint32_t k = 1; k < picture.recordCount && out.size() < size; ++k) {
+        const CPdbRecord& data = db.records[picture.firstRecord + k];
+        const std::size_t take = std::min<std::size_t>(data.size, size - out.size());
+        const std::size_t at = out.size();
+        out.resize(at + take);
+        if (!bytes.Read(data.offset, take, out.data() + at)) {
+            return Fail(error, kUnreadable);
+        }
+    }
+    return true;
+}
+
+bool ReadAlbumIndexUnguarded(CAlbumBytes& bytes, CAlbumFile& out, std::string& error) {
     if (!ReadPdbFileUnguarded(bytes, out.database, error)) {
         return false;
     }
@@ -260,8 +312,13 @@ bool ReadAlbumFileUnguarded(const std::vector<std::uint8_t>& bytes, CAlbumFile& 
     if (db.records.empty() || db.records[0].size < kAlbumHeaderFixed) {
         return Fail(error, "the album header record is missing or too short");
     }
-    const std::uint8_t* r0 = bytes.data() + db.records[0].offset;
-    const std::size_t r0size = db.records[0].size;
+    std::vector<std::uint8_t> record;
+    const std::size_t r0size =
+        std::min<std::size_t>(db.records[0].size, kAlbumHeaderFixed + kLongestStoredText);
+    if (!ReadPart(bytes, db.records[0].offset, r0size, record, error)) {
+        return false;
+    }
+    const std::uint8_t* r0 = record.data();
     if (LoadBigEndian32(r0) != kAlbumRecordTag) {
         return Fail(error, "record 0 is not an album header record");
     }
@@ -271,27 +328,33 @@ bool ReadAlbumFileUnguarded(const std::vector<std::uint8_t>& bytes, CAlbumFile& 
     if (count > kIndexEntries) {
         return Fail(error, "the album claims " + std::to_string(count) + " pictures");
     }
-    const std::size_t textLength = r0size - kAlbumHeaderFixed;
+    const std::size_t textLength =
+        std::min<std::size_t>(db.records[0].size - kAlbumHeaderFixed, kLongestStoredText);
     out.text.assign(reinterpret_cast<const char*>(r0 + kAlbumTextOffset), textLength);
     if (!ReadPalmBitmapFamilyUnguarded(r0 + kIconOffset, kIconArea, out.icon, error)) {
         error = "album icon: " + error;
         return false;
+    }
+    std::vector<std::uint16_t> entries(2 * count);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i] = LoadBigEndian16(r0 + kIndexOffset + 2 * i);
     }
     // Which picture each record belongs to (0: none yet). Every record is read for one
     // picture at most, so what the pictures hold is never more than the file itself.
     std::vector<std::uint16_t> owner(db.records.size(), 0);
     out.pictures.clear();
     out.pictures.reserve(count);
+    std::vector<std::uint8_t> start;
     for (std::uint32_t i = 0; i < count; ++i) {
         CAlbumPicture picture;
-        picture.firstRecord = LoadBigEndian16(r0 + kIndexOffset + 4 * i);
-        picture.recordCount = LoadBigEndian16(r0 + kIndexOffset + 4 * i + 2);
+        picture.firstRecord = entries[2 * i];
+        picture.recordCount = entries[2 * i + 1];
         const std::string which = "picture " + std::to_string(i + 1);
         if (picture.firstRecord == 0 || picture.recordCount < 2 ||
             picture.firstRecord + std::size_t{picture.recordCount} > db.records.size()) {
             return Fail(error, which + ": its records are not in the file");
         }
-        std::size_t imageSize = 0;
+        std::uint64_t imageSize = 0;
         for (std::size_t k = 0; k < picture.recordCount; ++k) {
             std::uint16_t& claimed = owner[picture.firstRecord + k];
             if (claimed != 0) {
@@ -302,26 +365,30 @@ bool ReadAlbumFileUnguarded(const std::vector<std::uint8_t>& bytes, CAlbumFile& 
             imageSize += k == 0 ? 0 : db.records[picture.firstRecord + k].size;
         }
         const CPdbRecord& header = db.records[picture.firstRecord];
-        const std::uint8_t* h = bytes.data() + header.offset;
-        if (header.size < kPictureHeaderFixed || LoadBigEndian32(h) != kPictureRecordTag) {
+        if (header.size < kPictureHeaderFixed) {
+            return Fail(error, which + ": its header record is damaged");
+        }
+        if (!ReadPart(bytes, header.offset,
+                      std::min<std::size_t>(header.size, kPictureHeaderFixed + kLongestStoredText),
+                      record, error)) {
+            return false;
+        }
+        const std::uint8_t* h = record.data();
+        if (LoadBigEndian32(h) != kPictureRecordTag) {
             return Fail(error, which + ": its header record is damaged");
         }
         picture.text.assign(reinterpret_cast<const char*>(h + kPictureTextOffset),
-                            header.size - kPictureHeaderFixed);
+                            record.size() - kPictureHeaderFixed);
         if (!ReadPalmBitmapFamilyUnguarded(h + kThumbnailOffset, kIconArea, picture.thumbnails,
                                            error)) {
             error = which + " thumbnail: " + error;
             return false;
         }
-        picture.image.reserve(imageSize);
-        for (std::uint32_t k = 1; k < picture.recordCount; ++k) {
-            const CPdbRecord& data = db.records[picture.firstRecord + k];
-            picture.image.insert(picture.image.end(), bytes.begin() + data.offset,
-                                 bytes.begin() + data.offset + data.size);
-        }
         // Checked here, so that a file that reads can be shown whole.
         CStoredImageHeader stored;
-        if (!ReadStoredImageHeader(picture.image.data(), picture.image.size(), stored, error)) {
+        if (!ReadJoined(bytes, db, picture, kBitmapFileHeader, start, error) ||
+            !ReadStoredImageHeader(start.data(), static_cast<std::size_t>(imageSize), stored,
+                                   error)) {
             error = which + ": " + error;
             return false;
         }
@@ -333,11 +400,33 @@ bool ReadAlbumFileUnguarded(const std::vector<std::uint8_t>& bytes, CAlbumFile& 
     return true;
 }
 
+bool ReadPictureImageUnguarded(CAlbumBytes& bytes, const CAlbumFile& album, std::size_t index,
+                               std::vector<std::uint8_t>& image, std::string& error) {
+    if (index >= album.pictures.size()) {
+        return Fail(error, "no such picture");
+    }
+    const CAlbumPicture& picture = album.pictures[index];
+    std::uint64_t imageSize = 0;
+    for (std::uint32_t k = 1; k < picture.recordCount; ++k) {
+        imageSize += album.database.records[picture.firstRecord + k].size;
+    }
+    CStoredImageHeader stored;
+    if (!ReadJoined(bytes, album.database, picture, kBitmapFileHeader, image, error) ||
+        !ReadStoredImageHeader(image.data(), static_cast<std::size_t>(imageSize), stored, error)) {
+        return false;
+    }
+    return ReadJoined(
+        bytes, album.database, picture,
+        stored.pixelOffset + stored.stride * static_cast<std::uint64_t>(stored.height), image,
+        error);
+}
+
 }  // namespace
 
 bool ReadPdbFile(const std::vector<std::uint8_t>& bytes, CPdbFile& out, std::string& error) {
     try {
-        return ReadPdbFileUnguarded(bytes, out, error);
+        CMemoryBytes source(bytes);
+        return ReadPdbFileUnguarded(source, out, error);
     } catch (const std::bad_alloc&) {
         return Fail(error, kOutOfMemory);
     }
@@ -366,8 +455,31 @@ bool CheckStoredImage(const std::vector<std::uint8_t>& image, std::string& error
 }
 
 bool ReadAlbumFile(const std::vector<std::uint8_t>& bytes, CAlbumFile& out, std::string& error) {
+    CMemoryBytes source(bytes);
+    if (!ReadAlbumIndex(source, out, error)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < out.pictures.size(); ++i) {
+        if (!ReadPictureImage(source, out, i, out.pictures[i].image, error)) {
+            error = "picture " + std::to_string(i + 1) + ": " + error;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadAlbumIndex(CAlbumBytes& bytes, CAlbumFile& out, std::string& error) {
     try {
-        return ReadAlbumFileUnguarded(bytes, out, error);
+        return ReadAlbumIndexUnguarded(bytes, out, error);
+    } catch (const std::bad_alloc&) {
+        return Fail(error, kOutOfMemory);
+    }
+}
+
+bool ReadPictureImage(CAlbumBytes& bytes, const CAlbumFile& album, std::size_t index,
+                      std::vector<std::uint8_t>& image, std::string& error) {
+    try {
+        return ReadPictureImageUnguarded(bytes, album, index, image, error);
     } catch (const std::bad_alloc&) {
         return Fail(error, kOutOfMemory);
     }

@@ -69,12 +69,32 @@ struct CAlbumFile {
     std::vector<CAlbumPicture> pictures;
 };
 
+// Where a reader takes an album file's bytes from: all of them in memory, or the file itself,
+// read a part at a time.
+class CAlbumBytes {
+public:
+    virtual ~CAlbumBytes() = default;
+    virtual std::uint64_t Size() const = 0;
+    // Copies `size` bytes from `offset` into `out`; false when they cannot all be read.
+    [[nodiscard]] virtual bool Read(std::uint64_t offset, std::size_t size, std::uint8_t* out) = 0;
+};
+
+// The most of a title and note read from one record: more than any handheld record holds.
+inline constexpr std::size_t kLongestStoredText = 65535;
+
 [[nodiscard]] bool ReadPdbFile(const std::vector<std::uint8_t>& bytes, CPdbFile& out,
                                std::string& error);
 // The whole album, every picture's bitmap header checked, so that each picture of an album
 // that reads can be decoded; `error` says what is damaged or foreign when it returns false.
 [[nodiscard]] bool ReadAlbumFile(const std::vector<std::uint8_t>& bytes, CAlbumFile& out,
                                  std::string& error);
+// The same checks, reading all but the pictures' images, which stay empty: what is held is
+// the record list, the texts (each cut at kLongestStoredText bytes) and the small pictures.
+[[nodiscard]] bool ReadAlbumIndex(CAlbumBytes& bytes, CAlbumFile& out, std::string& error);
+// Picture `index` of an album read by ReadAlbumIndex: its bitmap-file image from its data
+// records, as far as the image goes (what follows it in the records is no part of it).
+[[nodiscard]] bool ReadPictureImage(CAlbumBytes& bytes, const CAlbumFile& album, std::size_t index,
+                                    std::vector<std::uint8_t>& image, std::string& error);
 // One chain of Palm bitmaps starting at `data` (at most `size` bytes).
 [[nodiscard]] bool ReadPalmBitmapFamily(const std::uint8_t* data, std::size_t size,
                                         std::vector<CPalmBitmapInfo>& out, std::string& error);

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "album/ansi_text.h"
+
 namespace {
 
 // Where the file name begins: after the last folder separator.
@@ -49,7 +51,8 @@ bool HasPictureExtension(std::string_view path) {
 
 std::string PictureTitle(std::string_view path) {
     const std::size_t start = FileNameStart(path);
-    return std::string(path.substr(start, ExtensionStart(path) - start));
+    const std::string_view stem = path.substr(start, ExtensionStart(path) - start);
+    return IsValidUtf8(stem) ? std::string(stem) : Cp1252ToUtf8(stem);
 }
 
 bool NaturalLess(std::string_view a, std::string_view b) {

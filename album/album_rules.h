@@ -49,7 +49,9 @@ constexpr bool IsValidSizeLimit(int width, int height) {
 std::string_view PathExtension(std::string_view path);
 // True for a path whose extension is one of a picture format the programs read, in any case.
 bool HasPictureExtension(std::string_view path);
-// A new picture's title: its file name without folder and extension, in its own case.
+// A new picture's title: its file name without folder and extension, in its own case, as
+// UTF-8. A name that is not UTF-8 was most likely written in the handheld's own code page
+// (or Latin-1, its letters the same), and is read so: "caf\xE9.jpg" gives "café".
 std::string PictureTitle(std::string_view path);
 
 // Names in the order people count: digits compare as numbers ("img2" before "img10"),

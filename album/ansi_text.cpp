@@ -35,41 +35,59 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
+// The length of the well-formed UTF-8 character at utf8[i], with its code point; 0 when the
+// bytes there are not one (a stray byte, a cut sequence, an overlong form or a surrogate).
+int NextUtf8(std::string_view utf8, std::size_t i, char32_t& c) {
+    const auto lead = static_cast<std::uint8_t>(utf8[i]);
+    int length = 0;
+    if (lead < 0x80) {
+        length = 1;
+        c = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        c = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        c = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        c = lead & 0x07;
+    }
+    bool valid = length > 0 && i + length <= utf8.size();
+    for (int k = 1; valid && k < length; ++k) {
+        const auto next = static_cast<std::uint8_t>(utf8[i + k]);
+        valid = (next & 0xC0) == 0x80;
+        c = (c << 6) | (next & 0x3F);
+    }
+    constexpr char32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (valid && (c < kMinimum[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)) {
+        valid = false;
+    }
+    return valid ? length : 0;
+}
+
 }  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+    char32_t c = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const int length = NextUtf8(text, i, c);
+        if (length == 0) {
+            return false;
+        }
+        i += static_cast<std::size_t>(length);
+    }
+    return true;
+}
 
 std::string Utf8ToCp1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
-        const auto lead = static_cast<std::uint8_t>(utf8[i]);
-        int length = 0;
         char32_t c = 0;
-        if (lead < 0x80) {
-            length = 1;
-            c = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            c = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            c = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            c = lead & 0x07;
-        }
-        bool valid = length > 0 && i + length <= utf8.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<std::uint8_t>(utf8[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms and surrogates are not characters.
-        constexpr char32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (valid && (c < kMinimum[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)) {
-            valid = false;
-        }
-        if (!valid) {
+        const int length = NextUtf8(utf8, i, c);
+        if (length == 0) {
             out += '?';
             ++i;
             continue;

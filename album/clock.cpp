@@ -20,17 +20,25 @@ CEpochSetting ReadSourceDateEpoch() {
     if (text == nullptr || *text == '\0') {
         return {};
     }
+    // "-N", a time before 1970, is said as such rather than as no number at all.
+    const bool negative = text[0] == '-' && text[1] != '\0';
     std::int64_t value = 0;
     bool tooLate = false;
-    for (const char* c = text; *c != '\0'; ++c) {
+    for (const char* c = negative ? text + 1 : text; *c != '\0'; ++c) {
         if (*c < '0' || *c > '9') {
             return {EpochProblem::NotANumber, std::nullopt};
         }
         value = value * 10 + (*c - '0');
         if (value > kLatestAlbumTime) {
             tooLate = true;
-            value = 0;  // only the digits that follow matter now
+            value = 1;  // only the digits that follow matter now (and the value is not 0)
         }
+    }
+    if (negative && value != 0) {
+        return {EpochProblem::TooEarly, std::nullopt};
+    }
+    if (negative) {
+        return {EpochProblem::NotANumber, std::nullopt};  // "-0": not as `date +%s` prints 0
     }
     if (tooLate) {
         return {EpochProblem::TooLate, std::nullopt};

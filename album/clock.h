@@ -12,10 +12,11 @@ std::int64_t CurrentTime();
 inline constexpr std::int64_t kLatestAlbumTime = 2212122495;  // 2040-02-06 06:28:15 UTC
 
 // What is wrong with SOURCE_DATE_EPOCH when it is set: not a plain decimal number of seconds
-// (digits only, as `date +%s` prints them), or a time after kLatestAlbumTime, which an album
-// would wrap round. Either way the clock goes by the real time instead; the programs say so,
-// the core prints nothing.
-enum class EpochProblem { None, NotANumber, TooLate };
+// (digits only, as `date +%s` prints them), a time before 1970 ("-N"), which an album's
+// creation time cannot hold, or a time after kLatestAlbumTime, which an album would wrap
+// round. Any way the clock goes by the real time instead; the programs say so, the core prints
+// nothing.
+enum class EpochProblem { None, NotANumber, TooEarly, TooLate };
 EpochProblem SourceDateEpochProblem();
 
 // Tests pin the clock; std::nullopt returns to the real one.

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <string_view>
 #include <system_error>
 
@@ -167,6 +169,23 @@ bool ProcessRuns(long processId) {
     return processId > 0 && (::kill(static_cast<pid_t>(processId), 0) == 0 || errno != ESRCH);
 }
 
+// Leftovers of killed writers are looked for once a run in each folder: a folder that takes
+// many files (an extract) would otherwise be read again, and each leftover's process looked
+// up again, for every one of them.
+void RemoveStaleTemporaryFilesOnce(const fs::path& folder) {
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(folder, ec).lexically_normal();
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (!ec && !swept.insert(absolute.native()).second) {
+            return;
+        }
+    }
+    RemoveStaleTemporaryFiles(folder.string());
+}
+
 std::unique_ptr<CFileOutput> OpenOutput(const std::string& path, std::string& error, bool unnamed) {
     std::string resolved;
     if (!ResolveOutputPath(path, resolved, error)) {
@@ -178,7 +197,7 @@ std::unique_ptr<CFileOutput> OpenOutput(const std::string& path, std::string& er
         folder = ".";
     }
     const fs::path absoluteTarget = folder / target.filename();
-    RemoveStaleTemporaryFiles(folder.string());
+    RemoveStaleTemporaryFilesOnce(folder);
 #ifdef O_TMPFILE
     if (unnamed && ::access("/proc/self/fd", X_OK) == 0) {
         const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);

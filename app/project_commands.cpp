@@ -12,6 +12,7 @@
 #include "album/album_project.h"
 #include "album/file_input.h"
 #include "album/file_output.h"
+#include "album/project_pictures.h"
 #include "app/album_file_commands.h"
 #include "app/album_icons.h"
 #include "edit/album_document.h"
@@ -73,8 +74,18 @@ bool CProjectCommands::Open(const QString& path) {
     std::string problem;
     CAlbum opened;
     const std::string folder = std::filesystem::absolute(file).parent_path().string();
+    std::string refused;
     const bool read = ReadProjectText(file, text, problem);
-    if (!read || !ReadAlbumProject(text, folder, opened, problem)) {
+    bool opens = read && ReadAlbumProject(text, folder, opened, problem);
+    QString why = QString::fromStdString(problem);
+    if (opens && !CheckPictureNames(opened, refused, problem)) {
+        // The batch tool's words; a zero byte is shown rather than ending the text.
+        opens = false;
+        why = QDir::toNativeSeparators(PathFromSystem(refused))
+                  .replace(QChar(u'\0'), QStringLiteral("\\x00")) +
+              QStringLiteral(": ") + QString::fromStdString(problem);
+    }
+    if (!opens) {
         const QString said =
             read ? QStringLiteral(
                        "%1 cannot be opened as an album project: %2.\nOpen a project "
@@ -83,8 +94,8 @@ bool CProjectCommands::Open(const QString& path) {
                        "%1 cannot be opened: %2.\nCheck its name and folder and "
                        "open it again.");
         ShowMessage(m_window, QMessageBox::Warning,
-                    said.arg(QFileInfo(path).fileName(), QString::fromStdString(problem)) +
-                        QStringLiteral("\n\n") + QDir::toNativeSeparators(path));
+                    said.arg(QFileInfo(path).fileName(), why) + QStringLiteral("\n\n") +
+                        QDir::toNativeSeparators(path));
         return false;
     }
     KeepFolder(QFileInfo(path).absolutePath(), kProjectFolderSetting);

@@ -11,6 +11,7 @@
 #include "album/file_input.h"
 #include "album/file_output.h"
 #include "album/picture_preparation.h"
+#include "album/project_pictures.h"
 #include "imaging/picture_formats.h"
 #include "platform/system_path.h"
 
@@ -93,13 +94,14 @@ bool ReadAlbumJson(const QString& jsonPath, CAlbum& album, CInputError& error) {
 }
 
 bool CheckPictureFiles(const CAlbum& album, CInputError& error) {
+    std::string refused;
+    std::string reason;
+    if (!CheckPictureNames(album, refused, reason)) {
+        return Refuse(error, PathFromSystem(refused), QString::fromStdString(reason));
+    }
     for (std::size_t i = 0; i < album.Count(); ++i) {
         const std::string& path = album.At(i)->m_sourcePath;
         const QString name = PathFromSystem(path);
-        if (!HasPictureExtension(path)) {
-            return Refuse(error, name,
-                          QString::fromStdString("not a " + PictureExtensionList("or") + " file"));
-        }
         OpenProblem problem = OpenProblem::None;
         std::uint64_t size = 0;
         const int fd = OpenRegularFile(path, problem, size);

@@ -15,8 +15,8 @@ struct CInputError {
 // picture with its settings. Relative picture paths resolve against the JSON file's folder.
 [[nodiscard]] bool ReadAlbumJson(const QString& jsonPath, CAlbum& album, CInputError& error);
 
-// Checks each picture's extension and that its file exists and can be read, without decoding
-// anything.
+// Checks each picture's name as the window does (CheckPictureNames) and that its file exists
+// and can be read, without decoding anything.
 [[nodiscard]] bool CheckPictureFiles(const CAlbum& album, CInputError& error);
 
 // The texts the album file cannot carry as they are (a title with a line break, a zero

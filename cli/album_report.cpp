@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <set>
+#include <string_view>
 #include <system_error>
 
 #include <fcntl.h>
@@ -133,6 +135,34 @@ bool IsWholeFamily(const std::vector<CPalmBitmapInfo>& family) {
     return true;
 }
 
+// Whether `name` is one an extract writes: icon_<bits>bit.png, picture_<number>.png or .bmp,
+// picture_<number>_thumbnail_<bits>bit.png (the number of three digits or more).
+bool IsExtractName(std::string_view name) {
+    const auto eat = [&name](std::string_view text) {
+        if (name.substr(0, text.size()) != text) {
+            return false;
+        }
+        name.remove_prefix(text.size());
+        return true;
+    };
+    const auto digits = [&name](std::size_t least) {
+        std::size_t n = 0;
+        while (n < name.size() && name[n] >= '0' && name[n] <= '9') {
+            ++n;
+        }
+        name.remove_prefix(n);
+        return n >= least;
+    };
+    if (eat("icon_")) {
+        return digits(1) && name == "bit.png";
+    }
+    if (!eat("picture_") || !digits(3)) {
+        return false;
+    }
+    return name == ".png" || name == ".bmp" ||
+           (eat("_thumbnail_") && digits(1) && name == "bit.png");
+}
+
 bool EncodePng(const CRgbImage& image, QByteArray& png) {
     const QImage picture = RgbImageToQImage(image);
     if (picture.isNull()) {
@@ -200,6 +230,7 @@ public:
             }
         }
         m_made.Keep();
+        RemoveEarlierFiles();
         return static_cast<int>(m_staged.size());
     }
 
@@ -209,6 +240,28 @@ private:
         bool isNew;  // nothing had the name before: a failed extract removes it again
         std::unique_ptr<CFileOutput> output;
     };
+
+    // The files of an earlier extract this one did not replace (one of more pictures, or
+    // deeper thumbnails), so that the folder does not mix two albums. Only our own names, and
+    // only plain files: anything else there is the user's.
+    void RemoveEarlierFiles() const {
+        std::set<std::string> ours;
+        for (const CStaged& file : m_staged) {
+            ours.insert(fs::path(file.path).filename().native());
+        }
+        std::error_code ec;
+        std::vector<fs::path> earlier;
+        for (fs::directory_iterator it(m_folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().native();
+            if (IsExtractName(name) && ours.count(name) == 0 &&
+                it->symlink_status(ec).type() == fs::file_type::regular) {
+                earlier.push_back(it->path());
+            }
+        }
+        for (const fs::path& file : earlier) {
+            ::unlink(file.c_str());
+        }
+    }
 
     static CInputError CannotWrite(const std::string& path, const std::string& reason) {
         return {PathFromSystem(path),
@@ -221,8 +274,9 @@ private:
     std::vector<CStaged> m_staged;
 };
 
-bool ExtractChecked(const CAlbumFile& album, const QString& folder, int& written,
+bool ExtractChecked(CAlbumFileInput& input, const QString& folder, int& written,
                     CInputError& error) {
+    const CAlbumFile& album = input.Album();
     CExtraction extraction(PathToSystem(folder), folder);
     if (!extraction.Begin(error)) {
         return false;
@@ -236,17 +290,19 @@ bool ExtractChecked(const CAlbumFile& album, const QString& folder, int& written
     int number = 0;
     for (const CAlbumPicture& p : album.pictures) {
         const QString stem = QStringLiteral("picture_%1").arg(++number, 3, 10, QLatin1Char('0'));
+        // One picture in memory at a time, as read, decoded and written.
+        std::vector<std::uint8_t> stored;
         CRgbImage image;
         std::string why;
-        if (!DecodeStoredImage(p.image, image, why)) {
+        if (!input.ReadImage(static_cast<std::size_t>(number - 1), stored, why) ||
+            !DecodeStoredImage(stored, image, why)) {
             error = {{},
                      QStringLiteral("picture %1: %2").arg(number).arg(QString::fromStdString(why))};
             return false;
         }
         if (!extraction.WritePng(stem + QStringLiteral(".png"), image, error) ||
             !extraction.Write(stem + QStringLiteral(".bmp"),
-                              reinterpret_cast<const char*>(p.image.data()), p.image.size(),
-                              error)) {
+                              reinterpret_cast<const char*>(stored.data()), stored.size(), error)) {
             return false;
         }
         for (const CPalmBitmapInfo& member : p.thumbnails) {
@@ -298,9 +354,9 @@ QString MessageName(const QString& path) {
     return visible == path ? path : QLatin1Char('\'') + visible + QLatin1Char('\'');
 }
 
-bool LoadAlbumFile(const QString& path, CAlbumFile& album, CInputError& error) {
+bool OpenAlbumFile(const QString& path, CAlbumFileInput& album, CInputError& error) {
     std::string why;
-    if (!LoadAlbumFile(PathToSystem(path), album, why)) {
+    if (!album.Open(PathToSystem(path), why)) {
         error = {path, QString::fromStdString(why)};
         return false;
     }
@@ -338,8 +394,13 @@ QJsonObject AlbumToJson(const QString& path, const CAlbumFile& album) {
             {QStringLiteral("recordSizes"), records},
         });
     }
-    return QJsonObject{
-        {QStringLiteral("file"), path},
+    // A name that is not UTF-8 has no exact text: its bytes go as the characters of their
+    // numbers (Latin-1), which a reader turns back into the bytes, and the mark says so.
+    const std::string bytes = PathToSystem(path);
+    const bool utf8 = IsValidUtf8(bytes);
+    QJsonObject report{
+        {QStringLiteral("file"),
+         utf8 ? path : QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()))},
         {QStringLiteral("database"), database},
         {QStringLiteral("album"),
          QJsonObject{{QStringLiteral("title"), title},
@@ -349,6 +410,10 @@ QJsonObject AlbumToJson(const QString& path, const CAlbumFile& album) {
                      {QStringLiteral("index"), index}}},
         {QStringLiteral("pictures"), pictures},
     };
+    if (!utf8) {
+        report.insert(QStringLiteral("fileNotUtf8"), true);
+    }
+    return report;
 }
 
 QString DescribeAlbum(const QString& path, const CAlbumFile& album) {
@@ -393,29 +458,25 @@ QString DescribeAlbum(const QString& path, const CAlbumFile& album) {
     return out;
 }
 
-bool ExtractAlbum(const CAlbumFile& album, const QString& folder, int& written,
-                  CInputError& error) {
+bool ExtractAlbum(CAlbumFileInput& input, const QString& folder, int& written, CInputError& error) {
     written = 0;
-    // Everything is checked first: a damaged picture must not leave half an extract behind.
+    const CAlbumFile& album = input.Album();
+    // What the index holds is checked first: a damaged picture must not leave half an
+    // extract behind.
     if (!IsWholeFamily(album.icon)) {
         error = {{}, QStringLiteral("the album icon is damaged")};
         return false;
     }
     int number = 1;
     for (const CAlbumPicture& p : album.pictures) {
-        std::string why;
         if (!IsWholeFamily(p.thumbnails)) {
-            why = "its thumbnail is damaged";
-        }
-        if (!why.empty() || !CheckStoredImage(p.image, why)) {
-            error = {{},
-                     QStringLiteral("picture %1: %2").arg(number).arg(QString::fromStdString(why))};
+            error = {{}, QStringLiteral("picture %1: its thumbnail is damaged").arg(number)};
             return false;
         }
         ++number;
     }
     try {
-        return ExtractChecked(album, folder, written, error);
+        return ExtractChecked(input, folder, written, error);
     } catch (const std::bad_alloc&) {
         error = {{}, QLatin1String(kOutOfMemory)};
         return false;

@@ -10,6 +10,8 @@
 #include <optional>
 #include <system_error>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include "album/album_build.h"
@@ -64,6 +66,14 @@ std::optional<int> Parse(QCommandLineParser& parser, const QStringList& argument
     if (parser.isSet(QStringLiteral("help"))) {
         out << parser.helpText();
         return kExitOk;
+    }
+    // An option with a value takes one: of two, the parser would keep the last without a word.
+    for (const QString& name : parser.optionNames()) {
+        if (parser.values(name).size() > 1) {
+            return Refused(
+                err, QStringLiteral("%1%2 is given more than once")
+                         .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name));
+        }
     }
     return std::nullopt;
 }
@@ -378,6 +388,30 @@ QByteArray EscapeC1Controls(const QByteArray& json) {
     return out;
 }
 
+// A file name that is not UTF-8 stands in the report byte by byte (AlbumToJson); those bytes
+// are written as \u00XX escapes, plain to see as bytes rather than as letters.
+QByteArray EscapeFileBytes(const QByteArray& json) {
+    const QByteArray key = "\n    \"file\": \"";
+    const qsizetype start = json.indexOf(key);
+    if (start < 0) {
+        return json;
+    }
+    const qsizetype from = start + key.size();
+    const qsizetype end = json.indexOf('\n', from);  // the value is on its own line
+    QByteArray out = json.left(from);
+    for (qsizetype i = from; i < end; ++i) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        if ((c == 0xC2 || c == 0xC3) && i + 1 < end) {
+            const unsigned value =
+                ((c & 0x03u) << 6) | (static_cast<unsigned char>(json[++i]) & 0x3Fu);
+            out += "\\u00" + QByteArray::number(value, 16).rightJustified(2, '0');
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + json.mid(end);
+}
+
 int Inspect(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Shows what an album file holds."));
@@ -392,18 +426,46 @@ int Inspect(const QStringList& arguments, QTextStream& out, QTextStream& err) {
         return Refused(err, QStringLiteral("inspect takes one album file"));
     }
     const QString path = parser.positionalArguments().constFirst();
-    CAlbumFile album;
+    CAlbumFileInput input;
     CInputError error;
-    if (!LoadAlbumFile(path, album, error)) {
+    if (!OpenAlbumFile(path, input, error)) {
         return Refused(err, error);
     }
+    const CAlbumFile& album = input.Album();
     if (parser.isSet(json)) {
-        out << EscapeC1Controls(
-            QJsonDocument(AlbumToJson(path, album)).toJson(QJsonDocument::Indented));
+        const QJsonObject report = AlbumToJson(path, album);
+        QByteArray text = QJsonDocument(report).toJson(QJsonDocument::Indented);
+        if (report.contains(QStringLiteral("fileNotUtf8"))) {
+            text = EscapeFileBytes(text);
+        }
+        out << EscapeC1Controls(text);
     } else {
         out << DescribeAlbum(path, album);
     }
     return kExitOk;
+}
+
+// Whether standard output can take the closing line, asked before an extract writes any file:
+// a closed or read-only descriptor, a device that takes no bytes (/dev/full) or a pipe whose
+// reader has gone would otherwise fail only once every file is written. Output to a string
+// (the tests') always can.
+bool OutputCanBeWritten(const QTextStream& out, QString& reason) {
+    const auto* file = qobject_cast<const QFileDevice*>(out.device());
+    const int fd = file != nullptr ? file->handle() : -1;
+    if (fd < 0) {
+        return true;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    int problem = flags < 0 ? errno : (flags & O_ACCMODE) == O_RDONLY ? EBADF : 0;
+    pollfd ready{fd, POLLOUT, 0};
+    if (problem == 0 && ::poll(&ready, 1, 0) == 1 && (ready.revents & (POLLERR | POLLNVAL)) != 0) {
+        problem = EPIPE;
+    }
+    if (problem == 0 && ::write(fd, "", 0) < 0) {  // what a device says to any write
+        problem = errno;
+    }
+    reason = QString::fromStdString(SystemErrorText(problem));
+    return problem == 0;
 }
 
 int Extract(const QStringList& arguments, QTextStream& out, QTextStream& err) {
@@ -421,10 +483,13 @@ int Extract(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     if (parser.positionalArguments().size() != 1 || !parser.isSet(dir)) {
         return Refused(err, QStringLiteral("extract takes one album file and -d DIR"));
     }
+    if (QString reason; !OutputCanBeWritten(out, reason)) {
+        return Refused(err, QStringLiteral("standard output cannot be written: ") + reason);
+    }
     const QString path = parser.positionalArguments().constFirst();
-    CAlbumFile album;
+    CAlbumFileInput album;
     CInputError error;
-    if (!LoadAlbumFile(path, album, error)) {
+    if (!OpenAlbumFile(path, album, error)) {
         return Refused(err, error);
     }
     int written = 0;
@@ -455,8 +520,9 @@ int RunCli(const QStringList& arguments, QTextStream& out, QTextStream& err, boo
                 problem != EpochProblem::None) {
                 err << "tavelo-cli: SOURCE_DATE_EPOCH '"
                     << VisibleText(PathFromSystem(qgetenv("SOURCE_DATE_EPOCH").toStdString()))
-                    << (problem == EpochProblem::NotANumber
-                            ? "' is not a whole number of seconds"
+                    << (problem == EpochProblem::NotANumber ? "' is not a whole number of seconds"
+                        : problem == EpochProblem::TooEarly
+                            ? "' is before 1970"
                             : "' is later than an album's dates go (2040-02-06)")
                     << "; the album takes the current time" << Qt::endl;
             }

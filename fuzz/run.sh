@@ -29,7 +29,7 @@ for name in "$@"; do
       options+=(-dict="$here/album_json.dict")
       cp "$root"/tests/data/album_*.json "$work"/ 2>/dev/null || true
       ;;
-    album_file) cp "$root"/tests/data/album_*.pdb "$work"/ 2>/dev/null || true ;;
+    album_file | extract) cp "$root"/tests/data/album_*.pdb "$work"/ 2>/dev/null || true ;;
   esac
   echo "== fuzz $name for $seconds s (crashes: $crashes)"
   if ! QT_QPA_PLATFORM=offscreen "$build/fuzz/tavelo_fuzz_$name" "${options[@]}" "$work" "${seeds[@]}"; then

@@ -19,8 +19,7 @@ bool CAlbumEditor::AddPictureFile(const std::string& file) {
     const CNewPictureDefaults& defaults = m_document.NewPictureDefaults();
     CAlbumImage entry;
     entry.m_sourcePath = file;
-    // The title is text: the name as the user sees it.
-    entry.m_title = PictureTitle(PathFromSystem(file).toStdString());
+    entry.m_title = PictureTitle(file);
     entry.m_sizeLimitWidth = defaults.limitWidth;
     entry.m_sizeLimitHeight = defaults.limitHeight;
     return m_document.AddPictures({entry}) == 1;

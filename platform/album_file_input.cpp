@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <new>
 #include <vector>
 
 #include <unistd.h>
@@ -11,70 +10,85 @@
 #include "album/file_input.h"
 #include "album/file_output.h"
 
-namespace {
-
-// A descriptor closed when it goes.
-class CDescriptor {
+// The open file, read where the reader asks.
+class CAlbumFileInput::CFileBytes : public CAlbumBytes {
 public:
-    explicit CDescriptor(int fd) : m_fd(fd) {}
-    ~CDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
+    CFileBytes(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
+    ~CFileBytes() override { ::close(m_fd); }
+    CFileBytes(const CFileBytes&) = delete;
+    CFileBytes& operator=(const CFileBytes&) = delete;
+
+    std::uint64_t Size() const override { return m_size; }
+
+    bool Read(std::uint64_t offset, std::size_t size, std::uint8_t* out) override {
+        while (size > 0) {
+            const ssize_t got = ::pread(m_fd, out, size, static_cast<off_t>(offset));
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return false;  // an error, or a file that shrank since it was opened
+            }
+            out += got;
+            offset += static_cast<std::uint64_t>(got);
+            size -= static_cast<std::size_t>(got);
         }
+        return true;
     }
-    CDescriptor(const CDescriptor&) = delete;
-    CDescriptor& operator=(const CDescriptor&) = delete;
-    int Get() const { return m_fd; }
 
 private:
     int m_fd;
+    std::uint64_t m_size;
 };
 
-// Reads the whole of a regular file into `bytes`, with one buffer of the file's size.
-bool ReadAlbumBytes(const std::string& name, std::vector<std::uint8_t>& bytes,
-                    std::string& reason) {
+CAlbumFileInput::CAlbumFileInput() = default;
+CAlbumFileInput::~CAlbumFileInput() = default;
+
+bool CAlbumFileInput::Open(const std::string& path, std::string& error) {
+    m_file.reset();
+    m_album = CAlbumFile();
     OpenProblem problem = OpenProblem::None;
     std::uint64_t size = 0;
-    const CDescriptor file(OpenRegularFile(name, problem, size));
-    if (file.Get() < 0) {
-        reason = problem == OpenProblem::NotFound     ? "file not found"
-                 : problem == OpenProblem::NotRegular ? "not a regular file"
-                                                      : "cannot be read: " + SystemErrorText(errno);
+    const int fd = OpenRegularFile(path, problem, size);
+    if (fd < 0) {
+        error = problem == OpenProblem::NotFound     ? "file not found"
+                : problem == OpenProblem::NotRegular ? "not a regular file"
+                                                     : "cannot be read: " + SystemErrorText(errno);
         return false;
     }
+    auto file = std::make_unique<CFileBytes>(fd, size);
     if (size > album_layout::kMaxAlbumFileSize) {
-        reason = "larger than any album file (" + std::to_string(album_layout::kMaxAlbumFileSize) +
-                 " bytes at most)";
+        error = "larger than any album file (" + std::to_string(album_layout::kMaxAlbumFileSize) +
+                " bytes at most)";
         return false;
     }
-    try {
-        bytes.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        reason = "not enough memory to read it";
+    if (!ReadAlbumIndex(*file, m_album, error)) {
         return false;
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            reason = "cannot be read: " + SystemErrorText(errno);
-            return false;
-        }
-        if (got == 0) {
-            break;  // the file shrank since: what is there is what it holds
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
+    m_file = std::move(file);
     return true;
 }
 
-}  // namespace
+bool CAlbumFileInput::ReadImage(std::size_t index, std::vector<std::uint8_t>& image,
+                                std::string& error) {
+    if (!m_file) {
+        error = "no album file is open";
+        return false;
+    }
+    return ReadPictureImage(*m_file, m_album, index, image, error);
+}
 
 bool LoadAlbumFile(const std::string& path, CAlbumFile& album, std::string& error) {
-    std::vector<std::uint8_t> bytes;
-    return ReadAlbumBytes(path, bytes, error) && ReadAlbumFile(bytes, album, error);
+    CAlbumFileInput input;
+    if (!input.Open(path, error)) {
+        return false;
+    }
+    album = input.Album();
+    for (std::size_t i = 0; i < album.pictures.size(); ++i) {
+        if (!input.ReadImage(i, album.pictures[i].image, error)) {
+            error = "picture " + std::to_string(i + 1) + ": " + error;
+            return false;
+        }
+    }
+    return true;
 }

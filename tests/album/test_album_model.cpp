@@ -79,6 +79,9 @@ TEST(AlbumRules, JpegGifAndBitmapExtensionsInAnyCaseAreTakenAndTitlesLeaveThemOu
     }
     EXPECT_EQ(PictureTitle("/home/user/Beach.Day.JPG"), "Beach.Day");
     EXPECT_EQ(PictureTitle("/home/user.d/photo"), "photo");
+    // A Latin-1 name keeps its letters, whatever the folders above it hold; UTF-8 stays as it is.
+    EXPECT_EQ(PictureTitle("/d\xe9j\xe0/caf\xe9 \x80.jpg"), "caf\u00e9 \u20ac");
+    EXPECT_EQ(PictureTitle("/d\xe9j\xe0/caf\u00e9.jpg"), "caf\u00e9");
 }
 
 TEST(PreparedPicture, SetImageCopiesTheSourceAndSetsTheImageSize) {

@@ -231,6 +231,20 @@ TEST_P(FileOutputTest, AWriteKilledHalfWayLeavesNothingOnceTheNextOneIsDone) {
     EXPECT_EQ(EntryCount(dir_.path()), 2u);
 }
 
+// The leftovers are looked for at a run's first write into a folder, not at every write: a
+// folder taking thousands of files would otherwise be read thousands of times.
+TEST_P(FileOutputTest, LeftoversAreLookedForOnceARunInEachFolder) {
+    const std::string before = dir_.File(TemporaryFileName(EndedProcess(), 1));
+    WriteAll(before, "left by a killed writer");
+    std::string error;
+    ASSERT_TRUE(Replace(GetParam(), dir_.File("a.png"), "a", error)) << error;
+    EXPECT_FALSE(std::filesystem::exists(before));
+    const std::string later = dir_.File(TemporaryFileName(EndedProcess(), 2));
+    WriteAll(later, "left since");
+    ASSERT_TRUE(Replace(GetParam(), dir_.File("b.png"), "b", error)) << error;
+    EXPECT_TRUE(std::filesystem::exists(later));
+}
+
 INSTANTIATE_TEST_SUITE_P(TemporaryFile, FileOutputTest,
                          ::testing::Values(&OpenSystemFileOutput, &OpenNamedSystemFileOutput),
                          [](const ::testing::TestParamInfo<Opener>& info) {

@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -214,15 +216,36 @@ TEST_F(AlbumProjectTest, MovedPicturesAreMarkedAndNamedAndUnsavedChangesAskOnceO
     EXPECT_EQ(asked, 2);
 }
 
-TEST_F(AlbumProjectTest, APipeNamedAsAProjectIsRefusedWithoutWaitingForAWriter) {
+// The window refuses what the batch tool refuses, in its words: a pipe (without waiting for a
+// writer), a picture or icon that is no picture file by its name, a zero byte in a name.
+TEST_F(AlbumProjectTest, AProjectIsRefusedAsTheBatchToolRefusesIt) {
     const std::string pipe = dir_.File("pipe.json");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    QString text;
-    Answer(QMessageBox::Ok, nullptr, &text);
-    Dialog().OnDropFiles({QString::fromStdString(pipe)});
-    EXPECT_TRUE(text.startsWith("pipe.json cannot be opened: not a regular file.\n"))
-        << text.toStdString();
-    EXPECT_TRUE(Dialog().ProjectPath().isEmpty());
+    const std::pair<const char*, const char*> projects[] = {
+        {"text.json", R"({"pictures": [{"path": "notes.txt"}]})"},
+        {"zero.json", R"({"pictures": [{"path": "a\u0000b.jpg"}]})"},
+        {"icon.json", R"({"icon": "cover.txt", "pictures": []})"}};
+    std::vector<std::string> files = {pipe};
+    for (const auto& [name, json] : projects) {
+        files.push_back(dir_.File(name));
+        std::ofstream(files.back()) << json;
+    }
+    for (const std::string& file : files) {
+        QProcess cli;
+        cli.start(QStringLiteral(TAVELO_CLI_PATH),
+                  {"build", "--album", QString::fromStdString(file), "-o",
+                   QString::fromStdString(dir_.File("x.pdb"))});
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        const QString said = QString::fromUtf8(cli.readAllStandardError()).trimmed();
+        const QString reason = said.mid(said.lastIndexOf(": ") + 2);
+        QString text;
+        Answer(QMessageBox::Ok, nullptr, &text);
+        Dialog().OnDropFiles({QString::fromStdString(file)});
+        EXPECT_TRUE(!reason.isEmpty() && text.contains(": " + reason + ".\n"))
+            << text.toStdString() << " / " << said.toStdString();
+        EXPECT_TRUE(Dialog().ProjectPath().isEmpty());
+        EXPECT_EQ(Dialog().Album().Count(), 0u);
+    }
 }
 
 TEST_F(AlbumProjectTest, ADepthOrCropChosenForOnePictureNeverCarriesOverAndTheWindowGrows) {

@@ -328,6 +328,8 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
         {{QStringLiteral("--icon"), QStringLiteral("1"), good},
          QStringLiteral("--icon 1 names no picture (0 to 0)")},
         {thousandAndOne, QStringLiteral("1001 pictures")},
+        {{QStringLiteral("--output"), File(QStringLiteral("other.pdb")), good},
+         QStringLiteral("-o is given more than once")},
     };
     for (const auto& c : cases) {
         const CliRun run =
@@ -337,6 +339,7 @@ TEST_F(CliTest, RefusesBadInputWithOneLineAndNoOutput) {
         EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
         EXPECT_FALSE(QFile::exists(out)) << c.mention.toStdString();
     }
+    EXPECT_FALSE(QFile::exists(File(QStringLiteral("other.pdb"))));
     EXPECT_EQ(QDir(dir_.path())
                   .entryList(QDir::Files | QDir::Hidden)
                   .filter(QStringLiteral(".tmp"))
