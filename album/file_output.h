@@ -36,7 +36,8 @@ void SetFileOutputFactory(FileOutputFactory factory);
 // folder (O_TMPFILE) that is given a name only once it is complete on disk, so a write that is
 // killed leaves nothing behind. Where the file system has no unnamed files, a temporary file
 // whose name carries the writer's process id stands in, and the first write of a later run
-// into that folder removes such files of processes that have ended. A replaced file keeps its rights.
+// into that folder removes such files of processes that have ended. A replaced file keeps its
+// rights.
 std::unique_ptr<CFileOutput> OpenSystemFileOutput(const std::string& path, std::string& error);
 // The same, always through a named temporary file, as where unnamed files are missing.
 std::unique_ptr<CFileOutput> OpenNamedSystemFileOutput(const std::string& path, std::string& error);
