@@ -292,13 +292,31 @@ private:
     }
 
     bool Put(Json value) {
+        if (!RoomForAnother()) {
+            return false;
+        }
         Place(std::move(value));
         return true;
+    }
+
+    // Pictures past the most an album holds are refused as they come, not once a long list
+    // has been read into memory.
+    bool RoomForAnother() {
+        if (m_pictures == nullptr || m_open.back() != m_pictures ||
+            m_pictures->size() < kMaxPictures) {
+            return true;
+        }
+        m_problem = std::to_string(kMaxPictures + 1) +
+                    " pictures or more; an album holds at most " + std::to_string(kMaxPictures);
+        return false;
     }
 
     bool Open(Json container) {
         if (m_open.size() >= kDeepestNesting) {
             return Malformed(Read() - 1, "nested too deeply");
+        }
+        if (!RoomForAnother()) {
+            return false;
         }
         const bool pictures = m_open.size() == 1 && m_memberIsPictures && container.is_array();
         m_open.push_back(Place(std::move(container)));

@@ -80,6 +80,11 @@ TEST(AlbumProject, DefaultsAndEscapesAndEveryRefusalWithWhereItIs) {
               "A");
     EXPECT_EQ(album.At(0)->m_sizeLimitWidth, 160);
 
+    std::string tooMany = R"({"pictures": [)";
+    for (int i = 0; i < 1001; ++i) {
+        tooMany += "{},";
+    }
+    tooMany += "oops";
     const std::pair<std::string, std::string> refused[] = {
         {"{\n  \"title\": \"x\",\n  \"pictures\": [ oops ]\n}",
          "malformed JSON at line 3, column 17"},
@@ -115,6 +120,8 @@ TEST(AlbumProject, DefaultsAndEscapesAndEveryRefusalWithWhereItIs) {
          "picture 1: \"note\" is longer than 4096 characters"},
         {"{\"note\": \"" + std::string(17u << 20, ' ') + "\"}",
          "larger than an album project may be (16 MB)"},
+        // Refused at the picture past the most, before the broken rest is read.
+        {tooMany, "1001 pictures or more; an album holds at most 1000"},
     };
     for (const auto& [text, message] : refused) {
         EXPECT_FALSE(ReadAlbumProject(text, "/f", album, error)) << text;
