@@ -52,7 +52,17 @@ bool HasPictureExtension(std::string_view path) {
 std::string PictureTitle(std::string_view path) {
     const std::size_t start = FileNameStart(path);
     const std::string_view stem = path.substr(start, ExtensionStart(path) - start);
-    return IsValidUtf8(stem) ? std::string(stem) : Cp1252ToUtf8(stem);
+    std::string title = IsValidUtf8(stem) ? std::string(stem) : Cp1252ToUtf8(stem);
+    // A title is at most so many characters, however long the name; a character is never cut.
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < title.size(); ++at) {
+        const bool starts = (static_cast<unsigned char>(title[at]) & 0xC0) != 0x80;
+        if (starts && ++characters > kLongestTitleText) {
+            title.resize(at);
+            break;
+        }
+    }
+    return title;
 }
 
 bool NaturalLess(std::string_view a, std::string_view b) {

@@ -82,6 +82,11 @@ TEST(AlbumRules, JpegGifAndBitmapExtensionsInAnyCaseAreTakenAndTitlesLeaveThemOu
     // A Latin-1 name keeps its letters, whatever the folders above it hold; UTF-8 stays as it is.
     EXPECT_EQ(PictureTitle("/d\xe9j\xe0/caf\xe9 \x80.jpg"), "caf\u00e9 \u20ac");
     EXPECT_EQ(PictureTitle("/d\xe9j\xe0/caf\u00e9.jpg"), "caf\u00e9");
+    // No longer than a title may be, counted in characters, whatever the name's bytes.
+    const std::string stem = std::string(250, 'a') + "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9";
+    EXPECT_EQ(PictureTitle("/p/" + stem + ".jpg"),
+              std::string(250, 'a') + "\u00e9\u00e9\u00e9\u00e9\u00e9");
+    EXPECT_EQ(PictureTitle("/p/" + std::string(300, '\xe9') + ".jpg").size(), 255u * 2);
 }
 
 TEST(PreparedPicture, SetImageCopiesTheSourceAndSetsTheImageSize) {
