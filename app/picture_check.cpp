@@ -34,10 +34,10 @@ void CPictureCheck::Take(int first, int count) {
             ++m_unread[entry->m_sourcePath];
         }
     }
-    Next();
+    ReadNext();
 }
 
-void CPictureCheck::Next() {
+void CPictureCheck::ReadNext() {
     // A picture the cache keeps is answered at once, inside Request: the loop takes the next
     // one rather than each answer calling this again.
     if (m_starting) {
@@ -61,7 +61,7 @@ void CPictureCheck::Next() {
                     m_problems[path] = reason.empty() ? std::string("cannot be read") : reason;
                     Mark();
                 }
-                Next();
+                ReadNext();
                 Report();
             },
             CPictureCache::Channel::Check);

@@ -34,7 +34,7 @@ public:
 
 private:
     void Take(int first, int count);
-    void Next();
+    void ReadNext();
     // Puts the marks on the rows again: the list redraws rows from the album.
     void Mark();
     // Hands over the batches whose pictures have all been read.
