@@ -60,9 +60,7 @@ void CHotSyncCommand::Send(QWidget* anchor) {
     }
     // A title that had to be cut to make a file name is refused rather than written under
     // another name: with a shorter extension, a cut name would keep more of the title.
-    const std::string roomier = AlbumFileName(title, ".p");
-    if (roomier.substr(0, roomier.size() - 2) !=
-        fileName.substr(0, fileName.size() - (sizeof kAlbumFileExtension - 1))) {
+    if (!TitleFitsFileName(title)) {
         const std::size_t kept = fileName.size() - (sizeof kAlbumFileExtension - 1);
         ShowMessage(m_window, QMessageBox::Warning,
                     QStringLiteral("The album title is too long to name the album's file: a "

@@ -8,16 +8,31 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QValidator>
 
 #include "album/album.h"
 #include "album/album_rules.h"
 #include "decode/drawing.h"
 #include "edit/album_document.h"
 #include "panes/album_editor.h"
+#include "platform/install_target.h"
 #include "res/resource.h"
 #include "res/string_table.h"
 #include "ui/text_boxes.h"
 #include "ui/unshown_characters_note.h"
+
+namespace {
+
+// The album's file is named after its title: typing stops where the name would be cut.
+class CFileNameTitle : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return TitleFitsFileName(input.trimmed().toStdString()) ? Acceptable : Invalid;
+    }
+};
+
+}  // namespace
 
 CAlbumInfoPane::CAlbumInfoPane(QWidget* parent) : CPaneDialog(IDD_ALBUM_INFO_PANE, parent) {}
 
@@ -35,6 +50,7 @@ void CAlbumInfoPane::OnInitDialog() {
     LeaveUndoToWindow(m_note);
     // Longer texts would make a record the handheld cannot load.
     m_title->setMaxLength(static_cast<int>(kLongestTitleText));
+    m_title->setValidator(new CFileNameTitle(m_title));
     LimitPlainText(m_note, static_cast<int>(kLongestNoteText));
     m_title->setText(LoadResString(IDS_UNTITLED));
     // A wider pane widens the boxes and the group around them.

@@ -1,5 +1,6 @@
 #include "platform/install_target.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -78,6 +79,14 @@ std::string AlbumFileName(const std::string& title, const std::string& extension
         name.pop_back();
     }
     return name.empty() ? name : name + extension;
+}
+
+bool TitleFitsFileName(const std::string& title) {
+    // A cut name would keep more of the title with a shorter extension.
+    const std::string name = AlbumFileName(title, kAlbumFileExtension);
+    const std::string roomier = AlbumFileName(title, ".p");
+    return roomier.substr(0, roomier.size() - 2) ==
+           name.substr(0, name.size() - std::min(name.size(), sizeof kAlbumFileExtension - 1));
 }
 
 CInstallTarget FindInstallTarget(CInstallLibrary& library, std::int16_t userIndex,

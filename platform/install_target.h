@@ -12,6 +12,9 @@
 // title is left. "Summer 2024 / Crete" gives "Summer 2024 - Crete.pdb".
 std::string AlbumFileName(const std::string& title, const std::string& extension);
 
+// Whether the whole of a title goes into the album's file name, with nothing cut for length.
+bool TitleFitsFileName(const std::string& title);
+
 // Why an album cannot be written for a handheld user.
 enum class EInstallTargetProblem {
     None,

@@ -158,6 +158,13 @@ TEST_F(AlbumEditingTest, EveryPageEditReachesTheAlbumAndTheView) {
     Info().NoteBox()->setPlainText(QString(5000, u'n'));
     EXPECT_EQ(Dialog().Album().Title().size(), 255u);
     EXPECT_EQ(Dialog().Album().Note().size(), 4096u);
+    // Typed, the album title stops where the album's file name would be cut (251 bytes).
+    Info().TitleBox()->clear();
+    for (int i = 0; i < 200; ++i) {
+        QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0xE9)));
+        QApplication::sendEvent(Info().TitleBox(), &typed);
+    }
+    EXPECT_EQ(Dialog().Album().Title(), QString(125, QChar(0xE9)).toStdString());
 
     // Color: every change redraws the view; Apply to All gives each value to its own field.
     CColorPage& color = Preview().ColorPage();
