@@ -36,7 +36,7 @@ test: build
 # faults and warnings that the sanitizer build does not.
 test-release: deps
 	@cmake -S . -B $(TEST_RELEASE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
-	  -DTAVELO_BUILD_TESTS=ON -DTAVELO_WERROR=ON >/dev/null
+	  -DTAVELO_BUILD_TESTS=ON -DTAVELO_BUILD_BENCH=ON -DTAVELO_WERROR=ON >/dev/null
 	@cmake --build $(TEST_RELEASE_DIR) -j $(JOBS)
 	@cd $(TEST_RELEASE_DIR) && QT_QPA_PLATFORM=offscreen QT_QPA_PLATFORMTHEME= \
 	  ctest --output-on-failure -j $(JOBS); \

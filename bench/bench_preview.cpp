@@ -13,6 +13,8 @@
 #include <cstdlib>
 
 #include "album/album_image.h"
+#include "edit/album_document.h"
+#include "panes/album_editor.h"
 #include "panes/color_page.h"
 #include "panes/preview_pane.h"
 
@@ -45,11 +47,14 @@ std::string Photograph() {
 // A preview showing the photograph at `depth` bits, fitted to 1280 x 1024 or cropped to the
 // screen.
 struct CShownPreview {
+    CAlbumDocument document;
+    CAlbumEditor editor{document};
     CPreviewPane pane;
-    CAlbumImage entry;
 
     CShownPreview(int depth, bool dither, bool largest) {
         (void)pane.Create();
+        pane.SetOwner(&editor);
+        CAlbumImage entry;
         entry.m_sourcePath = Photograph();
         entry.m_colorDepth = static_cast<std::uint8_t>(depth);
         entry.m_dither = dither ? 1 : 0;
@@ -58,8 +63,9 @@ struct CShownPreview {
             entry.m_sizeLimitWidth = 1280;
             entry.m_sizeLimitHeight = 1024;
         }
+        document.AddPictures({entry});
         pane.show();
-        pane.ShowImage(&entry);
+        pane.ShowImage(0);
         QElapsedTimer waited;
         waited.start();
         while (pane.IsLoading() && waited.elapsed() < 20000) {
@@ -73,8 +79,8 @@ void SliderStep(benchmark::State& state) {
     QSlider* slider = shown.pane.ColorPage().BrightnessSlider();
     int step = 0;
     for (auto _ : state) {
+        // The page gives the value to the document, whose change redraws the view.
         slider->setValue(100 + (++step % 50));
-        shown.pane.RefreshAdjusted();
         shown.pane.repaint();
     }
     state.counters["width"] = shown.pane.SizedBitmap() ? shown.pane.SizedBitmap()->Width() : 0;
