@@ -237,11 +237,11 @@ private:
             nearest[i] = near;
             bound = std::min(bound, far);
         }
+        // Kept without a branch, which would go either way at random.
         std::uint32_t n = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
-            if (nearest[i] <= bound) {
-                kept[n++] = from[i];
-            }
+            kept[n] = from[i];
+            n += nearest[i] <= bound ? 1 : 0;
         }
         return n;
     }
