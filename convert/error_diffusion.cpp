@@ -113,6 +113,14 @@ public:
     __attribute__((noinline)) std::uint32_t FindOutOfLine(std::uint32_t packed) {
         return Find(packed);
     }
+#if defined(TAVELO_WIDE_SEARCH)
+    // The same built for the processors the wide search runs on, where making a list compares
+    // eight colours at a time too.
+    __attribute__((noinline, target("avx2"), flatten)) std::uint32_t FindOutOfLineWide(
+        std::uint32_t packed) {
+        return Find(packed);
+    }
+#endif
 
 #if defined(__SSE2__)
     // The keys (distance, then index in the low byte) of four colours of a list whose rows
@@ -506,7 +514,7 @@ struct CWideSearch {
                                                         std::uint32_t packed) {
         const std::uint32_t* slots = nearest.ShortList(packed);
         if (slots == nullptr) [[unlikely]] {
-            return _mm_cvtsi32_si128(static_cast<int>(nearest.FindOutOfLine(packed)));
+            return _mm_cvtsi32_si128(static_cast<int>(nearest.FindOutOfLineWide(packed)));
         }
         const __m256i redGreen = _mm256_broadcastd_epi32(channels);
         const __m256i blueZero = _mm256_broadcastd_epi32(_mm_srli_si128(channels, 4));
