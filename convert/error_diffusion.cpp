@@ -54,8 +54,9 @@ public:
     // and no branch on its length can be mispredicted.
     static constexpr std::uint32_t kSlots = 16;
     static constexpr std::uint32_t kLanes = 4;
-    // Room for ten thousand small lists, more than a photograph reaches; once the store is
-    // full, a cube without a list is searched from the list its own would have been cut from.
+    // Room for some forty thousand of the shortest lists, more than a photograph reaches; once
+    // the store is full, a cube without a list is searched in the list its own would have been
+    // cut from.
     static constexpr std::size_t kSmallPoolWords = std::size_t{1} << 21;
     // Some thousand middle lists of a few dozen colours; once the store is full, a small list
     // is cut from its large cube's list instead.
