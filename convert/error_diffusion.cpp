@@ -1,6 +1,7 @@
 #include "convert/error_diffusion.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -361,6 +362,11 @@ bool DiffuseRows(const CDib& source, CDib& destination, CNearestColor& nearest) 
 #if defined(__SSE2__)
 // Four colours a step, the list's sixteen in four steps.
 struct CNarrowSearch {
+    // A pixel's red, green, blue and a zero, from its blue, green and red bytes.
+    template <bool kLastInRow>
+    static __m128i Pixel(const std::uint8_t* in) {
+        return _mm_setr_epi32(in[2], in[1], in[0], 0);
+    }
     static __m128i Find(CNearestColor& nearest, __m128i channels, std::uint32_t packed) {
         const std::uint32_t* slots = nearest.ShortList(packed);
         if (slots == nullptr) [[unlikely]] {
@@ -377,20 +383,24 @@ struct CNarrowSearch {
     }
 };
 
-// One row's error diffusion, a pixel at a time. A row's cells hold, per pixel, the picture's
-// red, green, blue and a zero as 32-bit numbers, to which the row above has added its shares
-// of error; the row adds its own shares into the next row's cells, which already hold that
-// row's picture.
+// One row's error diffusion, a pixel at a time. A row's cells hold, per pixel, the red, green
+// and blue error the row above hands down, and a zero, as 32-bit numbers; the row writes its
+// own shares into the next row's cells. Each cell is written once, when both its shares are
+// known, so the cells need no clearing.
 template <class Search>
 class CDiffusedRow {
 public:
     CDiffusedRow() = default;
-    CDiffusedRow(const std::int32_t* cells, std::int32_t* nextCells, std::uint8_t* out)
-        : m_cells(cells), m_next(nextCells), m_out(out) {}
+    CDiffusedRow(const std::uint8_t* in, const std::int32_t* cells, std::int32_t* nextCells,
+                 std::uint8_t* out)
+        : m_in(in), m_cells(cells), m_next(nextCells), m_out(out) {}
 
+    template <bool kLastInRow = false>
     void Step(CNearestColor& nearest, std::int32_t x) {
         const __m128i zero = _mm_setzero_si128();
-        const __m128i value = _mm_add_epi32(Load(m_cells + 4 * x), m_carry);
+        const __m128i value = _mm_add_epi32(
+            _mm_add_epi32(Load(m_cells + 4 * x), m_carry),
+            Search::template Pixel<kLastInRow>(m_in + 3 * static_cast<std::ptrdiff_t>(x)));
         // Limited to bytes by two saturating packs; the errors are taken from the value.
         const __m128i words = _mm_packs_epi32(value, value);
         const __m128i bytes = _mm_packus_epi16(words, words);
@@ -404,15 +414,12 @@ public:
         const __m128i half = _mm_srai_epi32(_mm_sub_epi32(error, sign), 1);
         const __m128i quarter = _mm_srai_epi32(_mm_add_epi32(error, _mm_srli_epi32(sign, 30)), 2);
         std::int32_t* belowLeft = m_next + 4 * (x - 1);
-        Store(belowLeft, _mm_add_epi32(Load(belowLeft), _mm_add_epi32(m_below, quarter)));
+        Store(belowLeft, _mm_add_epi32(m_below, quarter));
         m_below = _mm_sub_epi32(_mm_sub_epi32(error, half), quarter);
         m_carry = half;
     }
     // The last pixel's share below, once the row is done.
-    void Finish(std::int32_t width) {
-        std::int32_t* last = m_next + 4 * (width - 1);
-        Store(last, _mm_add_epi32(Load(last), m_below));
-    }
+    void Finish(std::int32_t width) { Store(m_next + 4 * (width - 1), m_below); }
 
 private:
     static __m128i Load(const std::int32_t* cell) {
@@ -422,6 +429,7 @@ private:
         _mm_storeu_si128(reinterpret_cast<__m128i*>(cell), value);
     }
 
+    const std::uint8_t* m_in = nullptr;
     const std::int32_t* m_cells = nullptr;
     std::int32_t* m_next = nullptr;
     std::uint8_t* m_out = nullptr;
@@ -429,24 +437,13 @@ private:
     __m128i m_below = _mm_setzero_si128();  // the share below this pixel so far
 };
 
-// A row of the picture as cells; the cell in front of the first takes the below-left share of
-// the row above's first pixel, and is cleared.
-void FillCells(const std::uint8_t* in, std::int32_t width, std::int32_t* cells) {
-    std::fill(cells - 4, cells, 0);
-    for (std::int32_t x = 0; x < width; ++x, in += 3, cells += 4) {
-        cells[0] = in[2];
-        cells[1] = in[1];
-        cells[2] = in[0];
-        cells[3] = 0;
-    }
-}
-
 // Each pixel waits on the one before it, through its error, so the search for one pixel can
-// hardly overlap the next. Three rows are worked side by side instead, each two pixels behind
-// the one above, by which time that row has handed it all it will.
+// hardly overlap the next. Six rows are worked side by side instead, each two pixels behind
+// the one above, by which time that row has handed it all it will. Fewer rows leave the
+// processor waiting; more gain nothing.
 template <class Search>
 bool DiffuseBands(const CDib& source, CDib& destination, CNearestColor& nearest) {
-    constexpr std::int32_t kBand = 3;
+    constexpr std::int32_t kBand = 6;
     constexpr std::int32_t kLag = 2;
     const std::int32_t width = source.Width();
     const std::int32_t height = source.Height();
@@ -455,33 +452,30 @@ bool DiffuseBands(const CDib& source, CDib& destination, CNearestColor& nearest)
     if (!buffer) {
         return false;
     }
+    // Each row's cells have one in front, where the first pixel's below-left share goes,
+    // unread.
     std::int32_t* rows[kBand + 1];
     for (std::int32_t k = 0; k <= kBand; ++k) {
         rows[k] = buffer.get() + k * cells + 4;
     }
-    if (height > 0) {
-        FillCells(source.Row(0), width, rows[0]);
-    }
+    std::fill(rows[0], rows[0] + 4 * static_cast<std::size_t>(width), 0);
     using Row = CDiffusedRow<Search>;
     for (std::int32_t y = 0; y < height; y += kBand) {
         // rows[k] holds row y + k, whose cells row y + k - 1 adds to.
         const std::int32_t band = std::min(kBand, height - y);
         Row row[kBand];
         for (std::int32_t k = 0; k < band; ++k) {
-            if (y + k + 1 < height) {
-                FillCells(source.Row(y + k + 1), width, rows[k + 1]);
-            }
-            row[k] = Row(rows[k], rows[k + 1], destination.Row(y + k));
+            row[k] = Row(source.Row(y + k), rows[k], rows[k + 1], destination.Row(y + k));
         }
         // The first and last steps, where some rows have not started or are done.
         const auto edge = [&](std::int32_t t) {
             for (std::int32_t k = 0; k < band; ++k) {
                 const std::int32_t x = t - k * kLag;
-                if (x >= 0 && x < width) {
+                if (x >= 0 && x < width - 1) {
                     row[k].Step(nearest, x);
-                    if (x == width - 1) {
-                        row[k].Finish(width);
-                    }
+                } else if (x == width - 1) {
+                    row[k].template Step<true>(nearest, x);
+                    row[k].Finish(width);
                 }
             }
         };
@@ -511,6 +505,20 @@ bool DiffuseBands(const CDib& source, CDib& destination, CNearestColor& nearest)
 #if defined(TAVELO_WIDE_SEARCH)
 // Eight colours a step, the list's sixteen in two steps.
 struct CWideSearch {
+    // A pixel's red, green, blue and a zero, from its blue, green and red bytes. Four bytes are
+    // read at once, but at a row's last pixel the fourth may lie past the picture.
+    template <bool kLastInRow>
+    __attribute__((target("avx2"))) static __m128i Pixel(const std::uint8_t* in) {
+        std::uint32_t bytes = 0;
+        if constexpr (kLastInRow) {
+            bytes = in[0] | (in[1] << 8) | (in[2] << 16);
+        } else {
+            std::memcpy(&bytes, in, sizeof bytes);
+        }
+        const __m128i order =
+            _mm_setr_epi8(2, -1, -1, -1, 1, -1, -1, -1, 0, -1, -1, -1, -1, -1, -1, -1);
+        return _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(bytes)), order);
+    }
     __attribute__((target("avx2"))) static __m128i Find(CNearestColor& nearest, __m128i channels,
                                                         std::uint32_t packed) {
         const std::uint32_t* slots = nearest.ShortList(packed);
