@@ -73,6 +73,15 @@ protected:
         WriteAll(path, QJsonDocument(json).toJson().toStdString());
         return path;
     }
+    std::vector<std::uint8_t> BuiltByTheBatchTool() {
+        QProcess cli;
+        cli.start(QStringLiteral(TAVELO_CLI_PATH),
+                  {"build", "--album", QString::fromStdString(AlbumJson()), "-o",
+                   QString::fromStdString(dir_.File("cli.pdb"))});
+        EXPECT_TRUE(cli.waitForFinished(60000));
+        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        return ReadAll(dir_.File("cli.pdb"));
+    }
 
     std::size_t TemporaryFiles(const std::string& folder) {
         std::size_t count = 0;
@@ -106,13 +115,7 @@ TEST_F(SaveTest, SaveWritesWhatTheBatchToolWritesForTheSameAlbum) {
     EXPECT_EQ(Entry(2)->m_colorDepth, 16);
     EXPECT_EQ(Entry(2)->m_brightness, 160);
 
-    QProcess cli;
-    cli.start(QStringLiteral(TAVELO_CLI_PATH),
-              {"build", "--album", QString::fromStdString(AlbumJson()), "-o",
-               QString::fromStdString(dir_.File("cli.pdb"))});
-    ASSERT_TRUE(cli.waitForFinished(60000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    EXPECT_EQ(ReadAll(saved), ReadAll(dir_.File("cli.pdb")));
+    EXPECT_EQ(ReadAll(saved), BuiltByTheBatchTool());
 }
 
 TEST_F(SaveTest, APictureThatCannotBeReadIsNamedAndEitherRetriedOrTheSaveCancelled) {
@@ -299,7 +302,8 @@ protected:
             const std::filesystem::path home =
                 i == 0 ? dir_.path() / "jpilot" : dir_.path() / ("home" + std::to_string(i));
             std::filesystem::create_directories(home / ".jpilot");
-            WriteAll((home / ".jpilot" / "jpilot.rc").string(), "user " + names[i] + "\n");
+            WriteAll((home / ".jpilot" / "jpilot.rc").string(),
+                     "char_set 1\nuser_id 1000\nuser " + names[i] + "\npc_id 123\nfont 0\n");
             if (i > 0) {
                 further += (further.empty() ? "" : ":") + home.string();
             }
@@ -329,8 +333,9 @@ TEST_F(HotSyncTest, OneUserGetsTheAlbumUnderItsTrimmedTitleWithoutAMenu) {
     Answer(QMessageBox::Ok, &caption, &text, &icon);
     Click(Dialog().SendButton());
     const std::string album = InstallFolder("Ann") + "/Trip.pdb";
-    EXPECT_TRUE(std::filesystem::exists(album));
     EXPECT_EQ(Queue(0), album + "\n");
+    EXPECT_EQ(Text(dir_.File("jpilot/.jpilot/jpilot_to_install")), album + "\n");
+    EXPECT_EQ(ReadAll(album), BuiltByTheBatchTool());
     EXPECT_EQ(caption, "Tavelo Desktop");
     // Who gets it and where it was written.
     EXPECT_TRUE(text.startsWith("The album is queued for Ann's next HotSync:\n" +
