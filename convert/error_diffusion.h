@@ -8,9 +8,9 @@ class CDib;
 // How each pixel's nearest colour is searched for. Every way gives the same pixels; the wider
 // ones compare more colours at once and work several rows side by side.
 enum class EDiffusionSearch {
-    Plain,  // plain C++, one colour at a time
-    Sse2,   // four colours at a time
-    Avx2,   // eight colours at a time
+    Plain,  // one row, one pixel at a time; lists searched four at once where SSE2 is built in
+    Sse2,   // four colours at a time, six rows side by side
+    Avx2,   // eight colours at a time, six rows side by side
 };
 
 // Whether this build, on this processor, can search that way.
