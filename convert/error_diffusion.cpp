@@ -1,6 +1,7 @@
 #include "convert/error_diffusion.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -458,10 +459,11 @@ bool DiffuseBands(const CDib& source, CDib& destination, CNearestColor& nearest)
     for (std::int32_t k = 0; k <= kBand; ++k) {
         rows[k] = buffer.get() + k * cells + 4;
     }
+    // Nothing is handed down to the first row.
     std::fill(rows[0], rows[0] + 4 * static_cast<std::size_t>(width), 0);
     using Row = CDiffusedRow<Search>;
     for (std::int32_t y = 0; y < height; y += kBand) {
-        // rows[k] holds row y + k, whose cells row y + k - 1 adds to.
+        // rows[k] holds what row y + k - 1 hands down to row y + k.
         const std::int32_t band = std::min(kBand, height - y);
         Row row[kBand];
         for (std::int32_t k = 0; k < band; ++k) {
